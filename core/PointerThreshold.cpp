@@ -1,0 +1,26 @@
+#include "PointerThreshold.h"
+
+#include <cstdlib>
+
+namespace lumidial {
+
+namespace {
+
+// Widened so that far-apart coordinates cannot overflow the difference.
+long long Distance(int a, int b) { return std::llabs(static_cast<long long>(a) - b); }
+
+}  // namespace
+
+bool PointerMovedEnough(PointerReference& reference, int x, int y) {
+    if (reference.x == -1 && reference.y == -1) {
+        reference = {x, y};
+        return false;
+    }
+    if (Distance(x, reference.x) > 2 && Distance(y, reference.y) > 2) {
+        reference = {x, y};
+        return true;
+    }
+    return false;
+}
+
+}  // namespace lumidial
