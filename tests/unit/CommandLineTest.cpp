@@ -87,6 +87,7 @@ TEST(ParseArguments, MapsTheFirstArgumentToAModeAndHandle) {
     } cases[] = {
         {{}, smConfigure, 0},
         {{"/s"}, smRun, 0},
+        {{"s"}, smRun, 0},
         {{"/S", "555"}, smRun, 555},
         {{"/c:1234"}, smConfigure, 1234},
         {{"/c", "1234"}, smConfigure, 1234},
@@ -102,8 +103,6 @@ TEST(ParseArguments, MapsTheFirstArgumentToAModeAndHandle) {
         {{"/1234"}, smConfigure, 1234},
         {{"-/s"}, smConfigure, 0},
         {{"/-s"}, smRun, 0},
-        {{"-s"}, smRun, 0},
-        {{"s"}, smRun, 0},
         {{"//s"}, smConfigure, 0},
         {{"/start"}, smRun, 0},
         {{"/preview", "9"}, smPreview, 9},
