@@ -1,0 +1,366 @@
+#include "MainFrm.h"
+
+#include "Application.h"
+#include "ClockFace.h"
+#include "Drift.h"
+#include "PointerThreshold.h"
+#include "ScreenSaverUtils.h"
+#include "SingleInstance.h"
+#include "resource.h"
+
+#include <windowsx.h>
+
+#include <stdexcept>
+
+namespace lumidial {
+
+namespace {
+
+// The window's designed layout, in pixels relative to each control's parent.
+struct ControlLayout {
+    int left, top, width, height;
+};
+constexpr ControlLayout kPnlClock{0, 0, kPanelWidth, kPanelHeight};  // centred at creation
+constexpr ControlLayout kPnlClockInner{0, 0, 978, 327};
+constexpr ControlLayout kImgHour1{0, 0, 220, 325};
+constexpr ControlLayout kImgHour2{221, 0, 220, 325};
+constexpr ControlLayout kImgColon{442, 0, 93, 325};
+constexpr ControlLayout kImgMin1{536, 0, 220, 325};
+constexpr ControlLayout kImgMin2{757, 0, 220, 325};
+constexpr UINT kFirstTickInterval = 5;
+constexpr UINT kTickInterval = 1000;
+constexpr UINT_PTR kDrawTimerId = 1;
+constexpr DWORD kPreviewInterval = 100;
+constexpr int kPreviewWidth = 160;
+constexpr int kPreviewHeight = 120;
+
+template <typename Control>
+std::unique_ptr<Control> Make(HWND parent, const ControlLayout& layout, bool visible) {
+    return std::make_unique<Control>(parent, layout.left, layout.top, layout.width, layout.height,
+                                     visible);
+}
+
+UniqueBitmap LoadArtworkBitmap(int id) {
+    HANDLE image = LoadImageW(Application->Instance(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0,
+                              LR_CREATEDIBSECTION);
+    if (!image) throw std::runtime_error("Failed to load the clock artwork");
+    return UniqueBitmap(static_cast<HBITMAP>(image));
+}
+
+}  // namespace
+
+TMainForm::TMainForm() {
+    WNDCLASSEXW wc{};
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    wc.hIcon = LoadIconW(Application->Instance(), MAKEINTRESOURCEW(IDI_MAINICON));
+    // No double buffering: each tick only repaints the pictures it changed.
+    CreateHandle(L"TMainForm", wc, WS_EX_TOPMOST, WS_POPUP | WS_CLIPCHILDREN, L"MainForm", 0, 0,
+                 GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                 Application->Handle());
+    CreateControls();
+    Guarded([this] { FormCreate(); });
+}
+
+TMainForm::~TMainForm() { DestroyHandle(); }
+
+void TMainForm::CreateControls() {
+    LoadArtwork();
+    pnlClock = Make<TPanel>(Handle(), kPnlClock, false);
+    pnlClockInner = Make<TPanel>(pnlClock->Handle(), kPnlClockInner, true);
+    imgHour1 = Make<TImage>(pnlClockInner->Handle(), kImgHour1, true);
+    imgHour2 = Make<TImage>(pnlClockInner->Handle(), kImgHour2, true);
+    imgColon = Make<TImage>(pnlClockInner->Handle(), kImgColon, true);
+    imgMin1 = Make<TImage>(pnlClockInner->Handle(), kImgMin1, true);
+    imgMin2 = Make<TImage>(pnlClockInner->Handle(), kImgMin2, true);
+    for (TImage* digit : {imgHour1.get(), imgHour2.get(), imgMin1.get(), imgMin2.get()})
+        digit->Tag = -1;
+    imgColon->SetBitmap(ColonImage.get());
+    for (TImage* picture : {imgColon.get(), imgHour1.get(), imgHour2.get(), imgMin1.get(), imgMin2.get()})
+        picture->Events.onMouseMove = [this](HWND control, int x, int y) { FormMouseMove(control, x, y); };
+}
+
+void TMainForm::LoadArtwork() {
+    for (int digit = 0; digit < 10; ++digit) DigitImages[digit] = LoadArtworkBitmap(IDB_DIGIT0 + digit);
+    ColonImage = LoadArtworkBitmap(IDB_COLON);
+}
+
+void TMainForm::Show() { ShowWindow(Handle(), SW_SHOWMAXIMIZED); }
+
+// A copy that lost the single-instance guard leaves the running copy's
+// screen-saver flag, pointer and capture alone.
+bool TMainForm::ActsOnSharedState() const noexcept { return !LostInstanceGuard(); }
+
+LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE) FormActivate();
+        break;
+    case WM_TIMER:
+        if (wParam == kDrawTimerId) tmrDrawTimer();
+        return 0;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        FormKeyDown();
+        return 0;
+    case WM_SYSKEYUP:
+    case WM_SYSCHAR:
+        return 0;  // no menu mode for Alt or F10
+    case WM_MOUSEMOVE:
+        FormMouseMove(Handle(), GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        return 0;
+    case WM_LBUTTONUP:
+        ReleaseCapture();
+        return 0;
+    case WM_SETCURSOR:
+        if (LOWORD(lParam) == HTCLIENT) {
+            SetCursor(nullptr);
+            return TRUE;
+        }
+        break;
+    case WM_GETMINMAXINFO: {
+        // Maximised means the whole primary screen, task bar included.
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        info->ptMaxPosition = {0, 0};
+        info->ptMaxSize = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        return 0;
+    }
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_SCREENSAVE) return 0;  // already running
+        break;
+    case WM_CLOSE:
+        Close();
+        return 0;
+    case WM_DESTROY:
+        FormDestroy();
+        return 0;
+    default:
+        break;
+    }
+    return DefaultHandler(message, wParam, lParam);
+}
+
+bool TMainForm::CloseQuery() { return FormCloseQuery(); }
+
+void TMainForm::FormCreate() {
+    Activated = false;
+    MouseStartX = -1;
+    MouseStartY = -1;
+    SetWindowPos(Handle(), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    const int panelWidth = pnlClock->Width();
+    const int panelHeight = pnlClock->Height();
+    const PanelPoint centre = CentredPanel(screenWidth, screenHeight, panelWidth, panelHeight);
+    pnlClock->SetBounds(centre.left, centre.top, panelWidth, panelHeight);
+
+    const DriftBounds bounds = ComputeDriftBounds(screenWidth, screenHeight, panelWidth, panelHeight);
+    LeftMargin = bounds.leftMargin;
+    RightLimit = bounds.rightLimit;
+    TopMargin = bounds.topMargin;
+    BottomLimit = bounds.bottomLimit;
+
+    MovingLeft = RandomInt(2) == 1;
+    MovingUp = RandomInt(2) == 1;
+
+    Settings = std::make_unique<TSettings>();
+
+    if (ScreenSaverMode == smRun) {
+        PrepareRunMode();
+    } else {
+        // Preview: paint into the host's window until it hides it.
+        if (ParentHandle == nullptr || !IsWindow(ParentHandle)) Halt(0);
+        Application->ShowMainForm = false;
+        while (!IsWindowVisible(ParentHandle)) {
+            // A host window that goes away before it is ever shown leaves
+            // nothing to paint.
+            if (!IsWindow(ParentHandle)) Halt(0);
+            Application->ProcessMessages();
+        }
+        RunPreview();
+    }
+}
+
+void TMainForm::PrepareRunMode() {
+    for (TImage* picture : {imgColon.get(), imgHour1.get(), imgHour2.get(), imgMin1.get(), imgMin2.get()})
+        picture->SetCursorNone(true);
+    if (!ActsOnSharedState()) return;
+    UINT scratch = 0;
+    SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, 1, &scratch, 0);
+    SetCapture(Handle());
+    ShowCursor(FALSE);
+    runModePrepared_ = true;
+}
+
+void TMainForm::FormActivate() {
+    if (Activated) return;
+    Activated = true;
+    Application->ProcessMessages();
+    EnableDrawTimer(kFirstTickInterval);
+}
+
+void TMainForm::FormDestroy() noexcept {
+    DisableDrawTimer();
+    if (runModePrepared_) {
+        UINT scratch = 0;
+        SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, 0, &scratch, 0);
+        ReleaseCapture();
+        ShowCursor(TRUE);
+        runModePrepared_ = false;
+    }
+    Settings.reset();
+}
+
+void TMainForm::FormKeyDown() { Close(); }
+
+void TMainForm::FormMouseMove(HWND control, int x, int y) {
+    // Pictures report in their own frame; the reference lives in the
+    // window's client frame, so every report is brought there first.
+    POINT point{x, y};
+    if (control != Handle()) MapWindowPoints(control, Handle(), &point, 1);
+    PointerReference reference{MouseStartX, MouseStartY};
+    const bool moved = PointerMovedEnough(reference, point.x, point.y);
+    MouseStartX = reference.x;
+    MouseStartY = reference.y;
+    if (moved) Close();
+}
+
+bool TMainForm::FormCloseQuery() {
+    if (ScreenSaverMode != smRun) return true;
+    // Once closing was allowed, the quit request is on its way; input that
+    // arrives meanwhile must not ask for the password again.
+    if (closeAllowed_) return true;
+    const bool timerWasEnabled = drawTimerEnabled_;
+    DisableDrawTimer();
+    if (ActsOnSharedState()) ShowCursor(TRUE);
+    const bool canClose = VerifyPassword(Handle());
+    if (!canClose) {
+        if (ActsOnSharedState()) ShowCursor(FALSE);
+        if (timerWasEnabled || Activated) EnableDrawTimer(drawTimerInterval_);
+    }
+    closeAllowed_ = canClose;
+    return canClose;
+}
+
+void TMainForm::EnableDrawTimer(UINT interval) noexcept {
+    drawTimerInterval_ = interval;
+    drawTimerEnabled_ = SetTimer(Handle(), kDrawTimerId, interval, nullptr) != 0;
+}
+
+void TMainForm::DisableDrawTimer() noexcept {
+    if (Handle()) KillTimer(Handle(), kDrawTimerId);
+    drawTimerEnabled_ = false;
+}
+
+void TMainForm::tmrDrawTimer() noexcept {
+    DisableDrawTimer();
+    if (ScreenSaverMode == smRun) {
+        // The whole update, drift included, reaches the screen in one step.
+        LockWindowUpdate(Handle());
+        try {
+            DrawTime();
+            ++MoveTicks;
+            if (DriftDue(MoveTicks, Settings ? Settings->ClockMoveSpeed : -1)) MoveClock();
+        } catch (...) {
+            // The next tick tries again.
+        }
+        LockWindowUpdate(nullptr);
+    }
+    EnableDrawTimer(kTickInterval);
+}
+
+void TMainForm::DrawTime() {
+    try {
+        SYSTEMTIME now{};
+        GetLocalTime(&now);
+
+        ClockFaceState face;
+        face.tags = {imgHour1->Tag, imgHour2->Tag, imgMin1->Tag, imgMin2->Tag};
+        face.hour1Visible = imgHour1->Visible();
+        face.innerLeft = pnlClockInner->Left();
+        face.colonVisible = imgColon->Visible();
+        const ClockFaceChanges changes = AdvanceClockFace(
+            face, now.wHour, now.wMinute, Settings->TwentyFourHour, Settings->FlashSecond);
+
+        if (changes.colonToggled) imgColon->SetVisible(face.colonVisible);
+        if (changes.digitChanged[0]) {
+            imgHour1->Tag = face.tags[0];
+            imgHour1->SetVisible(face.hour1Visible);
+            pnlClockInner->SetLeft(face.innerLeft);
+            imgHour1->SetBitmap(DigitImages[face.tags[0]].get());
+            imgHour1->Repaint();
+        }
+        TImage* const others[] = {imgHour2.get(), imgMin1.get(), imgMin2.get()};
+        for (int i = 1; i < 4; ++i) {
+            if (!changes.digitChanged[i]) continue;
+            TImage* picture = others[i - 1];
+            picture->Tag = face.tags[i];
+            picture->SetBitmap(DigitImages[face.tags[i]].get());
+            picture->Repaint();
+        }
+        pnlClock->SetVisible(true);
+        pnlClock->Repaint();
+    } catch (...) {
+        // A failed update leaves the picture as it was until the next tick.
+    }
+}
+
+void TMainForm::MoveClock() noexcept {
+    try {
+        if (!Settings || Settings->ClockMoveDirection == 0) return;
+        DriftState state{pnlClock->Left(), pnlClock->Top(), MovingLeft, MovingUp};
+        const DriftBounds bounds{LeftMargin, TopMargin, RightLimit, BottomLimit};
+        const int left = state.left;
+        const int top = state.top;
+        MoveClockStep(state, Settings->ClockMoveDirection, bounds, GetSystemMetrics(SM_CXSCREEN),
+                      GetSystemMetrics(SM_CYSCREEN), pnlClock->Width(), pnlClock->Height());
+        MovingLeft = state.movingLeft;
+        MovingUp = state.movingUp;
+        if (state.left != left || state.top != top)
+            pnlClock->SetBounds(state.left, state.top, pnlClock->Width(), pnlClock->Height());
+    } catch (...) {
+        // The panel stays where it is.
+    }
+}
+
+void TMainForm::RunPreview() {
+    ReleaseInstance();
+    bool failed = false;
+    {
+        ScopedGetDC host(ParentHandle);
+        UniqueMemoryDc picture(host ? CreateCompatibleDC(host.get()) : nullptr);
+        UniqueBitmap image(picture ? static_cast<HBITMAP>(LoadImageW(
+                                         Application->Instance(), MAKEINTRESOURCEW(IDB_PREVIEW),
+                                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))
+                                   : nullptr);
+        failed = !host || !picture || !image;
+        if (!failed) {
+            ScopedSelect select(picture.get(), image.get());
+            RECT bounds{};
+            GetWindowRect(ParentHandle, &bounds);
+            const RECT area{0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top};
+            while (IsWindowVisible(ParentHandle)) {
+                if (!FillRect(host.get(), &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)))) {
+                    failed = true;
+                    break;
+                }
+                if (!IsWindowVisible(ParentHandle)) break;
+                if (!BitBlt(host.get(), 0, 0, kPreviewWidth, kPreviewHeight, picture.get(), 0, 0,
+                            SRCCOPY)) {
+                    failed = true;
+                    break;
+                }
+                // Drawing into another process's window reaches the screen
+                // under some drivers only once something reads back from it.
+                GetPixel(host.get(), 0, 0);
+                Sleep(kPreviewInterval);
+            }
+        }
+        // The selection, bitmap, memory DC and host DC are released here.
+    }
+    if (failed) Halt(0);
+    Application->Terminate();
+}
+
+}  // namespace lumidial

@@ -1,0 +1,82 @@
+// The clock window: full screen in run mode, never shown in preview mode
+// (where its creation handler paints the host's preview window instead).
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "Controls.h"
+#include "Form.h"
+#include "ScopedWin.h"
+#include "Settings.h"
+
+namespace lumidial {
+
+class TMainForm final : public TForm {
+public:
+    TMainForm();
+    ~TMainForm() override;
+
+    void Show() override;
+
+private:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool CloseQuery() override;
+
+    // Handlers.
+    void FormCreate();
+    void FormActivate();
+    void FormDestroy() noexcept;
+    void FormKeyDown();
+    void FormMouseMove(HWND control, int x, int y);
+    bool FormCloseQuery();
+    void tmrDrawTimer() noexcept;
+
+    void DrawTime();
+    void MoveClock() noexcept;
+    void PrepareRunMode();
+    void RunPreview();
+
+    void CreateControls();
+    void LoadArtwork();
+    void EnableDrawTimer(UINT interval) noexcept;
+    void DisableDrawTimer() noexcept;
+    bool ActsOnSharedState() const noexcept;
+
+    // Drift and pointer state.
+    std::int32_t MoveTicks = 0;
+    bool MovingUp = false;
+    std::int32_t LeftMargin = 0;
+    std::int32_t TopMargin = 0;
+    std::int32_t RightLimit = 0;
+    std::int32_t BottomLimit = 0;
+    bool MovingLeft = false;
+    std::unique_ptr<TSettings> Settings;
+    bool Activated = false;
+    std::int32_t MouseStartX = -1;
+    std::int32_t MouseStartY = -1;
+
+    // Controls, children of this window, destroyed with it.
+    std::unique_ptr<TPanel> pnlClock;
+    std::unique_ptr<TPanel> pnlClockInner;
+    std::unique_ptr<TImage> imgHour1;
+    std::unique_ptr<TImage> imgHour2;
+    std::unique_ptr<TImage> imgColon;
+    std::unique_ptr<TImage> imgMin1;
+    std::unique_ptr<TImage> imgMin2;
+
+    // tmrDraw.
+    bool drawTimerEnabled_ = false;
+    UINT drawTimerInterval_ = 5;
+
+    std::array<UniqueBitmap, 10> DigitImages;
+    UniqueBitmap ColonImage;
+
+    bool runModePrepared_ = false;
+    bool closeAllowed_ = false;
+};
+
+}  // namespace lumidial

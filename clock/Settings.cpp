@@ -1,0 +1,58 @@
+#include "Settings.h"
+
+#include "LocaleText.h"
+#include "Registry.h"
+
+#include <exception>
+
+namespace lumidial {
+
+namespace {
+
+template <typename Field, typename Convert>
+void ReadDword(const TRegistryKey& key, const char* name, Field& field, Convert convert) noexcept {
+    if (!key.ValueExists(name)) return;
+    try {
+        field = convert(key.ReadInteger(name));
+    } catch (const std::exception&) {
+        // Wrong type: the default stands and the other values still load.
+    }
+}
+
+std::int32_t AsInteger(std::int32_t value) { return value; }
+bool AsBoolean(std::int32_t value) { return value != 0; }
+
+}  // namespace
+
+TSettings::TSettings() { Load(); }
+
+void TSettings::Load() noexcept {
+    TRegistryKey key;
+    if (!key.Open(kSettingsKey, false)) return;
+    ReadDword(key, "ClockMoveDirection", ClockMoveDirection, AsInteger);
+    ReadDword(key, "ClockMoveSpeed", ClockMoveSpeed, AsInteger);
+    ReadDword(key, "FlashSecond", FlashSecond, AsBoolean);
+    ReadDword(key, "TwentyFourHour", TwentyFourHour, AsBoolean);
+    ReadDword(key, "CountDown", CountDown, AsBoolean);
+    if (key.ValueExists("CountDownTime")) {
+        try {
+            if (auto value = ParseLocaleDateTime(key.ReadString("CountDownTime")))
+                CountDownTime = *value;
+        } catch (...) {
+            // Unreadable or not a date: the previous value stands.
+        }
+    }
+}
+
+void TSettings::Save() const {
+    TRegistryKey key;
+    if (!key.Open(kSettingsKey, true)) return;
+    key.WriteInteger("ClockMoveDirection", ClockMoveDirection);
+    key.WriteInteger("ClockMoveSpeed", ClockMoveSpeed);
+    key.WriteInteger("FlashSecond", FlashSecond ? 1 : 0);
+    key.WriteInteger("TwentyFourHour", TwentyFourHour ? 1 : 0);
+    key.WriteInteger("CountDown", CountDown ? 1 : 0);
+    key.WriteString("CountDownTime", FormatLocaleDateTime(CountDownTime));
+}
+
+}  // namespace lumidial

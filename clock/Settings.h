@@ -1,0 +1,34 @@
+// The user's choices, stored under HKCU "Software\Orvane\Lumidial". Each
+// window that needs them owns one TSettings, loaded when it is created; only
+// the settings dialog saves.
+#pragma once
+
+#include <cstdint>
+
+namespace lumidial {
+
+inline constexpr char kSettingsKey[] = "Software\\Orvane\\Lumidial";
+
+class TSettings {
+public:
+    // Sets the defaults, then loads.
+    TSettings();
+
+    std::int32_t ClockMoveDirection = 0;  // 0 none, 1 horizontal, 2 vertical, 3 both
+    std::int32_t ClockMoveSpeed = 1;      // 0 slow, 1 very slow, 2 glacial
+    bool FlashSecond = true;
+    bool TwentyFourHour = false;
+    bool CountDown = false;
+    double CountDownTime = 0.0;           // days since 30 December 1899
+
+    // A value of the wrong registry type keeps that field's default; the
+    // rest still load. Never raises.
+    void Load() noexcept;
+
+    // Writes all six values in order; raises "Failed to set data for '%s'"
+    // and stops at the first value that cannot be written. A key that
+    // cannot be opened or created loses the changes silently.
+    void Save() const;
+};
+
+}  // namespace lumidial

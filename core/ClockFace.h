@@ -1,0 +1,38 @@
+// What the clock shows for a given local time, and which of its pictures a
+// tick has to touch. The window code applies the changes to real controls.
+#pragma once
+
+#include <array>
+
+namespace lumidial {
+
+// Width of a digit picture; hiding the first digit shifts the inner panel
+// left by half of it so that three digits sit centred.
+inline constexpr int kDigitWidth = 220;
+inline constexpr int kHiddenDigitShift = -(kDigitWidth / 2);
+
+// The four digits, hour tens first, for hour 0..23 and minute 0..59.
+// In 12-hour form hour 0 reads 12 and 13..23 read 1..11; no AM/PM mark.
+std::array<int, 4> ClockDigits(int hour, int minute, bool twentyFourHour);
+
+// The state the pictures of the clock panel are in.
+struct ClockFaceState {
+    std::array<int, 4> tags{-1, -1, -1, -1};  // digit shown, -1 for none yet
+    bool hour1Visible = true;
+    int innerLeft = 0;
+    bool colonVisible = true;
+};
+
+// What one tick changed; a picture not marked is left untouched.
+struct ClockFaceChanges {
+    std::array<bool, 4> digitChanged{};  // bitmap replaced, repaint
+    bool colonToggled = false;
+};
+
+// One tick: blinks the colon when flashSecond is set, then updates the digit
+// tags; a changed hour tens digit also decides the first picture's visibility
+// (hidden for 0) and the inner panel's left (0 or kHiddenDigitShift).
+ClockFaceChanges AdvanceClockFace(ClockFaceState& state, int hour, int minute,
+                                  bool twentyFourHour, bool flashSecond);
+
+}  // namespace lumidial

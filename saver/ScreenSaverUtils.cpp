@@ -1,0 +1,108 @@
+#include "ScreenSaverUtils.h"
+
+#include "Application.h"
+#include "Registry.h"
+#include "ScopedWin.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace lumidial {
+
+TScreenSaverMode ScreenSaverMode = smConfigure;
+HWND ParentHandle = nullptr;
+
+namespace {
+
+// The system directory with a closing backslash.
+std::string SystemDirectory() {
+    char path[MAX_PATH + 1] = {};
+    UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (length == 0 || length > MAX_PATH) return {};
+    std::string directory(path, length);
+    if (directory.back() != '\\') directory += '\\';
+    return directory;
+}
+
+using VerifyScreenSavePwdProc = BOOL(WINAPI*)(HWND);
+using PwdChangePasswordProc = DWORD(WINAPI*)(LPCSTR, HWND, DWORD, DWORD);
+
+}  // namespace
+
+HWND HandleFromInt32(std::int32_t value) noexcept {
+    return reinterpret_cast<HWND>(static_cast<std::intptr_t>(value));
+}
+
+void ParseCommandLine() {
+    const char* raw = GetCommandLineA();
+    std::vector<std::string> tokens = TokenizeCommandLine(raw ? raw : "");
+    std::vector<std::string> arguments;
+    if (tokens.size() > 1) arguments.assign(tokens.begin() + 1, tokens.end());
+    ParsedCommandLine parsed = ParseArguments(arguments);
+    ScreenSaverMode = parsed.mode;
+    ParentHandle = HandleFromInt32(parsed.parentHandle);
+    if (ScreenSaverMode == smSetPassword) ChangePassword(parsed);
+}
+
+bool VerifyPassword(HWND window) noexcept {
+    bool result = true;
+    try {
+        TRegistryKey desktop;
+        if (!desktop.Open("Control Panel\\Desktop", false)) return true;
+        if (!desktop.ValueExists("ScreenSaveUsePassword")) return true;
+        std::int32_t usePassword = 0;
+        try {
+            usePassword = desktop.ReadInteger("ScreenSaveUsePassword");
+        } catch (const std::exception&) {
+            // Stored with another type: taken as no password, as if absent.
+            return true;
+        }
+        if (usePassword == 0) return true;
+
+        HMODULE library = LoadLibraryA((SystemDirectory() + "password.cpl").c_str());
+        if (!library) return true;
+        auto verify = reinterpret_cast<VerifyScreenSavePwdProc>(
+            reinterpret_cast<void*>(GetProcAddress(library, "VerifyScreenSavePwd")));
+        if (verify) {
+            // Only the low byte carries the verifier's answer.
+            if ((static_cast<unsigned>(verify(window)) & 0xFFu) == 0) result = false;
+        }
+        FreeLibrary(library);
+    } catch (...) {
+        // The display must not be disturbed; the answer stands as it was.
+    }
+    return result;
+}
+
+void ChangePassword(const ParsedCommandLine& parsed) noexcept {
+    // A copy that found another running has a quit request queued for its
+    // message loop; it must not cut the provider's dialog or our error box
+    // short, since this mode never reaches that loop.
+    MSG pending{};
+    PeekMessageW(&pending, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+
+    try {
+        const std::string library = SystemDirectory() + "MPR.DLL";
+        UniqueLibrary mpr(LoadLibraryA(library.c_str()));
+        try {
+            if (!mpr)
+                throw std::runtime_error("Could not load library " + library + " - " +
+                                         " The password cannot be changed");
+            auto change = reinterpret_cast<PwdChangePasswordProc>(
+                reinterpret_cast<void*>(GetProcAddress(mpr.get(), "PwdChangePasswordA")));
+            if (!change)
+                throw std::runtime_error("Libarary " + library + " does not " +
+                                         "contain PwdChangePasswordA used to set the password!");
+            PasswordOwner owner = ResolvePasswordOwner(parsed);
+            if (!owner.owner) throw std::runtime_error(owner.error);
+            change("SCRSAVE", HandleFromInt32(*owner.owner), 0, 0);
+        } catch (const std::exception& error) {
+            mpr.reset();
+            MessageBoxA(ParentHandle, error.what(), "Mervisk", MB_OK | MB_ICONERROR);
+        }
+    } catch (...) {
+    }
+    Halt(0);
+}
+
+}  // namespace lumidial

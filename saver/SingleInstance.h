@@ -1,0 +1,23 @@
+// One running copy at a time, guarded by a named mutex. A copy that finds
+// the mutex taken creates its window unseen and ends when its message loop
+// starts.
+#pragma once
+
+#include <windows.h>
+
+namespace lumidial {
+
+inline constexpr char kInstanceMutexName[] = "Mervisk";
+
+// The mutex this process created; nullptr when it holds none.
+extern HANDLE InstanceMutex;
+
+void AcquireInstance();
+void ReleaseInstance() noexcept;
+
+// True in a copy that found another copy running: it must not touch the
+// shared state the running copy relies on (the screen-saver flag, the
+// pointer, the capture, the host's dialog).
+bool LostInstanceGuard() noexcept;
+
+}  // namespace lumidial
