@@ -98,7 +98,9 @@ void ChangePassword(const ParsedCommandLine& parsed) noexcept {
             change("SCRSAVE", HandleFromInt32(*owner.owner), 0, 0);
         } catch (const std::exception& error) {
             mpr.reset();
-            MessageBoxA(ParentHandle, error.what(), "Mervisk", MB_OK | MB_ICONERROR);
+            // A stale owner handle would make the box fail unseen.
+            HWND owner = IsWindow(ParentHandle) ? ParentHandle : nullptr;
+            MessageBoxA(owner, error.what(), "Mervisk", MB_OK | MB_ICONERROR);
         }
     } catch (...) {
     }
