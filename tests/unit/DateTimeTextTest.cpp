@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <vector>
 
@@ -16,10 +17,10 @@ const LocaleFormats kNamed{"dddd, d 'de' MMM yy", "hh'h'mm:ss t", "a.m.", "p.m."
 
 std::string Civil(const CivilDateTime& t, bool withMilliseconds = true) {
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
-                  t.hour, t.minute, t.second);
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d.%03d", t.year, t.month,
+                  t.day, t.hour, t.minute, t.second, t.millisecond);
     std::string text = buffer;
-    if (withMilliseconds) text += "." + std::to_string(1000 + t.millisecond).substr(1);
+    if (!withMilliseconds) text.resize(text.size() - 4);
     return text;
 }
 
