@@ -153,15 +153,15 @@ Image Shade(const Mask& mask, const Glow& glow) {
             }
             const double t = (std::sqrt(double(best)) - 0.5) / r;
             if (t >= 1) continue;
-            const double f = (1 - t) * (1 - t) * (1 - t);
+            const double f = (1 - t) * (1 - t);
             image.at(x, y).g = std::uint8_t(std::lround(glow.peak * f));
         }
     }
     return image;
 }
 
-constexpr DigitBox kTileDigit{24, 196, 23, 297, 40, 17, 4.0};
-constexpr Glow kTileGlow{16, 96};
+constexpr DigitBox kTileDigit{24, 196, 23, 297, 40, 17, 5.0};
+constexpr Glow kTileGlow{16, 100};
 
 }  // namespace
 
@@ -180,14 +180,14 @@ Image RenderColon() {
 
 Image RenderPreview() {
     Mask mask(kPreviewWidth, kPreviewHeight);
-    const auto small = [](int left) { return DigitBox{left, left + 20, 40, 72, 5, 2, 1.0}; };
+    const auto small = [](int left) { return DigitBox{left, left + 20, 40, 72, 5, 2, 1.5}; };
     DrawDigit(mask, small(15), SegmentsOf(1));
     DrawDigit(mask, small(41), SegmentsOf(2));
     FillRect(mask, 69, 45, 73, 49);
     FillRect(mask, 69, 63, 73, 67);
     DrawDigit(mask, small(81), SegmentsOf(3));
     DrawDigit(mask, small(107), SegmentsOf(0));
-    return Shade(mask, Glow{3, 96});
+    return Shade(mask, Glow{3, 100});
 }
 
 namespace {
@@ -232,7 +232,7 @@ IconPicture DrawIcon(int size) {
             if (on) mask.Set(x, y);
         }
     }
-    IconPicture pic{Shade(mask, Glow{size / 8, 110}), std::vector<std::uint8_t>(std::size_t(size) * size)};
+    IconPicture pic{Shade(mask, Glow{size / 8, 100}), std::vector<std::uint8_t>(std::size_t(size) * size)};
     const int round = size / 8;
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
