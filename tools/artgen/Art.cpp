@@ -62,7 +62,9 @@ struct Bar {
 };
 
 // How far the flat edge of a horizontal bar runs over the vertical bars,
-// as a share of the bar thickness; the rest of the overlap is the bevel.
+// as a share of the bar thickness; from there the bevel runs out to the
+// point. Half puts the bevel over the outer half of the verticals, whose
+// ends then follow it with a chamfered outer corner.
 constexpr double kFlatOverVertical = 0.5;
 
 // Coordinates are in pixels with pixel (x, y) covering [x, x+1) x [y, y+1);
@@ -160,6 +162,11 @@ Image Shade(const Mask& mask, const Glow& glow) {
     return image;
 }
 
+// The clock's digit tiles. The bars' points reach columns 24..196 and run
+// on past the vertical bars (41..80 and 140..179), so the "1", which is the
+// right-hand verticals alone, sits where the verticals of every other digit
+// do. Rows 23..297 leave the glow room inside the 325-row tile; the colon
+// tile shares the glow so that the two kinds of tile match side by side.
 constexpr DigitBox kTileDigit{24, 196, 23, 297, 40, 17, 5.0};
 constexpr Glow kTileGlow{16, 100};
 
@@ -178,6 +185,9 @@ Image RenderColon() {
     return Shade(mask, kTileGlow);
 }
 
+// "12:30" at about an eighth of the tile size, for the little monitor in
+// the screen-saver settings; the wider gap keeps the verticals from growing
+// one-pixel ears at this size.
 Image RenderPreview() {
     Mask mask(kPreviewWidth, kPreviewHeight);
     const auto small = [](int left) { return DigitBox{left, left + 20, 40, 72, 5, 2, 1.5}; };
@@ -217,6 +227,8 @@ IconPicture DrawIcon(int size) {
     const double left = small ? 4 : 10, right = small ? 12 : 22, top = small ? 2 : 3.5,
                  bottom = small ? 14 : 28.5, half = small ? 1 : 2, gap = small ? 0.5 : 1.2;
     const double middle = (top + bottom) / 2;
+    // A bar from `from` to `to` along its length, `h` either side of its
+    // centre line, with 45-degree points.
     const auto bar = [](double along, double across, double from, double to, double h) {
         const double off = std::fabs(across);
         return off <= h && along >= from + off && along <= to - off;

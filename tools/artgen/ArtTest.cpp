@@ -43,7 +43,7 @@ Box LitBox(const Image& image) {
     return box;
 }
 
-// Runs of lit pixels met walking a line, for telling segments apart.
+// Runs of lit pixels met walking a line: one per segment crossed.
 int LitRuns(const Image& image, int x0, int y0, int dx, int dy) {
     int runs = 0;
     bool inside = false;
