@@ -1,0 +1,315 @@
+#!/usr/bin/env bash
+# Lumidial benchmark: Lumidial.scr /s next to lumidial_baseline.exe (a bare
+# full-screen black window with a one-second timer), both run under Wine in a
+# private Xvfb world (scripts/wine-env.sh). Prints a table of figures and the
+# ratio saver / baseline; asserts nothing.
+#
+#   bench/run.sh [BUILD_DIR]        default BUILD_DIR: build/win64
+#
+# BUILD_DIR is configured for the mingw-w64 cross build if it has no cache,
+# and Lumidial and lumidial_baseline are built in it (-j2). The native helper
+# bench/screenprobe.c is compiled into BUILD_DIR/bench-native.
+#
+# Environment (optional):
+#   BENCH_RUNS=5        start-up runs per program (after one discarded warm-up)
+#   BENCH_WINDOW=60     seconds of run mode for the CPU and memory figures
+#   BENCH_SETTLE=2      seconds after the first frame before that window opens
+#   BENCH_NO_BUILD=1    use the binaries already in BUILD_DIR as they are
+set -uo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_DIR=${1:-build/win64}
+[[ "$BUILD_DIR" = /* ]] || BUILD_DIR=$ROOT/$BUILD_DIR
+RUNS=${BENCH_RUNS:-5}
+WINDOW=${BENCH_WINDOW:-60}
+SETTLE=${BENCH_SETTLE:-2}
+START_TIMEOUT=30      # s, per launch, until the first frame
+CLOSE_TIMEOUT=10      # s, per program, from the key press until it has gone
+ROOT_COLOUR=405060    # painted on the X root so that a black window shows
+
+SAVER=$BUILD_DIR/Lumidial.scr
+BASELINE=$BUILD_DIR/lumidial_baseline.exe
+PROBE=$BUILD_DIR/bench-native/screenprobe
+CLK_TCK=$(getconf CLK_TCK)
+
+say() { printf '[bench] %s\n' "$*" >&2; }
+die() { say "error: $*"; exit 1; }
+
+# ---------------------------------------------------------------- clean-up
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/lumidial-bench.XXXXXX") || exit 1
+current_prog=      # pid of the program under test, while one is up
+current_probe=     # pid of the screenprobe that is its parent
+
+cleanup() {
+  if [[ -n "$current_prog" ]] && kill -0 "$current_prog" 2>/dev/null; then
+    kill -KILL "$current_prog" 2>/dev/null
+  fi
+  if [[ -n "$current_probe" ]] && kill -0 "$current_probe" 2>/dev/null; then
+    kill -KILL "$current_probe" 2>/dev/null
+    wait "$current_probe" 2>/dev/null
+  fi
+  current_prog='' current_probe=''
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# ---------------------------------------------------------------- build
+if [[ "${BENCH_NO_BUILD:-0}" != 1 ]]; then
+  command -v cmake >/dev/null || die "cmake not found"
+  # Configure every time: a build dir set up before bench/ existed does not
+  # know the baseline target yet.
+  say "configuring $BUILD_DIR"
+  cmake_args=(-S "$ROOT" -B "$BUILD_DIR")
+  [[ -f "$BUILD_DIR/CMakeCache.txt" ]] ||
+    cmake_args+=(-DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release)
+  cmake "${cmake_args[@]}" >"$WORK/configure.log" 2>&1 ||
+    { tail -n 20 "$WORK/configure.log" >&2; die "configure failed"; }
+  say "building Lumidial and lumidial_baseline"
+  if ! cmake --build "$BUILD_DIR" -j2 --target Lumidial lumidial_baseline >"$WORK/build.log" 2>&1; then
+    tail -n 20 "$WORK/build.log" >&2
+    [[ -f "$SAVER" && -f "$BASELINE" ]] || die "build failed"
+    say "WARNING: build failed; measuring the binaries already in $BUILD_DIR"
+  fi
+fi
+[[ -f "$SAVER" ]] || die "$SAVER missing"
+[[ -f "$BASELINE" ]] || die "$BASELINE missing"
+
+if [[ ! -x "$PROBE" || "$ROOT/bench/screenprobe.c" -nt "$PROBE" ]]; then
+  mkdir -p "$(dirname "$PROBE")"
+  cc -O2 -std=c11 -Wall -Wextra -o "$PROBE" "$ROOT/bench/screenprobe.c" -lX11 ||
+    die "cannot build the screen probe (needs a C compiler and libx11-dev)"
+fi
+for tool in wine xdotool; do command -v "$tool" >/dev/null || die "$tool not found"; done
+
+# ---------------------------------------------------------------- wine world
+# shellcheck source=../scripts/wine-env.sh
+source "$ROOT/scripts/wine-env.sh"
+wine_env_start || die "could not start the Wine environment"
+# wine_env_start chained its own EXIT trap in front of ours: first the
+# wineserver goes (with every Wine process of the prefix), then cleanup().
+"$PROBE" paint-root "$ROOT_COLOUR" || die "cannot paint the X root"
+screen_geometry=$(xdpyinfo 2>/dev/null | awk '/dimensions:/ {print $2; exit}')
+screen_depth=$(xdpyinfo 2>/dev/null | awk '/depth of root window:/ {print $5; exit}')
+
+# ---------------------------------------------------------------- helpers
+# /proc/PID/stat: utime and stime (fields 14 and 15), counted after the
+# closing parenthesis of the command name, which may hold spaces.
+cpu_ticks() {
+  local stat rest
+  stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+  rest=${stat##*) }
+  # shellcheck disable=SC2086
+  set -- $rest
+  echo "${12} ${13}"   # fields 14, 15 counted from field 3 (state)
+}
+
+vm_hwm_kib() { awk '/^VmHWM:/ {print $2}' "/proc/$1/status" 2>/dev/null; }
+
+# The wineserver of our prefix.
+wineserver_pid() {
+  local p
+  for p in $(pgrep -x wineserver64 2>/dev/null; pgrep -x wineserver 2>/dev/null); do
+    if tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
+      echo "$p"
+      return 0
+    fi
+  done
+  return 1
+}
+
+# The Windows process of a launch: `wine X` ends up exec'ing into it, so it
+# normally is the launched pid itself; otherwise a process of our prefix
+# whose command line names the program.
+program_pid() {
+  local launched=$1 name=$2 p
+  if tr '\0' ' ' <"/proc/$launched/cmdline" 2>/dev/null | grep -qF "$name"; then
+    echo "$launched"
+    return 0
+  fi
+  for p in /proc/[0-9]*; do
+    p=${p#/proc/}
+    tr '\0' ' ' <"/proc/$p/cmdline" 2>/dev/null | grep -qF "$name" || continue
+    tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
+    echo "$p"
+    return 0
+  done
+  return 1
+}
+
+# launch KIND: starts the program under the probe and waits for its first
+# frame. Sets current_prog, current_probe and launch_line.
+launch() {
+  local kind=$1 out=$WORK/probe.out i
+  local -a cmd
+  if [[ $kind == saver ]]; then
+    cmd=(--digits -- wine "$SAVER" /s)
+  else
+    cmd=(-- wine "$BASELINE")
+  fi
+  launch_line=
+  for _ in 1 2 3; do
+    : >"$out"
+    "$PROBE" launch --timeout "$START_TIMEOUT" "${cmd[@]}" >"$out" 2>"$WORK/probe.err" &
+    current_probe=$!
+    for ((i = 0; i < (START_TIMEOUT + 10) * 20; i++)); do
+      grep -q $'\n' "$out" 2>/dev/null && break
+      kill -0 "$current_probe" 2>/dev/null || break
+      sleep 0.05
+    done
+    launch_line=$(head -n 1 "$out")
+    if [[ -z "$launch_line" ]] && grep -q "already black" "$WORK/probe.err"; then
+      wait "$current_probe" 2>/dev/null
+      current_probe=
+      say "screen still covered by a previous window; waiting"
+      sleep 2
+      continue
+    fi
+    break
+  done
+  if [[ -z "$launch_line" ]]; then
+    cat "$WORK/probe.err" >&2
+    return 1
+  fi
+  current_prog=$(sed -E 's/^pid=([0-9]+).*/\1/' <<<"$launch_line")
+  local name
+  name=$(basename "$([[ $kind == saver ]] && echo "$SAVER" || echo "$BASELINE")")
+  current_prog=$(program_pid "$current_prog" "$name") || current_prog=${launch_line#pid=}
+  current_prog=${current_prog%% *}
+  [[ $launch_line != *=-* ]]
+}
+
+# Ends the current program with a key press, as a user would; kills it when
+# it does not go in time.
+close_program() {
+  local i
+  [[ -n "$current_prog" ]] || return 0
+  xdotool key a 2>/dev/null
+  for ((i = 0; i < CLOSE_TIMEOUT * 20; i++)); do
+    [[ "$(awk '{print $3}' "/proc/$current_prog/stat" 2>/dev/null)" =~ ^(Z|X|)$ ]] && break
+    sleep 0.05
+  done
+  if kill -0 "$current_prog" 2>/dev/null &&
+     ! [[ "$(awk '{print $3}' "/proc/$current_prog/stat" 2>/dev/null)" =~ ^(Z|X)$ ]]; then
+    say "program $current_prog did not end on a key press; killing it"
+    kill -KILL "$current_prog" 2>/dev/null
+  fi
+  if [[ -n "$current_probe" ]]; then
+    for ((i = 0; i < 100; i++)); do kill -0 "$current_probe" 2>/dev/null || break; sleep 0.05; done
+    kill -KILL "$current_probe" 2>/dev/null
+    wait "$current_probe" 2>/dev/null
+  fi
+  current_prog='' current_probe=''
+  sleep 0.5   # let the X server put the root back
+}
+
+field() { sed -nE "s/.*\\b$1=([0-9-]+).*/\\1/p" <<<"$2"; }
+
+median() {
+  # median of the numeric arguments ("-" ignored); "n/a" when none
+  printf '%s\n' "$@" | grep -E '^[0-9.]+$' | sort -n |
+    awk '{v[NR]=$1} END {if (!NR) print "n/a"; else if (NR%2) print v[(NR+1)/2]; else printf "%.0f\n", (v[NR/2]+v[NR/2+1])/2}'
+}
+
+ratio() {
+  awk -v a="$1" -v b="$2" 'BEGIN {
+    if (a !~ /^[0-9.]+$/ || b !~ /^[0-9.]+$/ || b + 0 == 0) print "n/a"; else printf "%.2f\n", a / b }'
+}
+
+# ---------------------------------------------------------------- start-up
+declare -a saver_covered=() saver_digits=() base_covered=()
+startup_log=()
+say "start-up: 1 warm-up + $RUNS measured launches of each, alternating"
+for ((run = 0; run <= RUNS; run++)); do
+  for kind in saver baseline; do
+    if launch "$kind"; then ok=1; else ok=0; fi
+    close_program
+    label=$([[ $run == 0 ]] && echo "warm-up" || echo "run $run")
+    startup_log+=("$(printf '  %-8s %-8s %s%s' "$label" "$kind" "${launch_line#pid=* }" \
+      "$([[ $ok == 1 ]] || echo '  (FAILED)')")")
+    [[ $run == 0 || $ok != 1 ]] && continue
+    if [[ $kind == saver ]]; then
+      saver_covered+=("$(field covered_ms "$launch_line")")
+      saver_digits+=("$(field digits_ms "$launch_line")")
+    else
+      base_covered+=("$(field covered_ms "$launch_line")")
+    fi
+  done
+done
+
+# ---------------------------------------------------------------- run mode
+# measure_window KIND: CPU (user, sys, in ticks) of the program and of the
+# wineserver over WINDOW seconds of run mode, and VmHWM at the end.
+measure_window() {
+  local kind=$1 ws a b c d e f
+  win_cpu=n/a win_user=n/a win_sys=n/a win_server=n/a win_hwm=n/a
+  if ! launch "$kind"; then
+    say "$kind: no first frame; skipping its run-mode window"
+    close_program
+    return 1
+  fi
+  sleep "$SETTLE"
+  ws=$(wineserver_pid) || ws=
+  read -r a b < <(cpu_ticks "$current_prog") || { close_program; return 1; }
+  [[ -n "$ws" ]] && read -r e f < <(cpu_ticks "$ws")
+  say "$kind: ${WINDOW} s of run mode (pid $current_prog)"
+  sleep "$WINDOW"
+  read -r c d < <(cpu_ticks "$current_prog") || { say "$kind ended during its window"; close_program; return 1; }
+  win_hwm=$(vm_hwm_kib "$current_prog")
+  win_user=$(awk -v x=$((c - a)) -v t="$CLK_TCK" 'BEGIN {printf "%.2f", x / t}')
+  win_sys=$(awk -v x=$((d - b)) -v t="$CLK_TCK" 'BEGIN {printf "%.2f", x / t}')
+  win_cpu=$(awk -v x=$((c - a + d - b)) -v t="$CLK_TCK" 'BEGIN {printf "%.2f", x / t}')
+  if [[ -n "$ws" ]] && read -r a b < <(cpu_ticks "$ws"); then
+    win_server=$(awk -v x=$((a - e + b - f)) -v t="$CLK_TCK" 'BEGIN {printf "%.2f", x / t}')
+  fi
+  close_program
+}
+
+measure_window saver
+s_cpu=$win_cpu s_user=$win_user s_sys=$win_sys s_server=$win_server s_hwm=$win_hwm
+measure_window baseline
+b_cpu=$win_cpu b_user=$win_user b_sys=$win_sys b_server=$win_server b_hwm=$win_hwm
+
+# ---------------------------------------------------------------- report
+s_size=$(stat -c %s "$SAVER")
+b_size=$(stat -c %s "$BASELINE")
+s_first=$(median "${saver_digits[@]}")
+s_cov=$(median "${saver_covered[@]}")
+b_cov=$(median "${base_covered[@]}")
+model=$(awk -F': *' '/^model name/ {print $2; exit}' /proc/cpuinfo)
+wine_version=$(wine --version 2>/dev/null | head -n 1)
+commit=$(git -C "$ROOT" rev-parse --short HEAD 2>/dev/null || echo unknown)
+
+row() { printf '%-46s %14s %14s %8s\n' "$1" "$2" "$3" "$(ratio "$2" "$3")"; }
+
+echo "Lumidial benchmark"
+echo "  date      $(date '+%Y-%m-%d %H:%M:%S %Z')"
+echo "  wine      $wine_version"
+echo "  machine   $(nproc) cores, ${model:-unknown CPU}; load average at the end $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "  screen    Xvfb ${screen_geometry:-?} x ${screen_depth:-?}, fresh prefix, persistent wineserver"
+echo "  commit    $commit   build dir ${BUILD_DIR#"$ROOT"/}"
+echo
+printf '%-46s %14s %14s %8s\n' "" "Lumidial.scr" "baseline" "ratio"
+row "start to first frame, ms (median of $RUNS)" "$s_first" "$b_cov"
+row "start to black full screen, ms (median)" "$s_cov" "$b_cov"
+row "CPU over ${WINDOW} s of run mode, s (user+sys)" "$s_cpu" "$b_cpu"
+row "  wineserver CPU over the same ${WINDOW} s, s" "$s_server" "$b_server"
+row "peak memory (VmHWM) after ${WINDOW} s, KiB" "$s_hwm" "$b_hwm"
+row "file size, bytes" "$s_size" "$b_size"
+echo
+echo "What was measured"
+echo "  start: just before fork/exec of \`wine PROGRAM\` (Lumidial.scr gets /s), with the"
+echo "    prefix booted and its wineserver running; screenprobe polls the X screen every 5 ms."
+echo "  first frame: Lumidial.scr - a pure green (0,255,0) pixel in the centred 978x327 clock"
+echo "    panel; baseline - its black window covering the screen (as for the next row)."
+echo "  black full screen: rows across the whole screen, clear of the clock panel, all black"
+echo "    (the X root is painted #$ROOT_COLOUR first). Each launch is ended by a key press."
+echo "  CPU: utime+stime from /proc/PID/stat of the program's Windows process, from ${SETTLE} s after"
+echo "    its first frame to ${WINDOW} s later (user ${s_user} + sys ${s_sys} s for Lumidial.scr,"
+echo "    user ${b_user} + sys ${b_sys} s for the baseline); resolution 1/${CLK_TCK} s."
+echo "    The wineserver is shared by the prefix; its row is for information."
+echo "  peak memory: VmHWM from /proc/PID/status at the end of that window."
+echo
+echo "Start-up launches (ms from start)"
+printf '%s\n' "${startup_log[@]}"
