@@ -1,7 +1,22 @@
-// The settings dialog.
+// The settings dialog, shown in configure mode. It loads the user's choices
+// into its controls, writes them back on OK and leaves them alone on Cancel
+// or the close box. Its layout lives in ConfigureLayout.h, its control
+// identifiers in ConfigureIds.h.
+//
+// Keyboard: Tab and Shift+Tab move between the controls in tab order; Enter
+// presses a button only when that button has the focus; Escape does nothing.
+// There is deliberately no default and no cancel button.
 #pragma once
 
+#include <windows.h>
+
+#include <array>
+#include <memory>
+
+#include "ConfigureLayout.h"
 #include "Form.h"
+#include "ScopedWin.h"
+#include "Settings.h"
 
 namespace lumidial {
 
@@ -11,9 +26,76 @@ public:
     ~TConfigureForm() override;
 
     void Show() override;
+    bool PreTranslateMessage(MSG& message) override;
 
 private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // Handlers.
+    void FormCreate();
+    void FormDestroy() noexcept;
+    void cmbClockMoveChange();
+    void chkCountDownClick();
+    void btnOkClick();
+    void btnCancelClick();
+    void Label6Click() noexcept;
+
+    // Message plumbing: each decodes one message for the handlers above.
+    void CommandReceived(int id, int code, HWND control);
+    void ButtonFocusChanged(HWND button, bool focused) noexcept;
+    LRESULT StaticColour(HDC dc, HWND control) noexcept;
+    bool ControlCursor(HWND control, int hitTest) noexcept;
+    void FocusReceived() noexcept;
+    void Deactivated() noexcept;
+    void DpiChanged(int dpi, const RECT& suggested) noexcept;
+
+    // Keyboard navigation.
+    void MoveFocus(bool backwards) noexcept;
+    HWND NextTabStop(HWND focus, bool backwards) const noexcept;
+    bool PressFocusedButton() noexcept;
+
+    // Building and sizing.
+    void CreateControls();
+    void CreateToolTips();
+    void ApplyDpi(int dpi) noexcept;
+    void PlaceControls() noexcept;
+    void FitComboHeight(HWND combo, int height) noexcept;
+    void FitClientArea() noexcept;
+    int Scale(int value) const noexcept;
+
+    // Control state.
+    static bool Checked(HWND checkBox) noexcept;
+    void SetChecked(HWND checkBox, bool checked);
+    double PickerDateTime() const noexcept;
+    void SetPickerTimeOfDay(double value) noexcept;
+
+    std::unique_ptr<TSettings> Settings;
+
+    // Children of this window, destroyed with it.
+    HWND Label1 = nullptr;
+    HWND Label2 = nullptr;
+    HWND Bevel1 = nullptr;
+    HWND Label3 = nullptr;
+    HWND chkTwentyFourHour = nullptr;
+    HWND chkFlashSecond = nullptr;
+    HWND Label4 = nullptr;
+    HWND cmbClockMove = nullptr;
+    HWND lblClockMoveInterval = nullptr;
+    HWND cmbClockMoveInterval = nullptr;
+    HWND chkCountDown = nullptr;
+    HWND dtCountDownTime = nullptr;
+    HWND Label5 = nullptr;
+    HWND Label6 = nullptr;
+    HWND btnOk = nullptr;
+    HWND btnCancel = nullptr;
+
+    // Owned by this window but top-level: destroyed before it.
+    UniqueWindow toolTips_;
+    // One font per role of ConfigureLayout.h, made for the current density.
+    std::array<UniqueFont, static_cast<std::size_t>(cfg::FontRole::Count)> fonts_;
+    int dpi_ = cfg::kDesignDpi;
+    // The control that had the focus when the dialog last lost activation.
+    HWND lastFocus_ = nullptr;
 };
 
 }  // namespace lumidial
