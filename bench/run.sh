@@ -213,8 +213,19 @@ median() {
 }
 
 ratio() {
+  # a / b; a figure below the resolution comes as "<x" and bounds the ratio
   awk -v a="$1" -v b="$2" 'BEGIN {
-    if (a !~ /^[0-9.]+$/ || b !~ /^[0-9.]+$/ || b + 0 == 0) print "n/a"; else printf "%.2f\n", a / b }'
+    num = "^[0-9.]+$"; below = "^<[0-9.]+$"
+    if (a ~ num && b ~ num && b + 0 > 0) printf "%.2f\n", a / b
+    else if (a ~ num && b ~ below && a + 0 > 0) printf ">%.1f\n", a / substr(b, 2)
+    else if (a ~ below && b ~ num && b + 0 > 0) printf "<%.1f\n", substr(a, 2) / b
+    else print "n/a" }'
+}
+
+# Seconds from clock ticks; "<tick" for none, as the counters only tell that
+# less than one tick was used.
+seconds() {
+  awk -v x="$1" -v t="$CLK_TCK" 'BEGIN { if (x + 0 == 0) printf "<%.2f", 1 / t; else printf "%.2f", x / t }'
 }
 
 # ---------------------------------------------------------------- start-up
@@ -257,11 +268,11 @@ measure_window() {
   sleep "$WINDOW"
   read -r c d < <(cpu_ticks "$current_prog") || { say "$kind ended during its window"; close_program; return 1; }
   win_hwm=$(vm_hwm_kib "$current_prog")
-  win_user=$(awk -v x=$((c - a)) -v t="$CLK_TCK" 'BEGIN {printf "%.2f", x / t}')
-  win_sys=$(awk -v x=$((d - b)) -v t="$CLK_TCK" 'BEGIN {printf "%.2f", x / t}')
-  win_cpu=$(awk -v x=$((c - a + d - b)) -v t="$CLK_TCK" 'BEGIN {printf "%.2f", x / t}')
+  win_user=$(seconds $((c - a)))
+  win_sys=$(seconds $((d - b)))
+  win_cpu=$(seconds $((c - a + d - b)))
   if [[ -n "$ws" ]] && read -r a b < <(cpu_ticks "$ws"); then
-    win_server=$(awk -v x=$((a - e + b - f)) -v t="$CLK_TCK" 'BEGIN {printf "%.2f", x / t}')
+    win_server=$(seconds $((a - e + b - f)))
   fi
   close_program
 }
@@ -274,6 +285,14 @@ b_cpu=$win_cpu b_user=$win_user b_sys=$win_sys b_server=$win_server b_hwm=$win_h
 # ---------------------------------------------------------------- report
 s_size=$(stat -c %s "$SAVER")
 b_size=$(stat -c %s "$BASELINE")
+# The resource section (artwork, icon, strings): objdump -h gives its size.
+rsrc_size() {
+  local hex
+  hex=$(x86_64-w64-mingw32-objdump -h "$1" 2>/dev/null | awk '$2 == ".rsrc" {print $3; exit}')
+  if [[ -n "$hex" ]]; then echo $((16#$hex)); else echo 0; fi
+}
+s_rsrc=$(rsrc_size "$SAVER")
+b_rsrc=$(rsrc_size "$BASELINE")
 s_first=$(median "${saver_digits[@]}")
 s_cov=$(median "${saver_covered[@]}")
 b_cov=$(median "${base_covered[@]}")
@@ -297,6 +316,7 @@ row "CPU over ${WINDOW} s of run mode, s (user+sys)" "$s_cpu" "$b_cpu"
 row "  wineserver CPU over the same ${WINDOW} s, s" "$s_server" "$b_server"
 row "peak memory (VmHWM) after ${WINDOW} s, KiB" "$s_hwm" "$b_hwm"
 row "file size, bytes" "$s_size" "$b_size"
+row "  of which resources (.rsrc), bytes" "$s_rsrc" "$b_rsrc"
 echo
 echo "What was measured"
 echo "  start: just before fork/exec of \`wine PROGRAM\` (Lumidial.scr gets /s), with the"
@@ -307,7 +327,8 @@ echo "  black full screen: rows across the whole screen, clear of the clock pane
 echo "    (the X root is painted #$ROOT_COLOUR first). Each launch is ended by a key press."
 echo "  CPU: utime+stime from /proc/PID/stat of the program's Windows process, from ${SETTLE} s after"
 echo "    its first frame to ${WINDOW} s later (user ${s_user} + sys ${s_sys} s for Lumidial.scr,"
-echo "    user ${b_user} + sys ${b_sys} s for the baseline); resolution 1/${CLK_TCK} s."
+echo "    user ${b_user} + sys ${b_sys} s for the baseline); resolution 1/${CLK_TCK} s, so a leading < marks
+    less than one tick and a ratio against it is a bound."
 echo "    The wineserver is shared by the prefix; its row is for information."
 echo "  peak memory: VmHWM from /proc/PID/status at the end of that window."
 echo
