@@ -39,8 +39,19 @@ die() { say "error: $*"; exit 1; }
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/lumidial-bench.XXXXXX") || exit 1
 current_prog=      # pid of the program under test, while one is up
 current_probe=     # pid of the screenprobe that is its parent
+sleeper=           # pid of a long sleep, so that signals are not held up
+
+# Sleeps in the background and waits for it: a trapped signal interrupts
+# `wait` at once, where it would wait for a foreground `sleep` to finish.
+pause_for() {
+  sleep "$1" &
+  sleeper=$!
+  wait "$sleeper"
+  sleeper=''
+}
 
 cleanup() {
+  [[ -n "$sleeper" ]] && kill "$sleeper" 2>/dev/null
   if [[ -n "$current_prog" ]] && kill -0 "$current_prog" 2>/dev/null; then
     kill -KILL "$current_prog" 2>/dev/null
   fi
@@ -260,12 +271,12 @@ measure_window() {
     close_program
     return 1
   fi
-  sleep "$SETTLE"
+  pause_for "$SETTLE"
   ws=$(wineserver_pid) || ws=
   read -r a b < <(cpu_ticks "$current_prog") || { close_program; return 1; }
   [[ -n "$ws" ]] && read -r e f < <(cpu_ticks "$ws")
   say "$kind: ${WINDOW} s of run mode (pid $current_prog)"
-  sleep "$WINDOW"
+  pause_for "$WINDOW"
   read -r c d < <(cpu_ticks "$current_prog") || { say "$kind ended during its window"; close_program; return 1; }
   win_hwm=$(vm_hwm_kib "$current_prog")
   win_user=$(seconds $((c - a)))
@@ -327,8 +338,8 @@ echo "  black full screen: rows across the whole screen, clear of the clock pane
 echo "    (the X root is painted #$ROOT_COLOUR first). Each launch is ended by a key press."
 echo "  CPU: utime+stime from /proc/PID/stat of the program's Windows process, from ${SETTLE} s after"
 echo "    its first frame to ${WINDOW} s later (user ${s_user} + sys ${s_sys} s for Lumidial.scr,"
-echo "    user ${b_user} + sys ${b_sys} s for the baseline); resolution 1/${CLK_TCK} s, so a leading < marks
-    less than one tick and a ratio against it is a bound."
+echo "    user ${b_user} + sys ${b_sys} s for the baseline); resolution 1/${CLK_TCK} s;"
+echo "    a leading < marks less than one tick, and a ratio against such a figure is a bound."
 echo "    The wineserver is shared by the prefix; its row is for information."
 echo "  peak memory: VmHWM from /proc/PID/status at the end of that window."
 echo
