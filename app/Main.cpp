@@ -33,7 +33,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         ReportEscapedError();
     }
 
-    application.Run();
+    // Without a main window there is nothing to wait for.
+    if (mainForm) application.Run();
 
     // Windows go first, so that the clock window's destroy handler has put
     // the platform's state back before another copy can take the guard.
