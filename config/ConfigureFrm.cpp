@@ -495,13 +495,18 @@ void TConfigureForm::FitComboHeight(HWND combo, int height) noexcept {
     const RECT bounds = WindowRect(combo);
     SetWindowPos(combo, nullptr, 0, 0, bounds.right - bounds.left, height + rows * itemHeight + 2,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    const RECT closed = WindowRect(combo);
-    const int difference = height - (closed.bottom - closed.top);
-    if (difference == 0) return;
-    const LRESULT field = SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+    LRESULT field = SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
     if (field == CB_ERR) return;
-    SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
-                 static_cast<LPARAM>(field + difference));
+    // The field's height as set and as reported need not agree (Wine adds
+    // two pixels when setting), so correct by what the window shows, a few
+    // times at most.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const RECT closed = WindowRect(combo);
+        const int difference = height - static_cast<int>(closed.bottom - closed.top);
+        if (difference == 0 || field + difference <= 0) return;
+        field += difference;
+        SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+    }
 }
 
 // The client area is what the layout fixes; the frame around it is the
