@@ -141,14 +141,13 @@ RECT WindowRect(HWND window) noexcept {
     return rect;
 }
 
-// A host dialog to disable while this one is open (configure mode started
-// from the display settings), unless another copy of the saver owns it.
+// The host's dialog (the display settings that started configure mode
+// name a window inside it), disabled while this one is open. A copy that
+// lost the single-instance guard leaves it to the copy that holds it.
 HWND HostDialog() noexcept {
     if (ParentHandle == nullptr || LostInstanceGuard()) return nullptr;
     return GetParent(ParentHandle);
 }
-
-bool HasHostDialog() noexcept { return ParentHandle != nullptr && !LostInstanceGuard(); }
 
 }  // namespace
 
@@ -228,7 +227,7 @@ LRESULT TConfigureForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
 
 void TConfigureForm::FormCreate() {
     SetWindowTextA(Handle(), ("Configure " + Application->Title()).c_str());
-    if (HasHostDialog()) EnableWindow(HostDialog(), FALSE);
+    if (HWND host = HostDialog()) EnableWindow(host, FALSE);
 
     Settings = std::make_unique<TSettings>();
     SelectIndex(cmbClockMove, Settings->ClockMoveDirection);
@@ -242,8 +241,7 @@ void TConfigureForm::FormCreate() {
 
 void TConfigureForm::FormDestroy() noexcept {
     Settings.reset();
-    if (HasHostDialog()) {
-        HWND host = HostDialog();
+    if (HWND host = HostDialog()) {
         EnableWindow(host, TRUE);
         SetForegroundWindow(host);
     }
@@ -401,10 +399,10 @@ bool TConfigureForm::PressFocusedButton() noexcept {
 void TConfigureForm::CreateControls() {
     HINSTANCE instance = Application->Instance();
     for (const cfg::ControlLayout& control : cfg::kControls) {
+        auto menuId = reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id));
         HWND window = CreateWindowExW(0, ClassOf(control.kind), control.caption, StyleOf(control),
                                       control.left, control.top, control.width, control.height,
-                                      Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
-                                      instance, nullptr);
+                                      Handle(), menuId, instance, nullptr);
         if (!window) throw std::runtime_error("Failed to create window");
     }
     auto item = [this](int id) { return GetDlgItem(Handle(), id); };
@@ -435,7 +433,8 @@ void TConfigureForm::CreateControls() {
     }
 
     SYSTEMTIME designed = ToSystemTime(cfg::kDesignedCountDownTime);
-    SendMessageW(dtCountDownTime, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&designed));
+    SendMessageW(dtCountDownTime, DTM_SETSYSTEMTIME, GDT_VALID,
+                 reinterpret_cast<LPARAM>(&designed));
 }
 
 // Tips are a help, not a must: without the control the dialog works on.
@@ -461,7 +460,8 @@ void TConfigureForm::CreateToolTips() {
 void TConfigureForm::ApplyDpi(int dpi) noexcept {
     dpi_ = dpi > 0 ? dpi : cfg::kDesignDpi;
     std::array<UniqueFont, static_cast<std::size_t>(cfg::FontRole::Count)> fonts;
-    for (std::size_t role = 0; role < fonts.size(); ++role) fonts[role] = MakeFont(cfg::kFonts[role], dpi_);
+    for (std::size_t role = 0; role < fonts.size(); ++role)
+        fonts[role] = MakeFont(cfg::kFonts[role], dpi_);
     fonts_.swap(fonts);
     PlaceControls();
     FitClientArea();
@@ -564,7 +564,8 @@ void TConfigureForm::SetPickerTimeOfDay(double value) noexcept {
         time = ToSystemTime(cfg::kDesignedCountDownTime);
     const double fraction = std::isfinite(value) ? std::fabs(value - std::trunc(value)) : 0.0;
     // A fraction that rounds to a whole day is the day's last moment.
-    const long long ms = std::min(std::llround(fraction * static_cast<double>(kMsPerDay)), kMsPerDay - 1);
+    const long long ms =
+        std::min(std::llround(fraction * static_cast<double>(kMsPerDay)), kMsPerDay - 1);
     time.wHour = static_cast<WORD>(ms / 3'600'000);
     time.wMinute = static_cast<WORD>(ms / 60'000 % 60);
     time.wSecond = static_cast<WORD>(ms / 1000 % 60);

@@ -90,7 +90,6 @@ class DialogTest : public ::testing::Test {
   // chosen entry). GetWindowText does not ask another process's window.
   std::wstring Text(int id) const;
   bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
-  bool Visible(int id) const { return IsWindowVisible(Item(id)) != FALSE; }
   // The window with the keyboard focus in the dialog's thread.
   HWND Focus() const;
   // Client rectangle of control `id` in the dialog's client coordinates.
