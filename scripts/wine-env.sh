@@ -59,18 +59,19 @@ wine_env_free_display() {
 # Starts Xvfb on a free display and exports DISPLAY. Waits until the server
 # answers (xdpyinfo), up to 20 s.
 wine_env_start_xvfb() {
-  local n tries
-  for tries in 1 2 3 4 5; do
+  local n
+  for _ in 1 2 3 4 5; do
     n=$(wine_env_free_display) || { wine_env_log "no free X display"; return 1; }
     Xvfb ":$n" -screen 0 "$WINE_ENV_SCREEN" -nolisten tcp -ac \
       >>"$_wine_env_log" 2>&1 &
     _wine_env_xvfb_pid=$!
-    local i
-    for i in $(seq 1 100); do
+    for _ in $(seq 1 100); do
       if ! kill -0 "$_wine_env_xvfb_pid" 2>/dev/null; then
         break      # lost a race for that display number: try another one
       fi
-      if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+      # The lock must be ours: another Xvfb may have taken the number first.
+      if [[ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X${n}-lock")" == "$_wine_env_xvfb_pid" ]] &&
+        DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
         export DISPLAY=":$n"
         wine_env_log "Xvfb on $DISPLAY ($WINE_ENV_SCREEN), pid $_wine_env_xvfb_pid"
         return 0

@@ -67,10 +67,10 @@ TEST_F(RunMode, ShowsTheLocalTimeInTwelveHourFormByDefault) {
   ASSERT_TRUE(saver.started()) << saver.error();
   ASSERT_TRUE(WaitForTime(saver).showsTime());
 
-  long long before = UtcNow();
-  ClockReading reading = Reader().ReadScreen();
-  long long after = UtcNow();
-  EXPECT_TRUE(ShowsLocalTime(reading, /*twentyFourHour=*/false, std::nullopt, before, after));
+  auto now = ReadTime();
+  ASSERT_TRUE(now) << "the clock could not be read";
+  EXPECT_TRUE(ShowsLocalTime(now->reading, /*twentyFourHour=*/false, std::nullopt,
+                             now->utcBefore, now->utcAfter));
 }
 
 // The hour form, at a chosen local hour. The saver runs in a fixed-offset
@@ -97,10 +97,10 @@ TEST_P(HourForm, ShowsTheHourOfTheSaversTimeZone) {
   ASSERT_TRUE(saver.started()) << saver.error();
   ASSERT_TRUE(WaitForTime(saver).showsTime());
 
-  long long before = UtcNow();
-  ClockReading reading = Reader().ReadScreen();
-  long long after = UtcNow();
-  EXPECT_TRUE(ShowsLocalTime(reading, c.twentyFourHour, offset, before, after))
+  auto now = ReadTime();
+  ASSERT_TRUE(now) << "the clock could not be read";
+  EXPECT_TRUE(ShowsLocalTime(now->reading, c.twentyFourHour, offset, now->utcBefore,
+                             now->utcAfter))
       << "time zone UTC" << (offset >= 0 ? "+" : "") << offset / 60;
 }
 
@@ -122,17 +122,9 @@ TEST_F(Colon, BlinksWhenFlashSecondIsOn) {
   ASSERT_TRUE(saver.started()) << saver.error();
   ASSERT_TRUE(WaitForTime(saver).showsTime());
 
-  bool seenOn = false, seenOff = false;
-  ClockReader reader = Reader();
-  WaitUntil(
-      [&] {
-        ClockReading r = reader.ReadScreen();
-        if (r.recognised && r.showsTime()) (r.colonShown ? seenOn : seenOff) = true;
-        return seenOn && seenOff;
-      },
-      kDefaultTimeout, 100ms);
-  EXPECT_TRUE(seenOn) << "the colon was never shown";
-  EXPECT_TRUE(seenOff) << "the colon was never hidden";
+  ColonSeen colon = WatchColon();
+  EXPECT_TRUE(colon.shown) << "the colon was never shown";
+  EXPECT_TRUE(colon.hidden) << "the colon was never hidden";
 }
 
 TEST_F(Colon, StaysShownWhenFlashSecondIsOff) {
@@ -141,17 +133,21 @@ TEST_F(Colon, StaysShownWhenFlashSecondIsOff) {
   ASSERT_TRUE(saver.started()) << saver.error();
   ASSERT_TRUE(WaitForTime(saver).showsTime());
 
-  // Watch for well over three ticks (one a second).
+  // Watch for well over three ticks (one a second), a look every 100 ms. A
+  // look taken while the saver redraws may not be recognised; it is skipped.
   ClockReader reader = Reader();
-  int looks = 0;
+  int looks = 0, recognised = 0;
   const auto end = std::chrono::steady_clock::now() + 3500ms;
   while (std::chrono::steady_clock::now() < end) {
     ClockReading r = reader.ReadScreen();
     ++looks;
-    ASSERT_TRUE(r.recognised && r.showsTime()) << "look " << looks << ": " << r.text();
-    ASSERT_TRUE(r.colonShown) << "colon hidden at look " << looks << ": " << r.text();
+    if (r.recognised && r.showsTime()) {
+      ++recognised;
+      ASSERT_TRUE(r.colonShown) << "colon hidden at look " << looks << ": " << r.text();
+    }
     Sleep(100);
   }
+  EXPECT_GE(recognised, looks / 2) << "too few readable looks to judge the colon";
 }
 
 // A settings value of the wrong registry type must not stop the saver: that
@@ -172,24 +168,17 @@ TEST_F(RegistryTypes, ValuesOfTheWrongTypeKeepTheirDefaultsAndTheClockRuns) {
   ASSERT_TRUE(saver.started()) << saver.error();
   ASSERT_TRUE(WaitForTime(saver).showsTime());
 
-  long long before = UtcNow();
-  ClockReading reading = Reader().ReadScreen();
-  long long after = UtcNow();
-  EXPECT_TRUE(ShowsLocalTime(reading, /*twentyFourHour=*/false, offset, before, after))
+  auto now = ReadTime();
+  ASSERT_TRUE(now) << "the clock could not be read";
+  EXPECT_TRUE(ShowsLocalTime(now->reading, /*twentyFourHour=*/false, offset, now->utcBefore,
+                             now->utcAfter))
       << "TwentyFourHour of type REG_BINARY keeps the 12-hour form";
 
   // FlashSecond "abc" keeps the blinking colon: the clock goes on ticking.
-  bool seenOn = false, seenOff = false;
-  ClockReader reader = Reader();
-  WaitUntil(
-      [&] {
-        ClockReading r = reader.ReadScreen();
-        if (r.recognised && r.showsTime()) (r.colonShown ? seenOn : seenOff) = true;
-        return seenOn && seenOff;
-      },
-      kDefaultTimeout, 100ms);
-  EXPECT_TRUE(seenOn && seenOff) << "the colon does not blink (seen shown: " << seenOn
-                                 << ", seen hidden: " << seenOff << ")";
+  ColonSeen colon = WatchColon();
+  EXPECT_TRUE(colon.shown && colon.hidden)
+      << "the colon does not blink (seen shown: " << colon.shown
+      << ", seen hidden: " << colon.hidden << ")";
   EXPECT_TRUE(saver.IsRunning());
 }
 

@@ -86,6 +86,36 @@ ClockReading SaverTest::WaitForTime(const SaverProcess& saver, Millis timeout) {
   return reading;
 }
 
+std::optional<SaverTest::TimedReading> SaverTest::ReadTime(Millis timeout) {
+  ClockReader reader = Reader();
+  std::optional<TimedReading> found;
+  WaitUntil(
+      [&] {
+        TimedReading timed;
+        timed.utcBefore = UtcNow();
+        timed.reading = reader.ReadScreen();
+        timed.utcAfter = UtcNow();
+        if (!timed.reading.recognised || !timed.reading.showsTime()) return false;
+        found = timed;
+        return true;
+      },
+      timeout, 50ms);
+  return found;
+}
+
+SaverTest::ColonSeen SaverTest::WatchColon(Millis timeout) {
+  ClockReader reader = Reader();
+  ColonSeen seen;
+  WaitUntil(
+      [&] {
+        ClockReading r = reader.ReadScreen();
+        if (r.recognised && r.showsTime()) (r.colonShown ? seen.shown : seen.hidden) = true;
+        return seen.shown && seen.hidden;
+      },
+      timeout, 100ms);
+  return seen;
+}
+
 std::optional<ClockReading> SaverTest::ReadUntil(
     const std::function<bool(const ClockReading&)>& done, Millis timeout) {
   ClockReader reader = Reader();

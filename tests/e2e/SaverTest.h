@@ -61,6 +61,22 @@ class SaverTest : public ::testing::Test {
                                                    std::optional<int> utcOffsetMinutes,
                                                    long long utcBefore, long long utcAfter);
 
+  // A reading and the UTC times just before and after its screen capture.
+  struct TimedReading {
+    ClockReading reading;
+    long long utcBefore = 0, utcAfter = 0;
+  };
+  // Reads the clock until a capture is recognised and shows a time (a
+  // capture taken while the saver is redrawing may be neither).
+  std::optional<TimedReading> ReadTime(Millis timeout = kDefaultTimeout);
+
+  // Watches the colon until it has been seen both shown and hidden, or
+  // until `timeout`.
+  struct ColonSeen {
+    bool shown = false, hidden = false;
+  };
+  ColonSeen WatchColon(Millis timeout = kDefaultTimeout);
+
   // Reads the clock until `done(reading)` holds; returns that reading.
   std::optional<ClockReading> ReadUntil(const std::function<bool(const ClockReading&)>& done,
                                         Millis timeout = kDefaultTimeout);

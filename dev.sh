@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# Lumidial developer script (Debian 12).
+#
+#   ./dev.sh run [switches...]   install what is missing, build, and run
+#                                build/win64/Lumidial.scr under Wine, e.g.
+#                                "./dev.sh run /s" (on $DISPLAY if set,
+#                                otherwise on a private Xvfb)
+#   ./dev.sh test                install what is missing, build, run the
+#                                native unit tests, then the Windows-side
+#                                tests under Wine on a private Xvfb
+#   ./dev.sh build               install what is missing and build only
+#
+# Builds go to build/native and build/win64 (override with
+# LUMIDIAL_NATIVE_BUILD / LUMIDIAL_WIN64_BUILD); JOBS sets the build
+# parallelism (default 2).
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+cd "$ROOT"
+
+NATIVE_BUILD=${LUMIDIAL_NATIVE_BUILD:-build/native}
+WIN64_BUILD=${LUMIDIAL_WIN64_BUILD:-build/win64}
+JOBS=${JOBS:-2}
+
+say() { printf '[dev] %s\n' "$*" >&2; }
+die() { say "error: $*"; exit 1; }
+
+usage() {
+  sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'
+  exit "${1:-0}"
+}
+
+# Signals end the script through its EXIT trap (which stops what it started).
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# shellcheck source=scripts/packages.sh
+source "$ROOT/scripts/packages.sh"
+# shellcheck source=scripts/wine-env.sh
+source "$ROOT/scripts/wine-env.sh"
+
+build_all() {
+  lumidial_ensure_packages || die "could not install the required packages"
+
+  say "building the native configuration in $NATIVE_BUILD"
+  cmake -S . -B "$NATIVE_BUILD" >/dev/null || die "native configuration failed"
+  cmake --build "$NATIVE_BUILD" -j "$JOBS" || die "native build failed"
+
+  say "building the Windows configuration in $WIN64_BUILD"
+  cmake -S . -B "$WIN64_BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
+    >/dev/null || die "Windows configuration failed"
+  cmake --build "$WIN64_BUILD" -j "$JOBS" || die "Windows build failed"
+  [[ -f "$WIN64_BUILD/Lumidial.scr" ]] || die "$WIN64_BUILD/Lumidial.scr was not built"
+}
+
+cmd_run() {
+  build_all
+  local saver="$WIN64_BUILD/Lumidial.scr"
+  if [[ -n "${DISPLAY:-}" ]]; then
+    # The developer's own display and Wine prefix: settings persist.
+    say "running wine $saver $* on $DISPLAY"
+    exec wine "$saver" "$@"
+  fi
+  say "no DISPLAY: starting a private Xvfb and Wine prefix"
+  wine_env_start || die "could not start the Wine environment"
+  say "running wine $saver $* on $DISPLAY (Ctrl-C to stop)"
+  local status=0
+  # In the background so that a signal ends the wait at once; the EXIT trap
+  # then stops the wineserver, which ends the saver with it.
+  wine "$saver" "$@" &
+  wait $! || status=$?
+  exit "$status"
+}
+
+# Runs ctest with the given arguments, keeps its output in $2's log, and adds
+# its counts to the totals.
+TOTAL_PASSED=0
+TOTAL_FAILED=0
+run_ctest() {
+  local name=$1 log=$2
+  shift 2
+  local status
+  set +e
+  ctest "$@" 2>&1 | tee "$log"
+  status=${PIPESTATUS[0]}
+  set -e
+  local summary total failed
+  summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
+  if [[ -n "$summary" ]]; then
+    failed=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$summary")
+    total=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$summary")
+    TOTAL_PASSED=$((TOTAL_PASSED + total - failed))
+    TOTAL_FAILED=$((TOTAL_FAILED + failed))
+    say "$name: $summary"
+  else
+    say "$name: no ctest summary (exit status $status)"
+    ((status == 0)) || TOTAL_FAILED=$((TOTAL_FAILED + 1))
+  fi
+  return "$status"
+}
+
+cmd_test() {
+  build_all
+  local failed=0 logs
+  logs=$(mktemp -d "${TMPDIR:-/tmp}/lumidial-ctest.XXXXXX")
+
+  say "native tests"
+  run_ctest native "$logs/native.log" --test-dir "$NATIVE_BUILD" --output-on-failure \
+    -j "$JOBS" || failed=1
+
+  say "starting the Wine environment for the Windows-side tests"
+  wine_env_start || die "could not start the Wine environment"
+  rm -rf "$WIN64_BUILD/tests/e2e/artifacts"
+  # The Windows-side tests share one screen and one pointer: one at a time.
+  say "Windows-side tests under Wine ($DISPLAY, $WINEPREFIX)"
+  run_ctest windows "$logs/windows.log" --test-dir "$WIN64_BUILD" --output-on-failure \
+    -j 1 || failed=1
+  if ((failed)) && compgen -G "$WIN64_BUILD/tests/e2e/artifacts/*" >/dev/null; then
+    say "screenshots of failed end-to-end checks: $WIN64_BUILD/tests/e2e/artifacts/"
+  fi
+  rm -rf "$logs"
+
+  echo
+  echo "dev.sh: $TOTAL_PASSED passed, $TOTAL_FAILED failed"
+  ((failed == 0 && TOTAL_FAILED == 0))
+}
+
+case "${1:-}" in
+  run) shift; cmd_run "$@" ;;
+  test) shift; (($# == 0)) || usage 2; cmd_test ;;
+  build) shift; build_all ;;
+  -h | --help | help) usage 0 ;;
+  *) usage 2 ;;
+esac

@@ -1,0 +1,56 @@
+# shellcheck shell=bash
+# The Debian 12 (bookworm) packages Lumidial is built and tested with, and a
+# function that installs the missing ones.
+#
+#   source scripts/packages.sh
+#   lumidial_ensure_packages          # installs what is missing, if anything
+#
+# apt-get update runs only when something is missing; sudo is used only when
+# not running as root. Recommended packages are not installed, so everything
+# needed is named here.
+
+LUMIDIAL_PACKAGES=(
+  # Native build and unit tests.
+  cmake make g++ googletest libgtest-dev
+  # Cross build for 64-bit Windows (posix thread model), resources, tools.
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
+  # Running the saver and its Windows-side tests. Debian's wine only
+  # recommends fonts-wine (Wine's own "MS Sans Serif" and "Tahoma") and the
+  # X libraries that Wine's X11 driver loads at run time; name them so a
+  # fresh machine draws exactly like the ones the tests were written on.
+  wine wine64 fonts-wine
+  libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3 libxxf86vm1
+  # A private X display, input, its state, and screenshots.
+  xvfb xdotool x11-utils imagemagick
+  # The benchmark's X screen probe (bench/run.sh) is built from C source.
+  libx11-dev
+)
+
+# Prints the packages of LUMIDIAL_PACKAGES that are not installed.
+lumidial_missing_packages() {
+  local p status
+  for p in "${LUMIDIAL_PACKAGES[@]}"; do
+    status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
+    [[ "$status" == installed ]] || echo "$p"
+  done
+}
+
+lumidial_ensure_packages() {
+  local missing
+  mapfile -t missing < <(lumidial_missing_packages)
+  if ((${#missing[@]} == 0)); then
+    return 0
+  fi
+  echo "[packages] installing: ${missing[*]}" >&2
+  local sudo=()
+  if [[ $(id -u) -ne 0 ]]; then
+    if ! command -v sudo >/dev/null; then
+      echo "[packages] not root and no sudo: install these first: ${missing[*]}" >&2
+      return 1
+    fi
+    sudo=(sudo)
+  fi
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q || return 1
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null || return 1
+}
