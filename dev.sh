@@ -53,6 +53,7 @@ build_all() {
   [[ -f "$WIN64_BUILD/Lumidial.scr" ]] || die "$WIN64_BUILD/Lumidial.scr was not built"
 }
 
+# shellcheck disable=SC2119  # wine_env_start takes no arguments here
 cmd_run() {
   build_all
   local saver="$WIN64_BUILD/Lumidial.scr"
@@ -99,6 +100,7 @@ run_ctest() {
   return "$status"
 }
 
+# shellcheck disable=SC2119
 cmd_test() {
   build_all
   local failed=0 logs
