@@ -45,9 +45,19 @@ int OffsetForLocalHour(int localHour) {
 
 // ---------------------------------------------------------------------------
 
+namespace {
+// A saver ended with TerminateProcess cannot clear the prefix's
+// screen-saver-running flag; the tests do it for it.
+void ClearRunningFlag() {
+  BOOL previous = FALSE;
+  SystemParametersInfoW(SPI_SETSCREENSAVERRUNNING, FALSE, &previous, 0);
+}
+}  // namespace
+
 void SaverTest::SetUp() {
   int stray = KillStraySavers();
   if (stray) std::fprintf(stderr, "note: ended %d saver(s) left running before this test\n", stray);
+  ClearRunningFlag();
   // Make sure the screen no longer shows a window of a saver just ended.
   WaitUntil([] { return TopLevelWindows(0, kMainClass).empty(); });
 }
@@ -56,6 +66,7 @@ void SaverTest::TearDown() {
   // Savers owned by the test end with their SaverProcess; this catches any
   // started another way.
   KillStraySavers();
+  ClearRunningFlag();
 }
 
 const Artwork& SaverTest::Art() {

@@ -41,6 +41,8 @@ int OffsetForLocalHour(int localHour);
 
 class SaverTest : public ::testing::Test {
  protected:
+  // Both end any saver still running and clear the screen-saver-running
+  // flag, so each test starts from a quiet session.
   void SetUp() override;
   void TearDown() override;
 
