@@ -26,7 +26,7 @@ say() { printf '[dev] %s\n' "$*" >&2; }
 die() { say "error: $*"; exit 1; }
 
 usage() {
-  sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'
   exit "${1:-0}"
 }
 
@@ -58,8 +58,10 @@ cmd_run() {
   build_all
   local saver="$WIN64_BUILD/Lumidial.scr"
   if [[ -n "${DISPLAY:-}" ]]; then
-    # The developer's own display and Wine prefix: settings persist.
+    # The developer's own display and Wine prefix: settings persist. A new
+    # prefix is made without offering to install Mono and Gecko.
     say "running wine $saver $* on $DISPLAY"
+    export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
     exec wine "$saver" "$@"
   fi
   say "no DISPLAY: starting a private Xvfb and Wine prefix"
