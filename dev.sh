@@ -62,6 +62,9 @@ cmd_run() {
     # prefix is made without offering to install Mono and Gecko.
     say "running wine $saver $* on $DISPLAY"
     export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+    export WINEPREFIX=${WINEPREFIX:-$HOME/.wine}
+    [[ -d "$WINEPREFIX/drive_c" ]] || wineboot -i >/dev/null 2>&1 || true
+    wine_env_install_fonts
     exec wine "$saver" "$@"
   fi
   say "no DISPLAY: starting a private Xvfb and Wine prefix"

@@ -108,11 +108,22 @@ wine_env_start_wine() {
     tail -n 20 "$_wine_env_log" >&2
     return 1
   fi
+  wine_env_install_fonts
   # A crashing program ends at once with its exception code (and a
   # backtrace on stderr) instead of waiting in Wine's crash dialog.
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
     >>"$_wine_env_log" 2>&1 || true
   wine_env_start_keepalive
+}
+
+# Debian's Wine does not find the fonts of fonts-wine ("MS Sans Serif",
+# "Tahoma") where it looks for them, so a prefix would draw the dialog in a
+# substitute face. Copying them into the prefix's font folder makes Wine
+# load them like installed fonts. Safe to repeat.
+wine_env_install_fonts() {
+  local source=/usr/share/wine/fonts target="$WINEPREFIX/drive_c/windows/Fonts"
+  [[ -d "$source" ]] || return 0
+  mkdir -p "$target" && cp -n "$source"/* "$target"/ 2>/dev/null || true
 }
 
 # Starts the keep-alive: cmd.exe reading a FIFO whose writing end this shell
