@@ -10,35 +10,20 @@ namespace e2e::runmode {
 
 namespace {
 
-constexpr const wchar_t* kDoubleRecordKey = L"Software\\Lumidial Tests\\Doubles";
-
 std::string UnixPathOf(const std::wstring& windowsPath) {
   using ToUnix = char*(CDECL*)(LPCWSTR);
   auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
       GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
   char* path = toUnix ? toUnix(windowsPath.c_str()) : nullptr;
-  if (!path) return {};
-  std::string unix(path);
-  HeapFree(GetProcessHeap(), 0, path);
+  std::string unix(path ? path : "");
+  if (path) HeapFree(GetProcessHeap(), 0, path);
   return unix;
-}
-
-POINT lastPointerReport{-1, -1};
-
-LRESULT CALLBACK ProbeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_MOUSEMOVE) lastPointerReport = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-  return DefWindowProcW(window, message, wParam, lParam);
-}
-
-void PumpMessages() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
 }
 
 bool Lit(Rgb p) { return p.r > 40 || p.g > 40 || p.b > 40; }
 
-// Rightmost lit column of a picture, and its topmost lit row in columns
-// [left, right); -1 when nothing is lit.
+// Rightmost lit column of a picture; topmost lit row within columns
+// [left, right). -1 when nothing is lit.
 int RightmostLit(const Image& image) {
   for (int x = image.width() - 1; x >= 0; --x)
     for (int y = 0; y < image.height(); ++y)
@@ -54,6 +39,14 @@ int TopmostLit(const Image& image, int left, int right) {
 }
 
 }  // namespace
+
+std::wstring PathFromEnvironment(const wchar_t* name) {
+  wchar_t buffer[MAX_PATH * 2];
+  DWORD n = GetEnvironmentVariableW(name, buffer, MAX_PATH * 2);
+  if (n > 0 && n < MAX_PATH * 2) return ToWindowsPath(Narrow(std::wstring(buffer, n)));
+  ADD_FAILURE() << Narrow(name) << " is not set (tests/e2e/runmode/CMakeLists.txt sets it)";
+  return {};
+}
 
 ::testing::AssertionResult Xdotool(const std::string& arguments) {
   // Wine starts a Unix program without handing back a process handle, so
@@ -98,46 +91,35 @@ int TopmostLit(const Image& image, int left, int right) {
 }
 
 ::testing::AssertionResult PointerSeenAt(int x, int y) {
-  static const ATOM probeClass = [] {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = ProbeWindowProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    wc.lpszClassName = L"LumidialPointerProbe";
-    return RegisterClassW(&wc);
-  }();
-  HWND probe = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, MAKEINTATOM(probeClass), L"",
-                               WS_POPUP | WS_VISIBLE, 0, 0, GetSystemMetrics(SM_CXSCREEN),
-                               GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
-                               GetModuleHandleW(nullptr), nullptr);
+  // A notifying static control takes the pointer's messages like any window.
+  HWND probe = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"Static", L"",
+                               WS_POPUP | WS_VISIBLE | SS_NOTIFY, 0, 0,
+                               GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                               nullptr, nullptr, nullptr, nullptr);
   if (!probe) return ::testing::AssertionFailure() << "no probe window: " << GetLastError();
   // Two moves, so that the X server reports motion even if the pointer
   // already was at (x, y).
-  lastPointerReport = {-1, -1};
   auto moved = Xdotool("mousemove " + std::to_string(x + 8) + " " + std::to_string(y + 8));
   if (moved) moved = Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y));
+  POINT last{-1, -1};
   bool seen = moved && WaitUntil([&] {
-                PumpMessages();
-                return lastPointerReport.x == x && lastPointerReport.y == y;
+                MSG message;
+                while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                  if (message.message == WM_MOUSEMOVE && message.hwnd == probe)
+                    last = {GET_X_LPARAM(message.lParam), GET_Y_LPARAM(message.lParam)};
+                  DispatchMessageW(&message);
+                }
+                return last.x == x && last.y == y;
               });
   DestroyWindow(probe);
-  PumpMessages();
-  if (!moved) return moved;
-  if (!seen)
-    return ::testing::AssertionFailure() << "the driver's window never saw the pointer at (" << x
-                                         << "," << y << "); last report (" << lastPointerReport.x
-                                         << "," << lastPointerReport.y << ")";
-  return ::testing::AssertionSuccess();
+  if (!moved || seen) return moved;
+  return ::testing::AssertionFailure() << "the driver's window never saw the pointer at (" << x
+                                       << "," << y << "); last (" << last.x << "," << last.y
+                                       << ")";
 }
 
 std::optional<bool> ScreenSaverRunningFlag() {
-  wchar_t probe[MAX_PATH * 2];
-  DWORD n = GetEnvironmentVariableW(L"LUMIDIAL_SAVER_FLAG_PROBE", probe, MAX_PATH * 2);
-  if (n == 0 || n >= MAX_PATH * 2) {
-    ADD_FAILURE() << "LUMIDIAL_SAVER_FLAG_PROBE is not set";
-    return std::nullopt;
-  }
-  std::wstring program = ToWindowsPath(Narrow(probe));
+  std::wstring program = PathFromEnvironment(L"LUMIDIAL_SAVER_FLAG_PROBE");
   std::wstring commandLine = L"\"" + program + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -152,20 +134,6 @@ std::optional<bool> ScreenSaverRunningFlag() {
   CloseHandle(info.hProcess);
   if (code > 1) return std::nullopt;
   return code == 1;
-}
-
-void DoubleRecord::Clear() { RegDeleteTreeW(HKEY_CURRENT_USER, kDoubleRecordKey); }
-
-void DoubleRecord::Set(const wchar_t* name, DWORD value) {
-  RegSetKeyValueW(HKEY_CURRENT_USER, kDoubleRecordKey, name, REG_DWORD, &value, sizeof value);
-}
-
-std::optional<DWORD> DoubleRecord::Get(const wchar_t* name) {
-  DWORD value = 0, size = sizeof value;
-  if (RegGetValueW(HKEY_CURRENT_USER, kDoubleRecordKey, name, RRF_RT_REG_DWORD, nullptr, &value,
-                   &size) != ERROR_SUCCESS)
-    return std::nullopt;
-  return value;
 }
 
 // ---------------------------------------------------------------------------

@@ -1,6 +1,6 @@
 // What the run-mode end-to-end tests share: real input through the X server
-// (xdotool), the screen-saver-running flag, the password.cpl double's record
-// and finding the drifting clock panel on the screen.
+// (xdotool), the screen-saver-running flag, and finding the drifting clock
+// panel on the screen.
 #pragma once
 
 #include "SaverTest.h"
@@ -9,6 +9,9 @@
 #include <string>
 
 namespace e2e::runmode {
+
+// A path named by an environment variable that ctest sets, as a Windows path.
+std::wstring PathFromEnvironment(const wchar_t* name);
 
 // Runs "/usr/bin/xdotool <arguments>" and waits until it has finished, so
 // that the input is in the X server's queue when this returns.
@@ -22,14 +25,6 @@ namespace e2e::runmode {
 // SPI_GETSCREENSAVERRUNNING as a new process sees it (see
 // ScreenSaverFlagProbe.cpp); nothing if it could not be read.
 std::optional<bool> ScreenSaverRunningFlag();
-
-// HKCU "Software\Lumidial Tests\Doubles", where the password.cpl double
-// takes its answer from and records its calls.
-struct DoubleRecord {
-  static void Clear();
-  static void Set(const wchar_t* name, DWORD value);
-  static std::optional<DWORD> Get(const wchar_t* name);
-};
 
 class RunModeTest : public SaverTest {
  protected:
