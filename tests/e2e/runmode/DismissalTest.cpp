@@ -23,7 +23,7 @@ class RunModeDismissal : public RunModeTest {
 TEST_F(RunModeDismissal, AnyKeyEndsTheSaverAndClearsTheRunningFlag) {
   for (const char* key : {"a", "alt", "F10"}) {
     SCOPED_TRACE(std::string("key ") + key);
-    ASSERT_EQ(ScreenSaverRunningFlag(), false);
+    ASSERT_EQ(ScreenSaverRunningFlag(), false) << "no saver runs yet";
 
     SaverProcess saver = StartSaver({640, 100});
     ASSERT_TRUE(saver.IsRunning());

@@ -61,7 +61,7 @@ std::wstring PathFromEnvironment(const wchar_t* name) {
     return ::testing::AssertionFailure() << "no Unix path for " << Narrow(marker);
   DeleteFileW(marker.c_str());
   std::wstring command = Widen("/bin/sh -c \"/usr/bin/xdotool " + arguments + "; echo $? > '" +
-                               unixMarker + ".part' && mv '" + unixMarker + ".part' '" +
+                               unixMarker + ".tmp' && mv '" + unixMarker + ".tmp' '" +
                                unixMarker + "'\"");
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
