@@ -62,7 +62,7 @@ wine_env_start_xvfb() {
   local n
   for _ in 1 2 3 4 5; do
     n=$(wine_env_free_display) || { wine_env_log "no free X display"; return 1; }
-    Xvfb ":$n" -screen 0 "$WINE_ENV_SCREEN" -nolisten tcp -ac \
+    Xvfb ":$n" -screen 0 "$WINE_ENV_SCREEN" -nolisten tcp -ac -noreset \
       >>"$_wine_env_log" 2>&1 &
     _wine_env_xvfb_pid=$!
     for _ in $(seq 1 100); do
