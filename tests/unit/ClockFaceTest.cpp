@@ -2,68 +2,50 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace lumidial {
 namespace {
 
 using Digits = std::array<int, 4>;
+using Marks = std::array<bool, 4>;
 
-TEST(ClockDigits, ReadsTwelveAndTwentyFourHourTime) {
-    const struct {
-        int hour, minute;
-        bool twentyFour;
-        Digits digits;
-    } cases[] = {
-        {0, 5, false, {1, 2, 0, 5}},   {13, 7, false, {0, 1, 0, 7}}, {12, 0, false, {1, 2, 0, 0}},
-        {9, 30, false, {0, 9, 3, 0}},  {23, 59, false, {1, 1, 5, 9}}, {0, 5, true, {0, 0, 0, 5}},
-        {9, 30, true, {0, 9, 3, 0}},   {23, 59, true, {2, 3, 5, 9}},  {12, 0, true, {1, 2, 0, 0}},
+TEST(ClockFace, DigitsInTwelveAndTwentyFourHourForm) {
+    const std::tuple<int, int, bool, Digits> cases[] = {
+        {0, 5, false, {1, 2, 0, 5}},  {13, 7, false, {0, 1, 0, 7}}, {12, 0, false, {1, 2, 0, 0}},
+        {9, 30, false, {0, 9, 3, 0}}, {23, 59, false, {1, 1, 5, 9}}, {0, 5, true, {0, 0, 0, 5}},
+        {9, 30, true, {0, 9, 3, 0}},  {23, 59, true, {2, 3, 5, 9}},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ClockDigits(c.hour, c.minute, c.twentyFour), c.digits)
-            << c.hour << ":" << c.minute << (c.twentyFour ? " 24h" : " 12h");
-    }
+    for (const auto& [hour, minute, twentyFour, digits] : cases)
+        EXPECT_EQ(ClockDigits(hour, minute, twentyFour), digits)
+            << hour << ":" << minute << " " << twentyFour;
 }
 
-TEST(AdvanceClockFace, FirstTickSetsEveryPictureAndHidesALeadingZero) {
+TEST(ClockFace, MarksOnlyChangedPicturesAndHidesALeadingZero) {
     ClockFaceState state;
-    const ClockFaceChanges changes = AdvanceClockFace(state, 13, 7, false, false);
-    EXPECT_EQ(changes.digitChanged, (std::array<bool, 4>{true, true, true, true}));
+    const auto tick = [&](int hour, int minute, bool twentyFour) {
+        return AdvanceClockFace(state, hour, minute, twentyFour, false).digitChanged;
+    };
+    EXPECT_EQ(tick(13, 7, false), (Marks{true, true, true, true}));  // the first tick sets every picture
     EXPECT_EQ(state.tags, (Digits{0, 1, 0, 7}));
-    EXPECT_FALSE(state.hour1Visible);
-    EXPECT_EQ(state.innerLeft, -110);
-
-    ClockFaceState noon;
-    AdvanceClockFace(noon, 12, 0, false, false);
-    EXPECT_TRUE(noon.hour1Visible);
-    EXPECT_EQ(noon.innerLeft, 0);
+    EXPECT_EQ(std::pair(state.hour1Visible, state.innerLeft), std::pair(false, -110));
+    EXPECT_EQ(tick(9, 59, true), (Marks{false, true, true, true}));
+    EXPECT_EQ(tick(10, 0, true), (Marks{true, true, true, true}));
+    EXPECT_EQ(std::pair(state.hour1Visible, state.innerLeft), std::pair(true, 0));
+    EXPECT_EQ(tick(10, 1, true), (Marks{false, false, false, true}));
+    const ClockFaceChanges none = AdvanceClockFace(state, 10, 1, true, false);
+    EXPECT_EQ(none.digitChanged, Marks{});
+    EXPECT_FALSE(none.colonToggled);
 }
 
-TEST(AdvanceClockFace, MarksOnlyChangedDigits) {
+TEST(ClockFace, ColonBlinksOnlyWithFlash) {
     ClockFaceState state;
-    AdvanceClockFace(state, 9, 59, true, false);
-    ASSERT_FALSE(state.hour1Visible);
-
-    ClockFaceChanges changes = AdvanceClockFace(state, 10, 0, true, false);
-    EXPECT_EQ(changes.digitChanged, (std::array<bool, 4>{true, true, true, true}));
-    EXPECT_TRUE(state.hour1Visible);
-    EXPECT_EQ(state.innerLeft, 0);
-
-    changes = AdvanceClockFace(state, 10, 1, true, false);
-    EXPECT_EQ(changes.digitChanged, (std::array<bool, 4>{false, false, false, true}));
-
-    changes = AdvanceClockFace(state, 10, 1, true, false);
-    EXPECT_EQ(changes.digitChanged, (std::array<bool, 4>{}));
-    EXPECT_FALSE(changes.colonToggled);
-}
-
-TEST(AdvanceClockFace, ColonBlinksOnlyWithFlash) {
-    ClockFaceState state;
-    const bool initial = state.colonVisible;
-    for (int tick = 1; tick <= 4; ++tick) {
+    for (bool visible : {false, true, false}) {
         EXPECT_TRUE(AdvanceClockFace(state, 8, 0, true, true).colonToggled);
-        EXPECT_EQ(state.colonVisible, tick % 2 == 0 ? initial : !initial);
+        EXPECT_EQ(state.colonVisible, visible);
     }
     EXPECT_FALSE(AdvanceClockFace(state, 8, 0, true, false).colonToggled);
-    EXPECT_EQ(state.colonVisible, initial);
+    EXPECT_FALSE(state.colonVisible);
 }
 
 }  // namespace

