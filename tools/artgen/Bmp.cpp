@@ -62,29 +62,4 @@ Bytes EncodeBmp(const Image& image) {
     return out;
 }
 
-std::optional<Image> DecodeBmp(const Bytes& file) {
-    if (file.size() < kFileHeaderSize + kInfoHeaderSize || file[0] != 'B' || file[1] != 'M')
-        return std::nullopt;
-    const std::uint32_t offset = GetU32(file, 10);
-    const auto width = std::int32_t(GetU32(file, 18));
-    const auto rawHeight = std::int32_t(GetU32(file, 22));
-    if (GetU32(file, 14) < kInfoHeaderSize || GetU16(file, 28) != 24 || GetU32(file, 30) != 0 ||
-        width <= 0 || rawHeight == 0)
-        return std::nullopt;
-    const bool bottomUp = rawHeight > 0;
-    const int height = bottomUp ? rawHeight : -rawHeight;
-    const std::uint32_t stride = Stride24(width);
-    if (file.size() < offset + std::size_t(stride) * height) return std::nullopt;
-    Image image(width, height);
-    for (int row = 0; row < height; ++row) {
-        const std::size_t base = offset + std::size_t(stride) * row;
-        const int y = bottomUp ? height - 1 - row : row;
-        for (int x = 0; x < width; ++x) {
-            const std::size_t i = base + std::size_t(x) * 3;
-            image.at(x, y) = Rgb{file[i + 2], file[i + 1], file[i]};
-        }
-    }
-    return image;
-}
-
 }  // namespace lumidial::art

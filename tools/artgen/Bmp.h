@@ -30,9 +30,6 @@ using Bytes = std::vector<std::uint8_t>;
 // A complete .bmp file: BITMAPFILEHEADER, BITMAPINFOHEADER (BI_RGB, 24 bpp).
 Bytes EncodeBmp(const Image& image);
 
-// Reads back what EncodeBmp writes (24 bpp BI_RGB, either row order).
-std::optional<Image> DecodeBmp(const Bytes& file);
-
 // Little-endian helpers shared with the icon writer.
 void PutU16(Bytes& out, std::uint32_t v);
 void PutU32(Bytes& out, std::uint32_t v);
