@@ -1,0 +1,403 @@
+// The settings dialog ("Lumidial.scr /c") of the real saver under Wine,
+// driven through its controls: what it shows, what it writes, how it treats
+// the host window it was started from, and where its controls are.
+//
+// Controls are found by their identifiers (ConfigureIds.h). Clicks are
+// posted BM_CLICK messages, so a test never blocks on the dialog; a list
+// choice is CB_SETCURSEL plus the CBN_SELCHANGE a user's choice sends; keys
+// are real keystrokes. Every wait pumps this thread's messages, because the
+// saver sends messages to the host windows this test owns.
+#include "ConfigureIds.h"
+#include "ConfigureLayout.h"
+#include "Harness.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+
+namespace e2e {
+namespace {
+
+namespace cfg = lumidial::cfg;
+
+constexpr wchar_t kCaption[] = L"Configure Orvane Lumidial";
+constexpr wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
+
+void PumpMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+}
+
+bool PumpUntil(const std::function<bool()>& done) {
+  return WaitUntil([&] {
+    PumpMessages();
+    return done();
+  });
+}
+
+bool SettingsKeyExists() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, ScratchRegistry::kKeyPath, 0, KEY_READ, &key)) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+// Stands in for the display settings that start a saver's configuration: a
+// top-level window with a child whose handle goes on the command line.
+struct HostWindow {
+  explicit HostWindow(int top) {
+    static const ATOM registered = [] {
+      WNDCLASSW wc{};
+      wc.lpfnWndProc = DefWindowProcW;
+      wc.hInstance = GetModuleHandleW(nullptr);
+      wc.lpszClassName = L"LumidialTestHost";
+      return RegisterClassW(&wc);
+    }();
+    (void)registered;
+    host = CreateWindowExW(0, L"LumidialTestHost", L"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40,
+                           top, 300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    child = CreateWindowExW(0, L"LumidialTestHost", L"", WS_CHILD | WS_VISIBLE, 10, 10, 120, 90,
+                            host, nullptr, GetModuleHandleW(nullptr), nullptr);
+    PumpMessages();
+  }
+  ~HostWindow() {
+    DestroyWindow(host);
+    PumpMessages();
+  }
+  // "/c:" and the child's handle as the 32-bit number a command line carries.
+  std::wstring Argument() const {
+    return L"/c:" + std::to_wstring(static_cast<std::int32_t>(reinterpret_cast<intptr_t>(child)));
+  }
+  HWND host = nullptr, child = nullptr;
+};
+
+class Dialog : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    KillStraySavers();
+    WaitUntil([] { return TopLevelWindows(0, cfg::kFormClass).empty(); });
+  }
+  void TearDown() override {
+    saver.Terminate();
+    KillStraySavers();
+    if (densitySet) RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels");
+  }
+
+  // Starts "Lumidial.scr <arguments>" and waits for its dialog, found by
+  // class and caption.
+  ::testing::AssertionResult Open(const std::wstring& arguments = L"/c") {
+    saver = SaverProcess::Start(arguments);
+    if (!saver.started()) return ::testing::AssertionFailure() << saver.error();
+    PumpUntil([&] {
+      auto windows = TopLevelWindows(saver.pid(), cfg::kFormClass, kCaption);
+      dialog = windows.empty() ? nullptr : windows.front();
+      return dialog != nullptr;
+    });
+    if (dialog) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "no dialog titled \"" << Narrow(kCaption) << "\"";
+  }
+
+  // Waits for the saver to end, successfully.
+  ::testing::AssertionResult Ends() {
+    if (!PumpUntil([&] { return !saver.IsRunning(); }))
+      return ::testing::AssertionFailure() << "the saver is still running";
+    DWORD code = 0;
+    GetExitCodeProcess(saver.handle(), &code);
+    if (code) return ::testing::AssertionFailure() << "exit code " << DescribeExitCode(code);
+    return ::testing::AssertionSuccess();
+  }
+
+  HWND Item(int id) const { return GetDlgItem(dialog, id); }
+  bool Checked(int id) const { return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+  bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
+  int Selection(int id) const {
+    return static_cast<int>(SendMessageW(Item(id), CB_GETCURSEL, 0, 0));
+  }
+  // WM_GETTEXT: GetWindowText does not ask another process's controls.
+  std::wstring Text(int id) const {
+    wchar_t buffer[256] = {};
+    SendMessageW(Item(id), WM_GETTEXT, 256, reinterpret_cast<LPARAM>(buffer));
+    return buffer;
+  }
+  void Click(int id) { PostMessageW(Item(id), BM_CLICK, 0, 0); }
+  void Choose(int id, int index) {
+    HWND list = Item(id);
+    SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+  }
+
+  ScratchRegistry registry;
+  SaverProcess saver;
+  HWND dialog = nullptr;
+  bool densitySet = false;  // LogPixels set by the test, removed in TearDown
+};
+
+constexpr const wchar_t* kDwordNames[] = {L"ClockMoveDirection", L"ClockMoveSpeed", L"FlashSecond",
+                                          L"TwentyFourHour", L"CountDown"};
+
+TEST_F(Dialog, ShowsTheDefaultsAndOkWritesAllSixValues) {
+  ASSERT_TRUE(Open());
+  EXPECT_FALSE(Checked(cfg::kTwentyFourHour));
+  EXPECT_TRUE(Checked(cfg::kFlashSecond));
+  EXPECT_EQ(Text(cfg::kClockMove), L"None");
+  EXPECT_EQ(Text(cfg::kClockMoveInterval), L"Very Slow");
+  EXPECT_FALSE(Enabled(cfg::kClockMoveInterval)) << "no movement, so no interval to choose";
+  EXPECT_FALSE(Enabled(cfg::kClockMoveIntervalLabel));
+  EXPECT_FALSE(SettingsKeyExists()) << "opening the dialog writes nothing";
+
+  Click(cfg::kOk);
+  ASSERT_TRUE(Ends());
+  const DWORD expected[] = {0, 1, 1, 0, 0};
+  for (size_t i = 0; i < std::size(kDwordNames); ++i) {
+    EXPECT_EQ(registry.GetType(kDwordNames[i]), std::optional<DWORD>(REG_DWORD)) << i;
+    EXPECT_EQ(registry.GetDword(kDwordNames[i]), expected[i]) << Narrow(kDwordNames[i]);
+  }
+  // The time picker's own date, 14 January 2005, in this prefix's short date
+  // format; no stored time of day, so no time.
+  EXPECT_EQ(registry.GetType(L"CountDownTime"), std::optional<DWORD>(REG_SZ));
+  EXPECT_EQ(registry.GetString(L"CountDownTime"), L"1/14/2005");
+}
+
+TEST_F(Dialog, StoredValuesAreShownAndSavedBack) {
+  const DWORD stored[] = {3, 2, 0, 1, 1};
+  for (size_t i = 0; i < std::size(kDwordNames); ++i) registry.SetDword(kDwordNames[i], stored[i]);
+  registry.SetString(L"CountDownTime", L"1/2/2010 6:07:08 PM");
+  ASSERT_TRUE(Open());
+  EXPECT_TRUE(Checked(cfg::kTwentyFourHour));
+  EXPECT_FALSE(Checked(cfg::kFlashSecond));
+  EXPECT_EQ(Text(cfg::kClockMove), L"Horizontal and Vertical");
+  EXPECT_EQ(Text(cfg::kClockMoveInterval), L"Glacial");
+  EXPECT_TRUE(Enabled(cfg::kClockMoveInterval));
+
+  Click(cfg::kOk);
+  ASSERT_TRUE(Ends());
+  for (size_t i = 0; i < std::size(kDwordNames); ++i)
+    EXPECT_EQ(registry.GetDword(kDwordNames[i]), stored[i]) << Narrow(kDwordNames[i]);
+  // Only the time of day survives; the date is the picker's.
+  EXPECT_EQ(registry.GetString(L"CountDownTime"), L"1/14/2005 6:07:08 PM");
+}
+
+TEST_F(Dialog, StoredDirectionOutsideTheListShowsNoSelectionAndSavesMinusOne) {
+  registry.SetDword(L"ClockMoveDirection", 9);
+  ASSERT_TRUE(Open());
+  EXPECT_EQ(Selection(cfg::kClockMove), -1);
+  EXPECT_TRUE(Enabled(cfg::kClockMoveInterval)) << "no selection is not \"None\"";
+  EXPECT_TRUE(Enabled(cfg::kClockMoveIntervalLabel));
+  Click(cfg::kOk);
+  ASSERT_TRUE(Ends());
+  EXPECT_EQ(registry.GetDword(L"ClockMoveDirection"), 0xFFFFFFFFu);
+}
+
+// A movement enables the interval and its label; leaving without OK, even
+// after changes, writes nothing.
+TEST_F(Dialog, IntervalFollowsTheMovementAndCancelOrCloseWriteNothing) {
+  for (bool closeBox : {false, true}) {
+    SCOPED_TRACE(closeBox ? "close box" : "Cancel");
+    ASSERT_TRUE(Open());
+    Choose(cfg::kClockMove, 1);
+    EXPECT_EQ(Text(cfg::kClockMove), L"Horizontal");
+    EXPECT_TRUE(Enabled(cfg::kClockMoveInterval));
+    EXPECT_TRUE(Enabled(cfg::kClockMoveIntervalLabel));
+    Choose(cfg::kClockMove, 0);
+    EXPECT_FALSE(Enabled(cfg::kClockMoveInterval));
+    EXPECT_FALSE(Enabled(cfg::kClockMoveIntervalLabel));
+
+    Click(cfg::kTwentyFourHour);
+    ASSERT_TRUE(PumpUntil([&] { return Checked(cfg::kTwentyFourHour); }));
+    Choose(cfg::kClockMove, 2);
+    if (closeBox)
+      PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    else
+      Click(cfg::kCancel);
+    ASSERT_TRUE(Ends());
+    EXPECT_FALSE(SettingsKeyExists());
+  }
+}
+
+// Escape and Enter on a check box do nothing; Tab skips the disabled
+// interval and the hidden controls; Enter on the focused OK saves.
+TEST_F(Dialog, Keyboard) {
+  auto press = [](WORD key, bool shift = false) {
+    INPUT in[4] = {};
+    UINT n = 0;
+    auto add = [&](WORD vk, DWORD flags) {
+      in[n].type = INPUT_KEYBOARD;
+      in[n].ki.wVk = vk;
+      in[n].ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+      in[n++].ki.dwFlags = flags;
+    };
+    if (shift) add(VK_SHIFT, 0);
+    add(key, 0);
+    add(key, KEYEVENTF_KEYUP);
+    if (shift) add(VK_SHIFT, KEYEVENTF_KEYUP);
+    EXPECT_EQ(SendInput(n, in, sizeof(INPUT)), n);
+  };
+  ASSERT_TRUE(Open());
+  auto focusIs = [&](int id) {
+    return PumpUntil([&] {
+      GUITHREADINFO info{};
+      info.cbSize = sizeof info;
+      return GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) &&
+             info.hwndFocus == Item(id);
+    });
+  };
+  ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == dialog; }));
+  ASSERT_TRUE(focusIs(cfg::kTwentyFourHour)) << "the first control in tab order has the focus";
+
+  // Keys are handled in order: once Space has ticked the box, Escape and
+  // Enter have been handled too.
+  press(VK_ESCAPE);
+  press(VK_RETURN);
+  press(VK_SPACE);
+  ASSERT_TRUE(PumpUntil([&] { return Checked(cfg::kTwentyFourHour); }))
+      << "Space did not tick the box: did Escape or Enter end the dialog?";
+  EXPECT_TRUE(saver.IsRunning());
+  EXPECT_FALSE(SettingsKeyExists());
+
+  const std::pair<bool, int> steps[] = {{false, cfg::kFlashSecond}, {false, cfg::kClockMove},
+                                        {false, cfg::kOk},          {false, cfg::kCancel},
+                                        {false, cfg::kTwentyFourHour}, {true, cfg::kCancel},
+                                        {true, cfg::kOk}};
+  for (auto [shift, id] : steps) {
+    press(VK_TAB, shift);
+    ASSERT_TRUE(focusIs(id)) << (shift ? "Shift+Tab" : "Tab") << " should reach control " << id;
+  }
+  press(VK_RETURN);
+  ASSERT_TRUE(Ends());
+  EXPECT_EQ(registry.GetDword(L"TwentyFourHour"), 1u);
+}
+
+// With "/c:HWND" the top-level window of HWND is disabled while the dialog
+// is open, then enabled and brought forward. A second window above it in
+// z-order would take the activation if the saver did not hand it over.
+TEST_F(Dialog, HostIsDisabledWhileOpenAndBroughtForwardAfter) {
+  for (bool named : {true, false}) {
+    SCOPED_TRACE(named ? "/c:HWND" : "no arguments");
+    HostWindow windows(40), other(600);
+    ASSERT_TRUE(Open(named ? windows.Argument() : L""));
+    if (named) {
+      EXPECT_TRUE(PumpUntil([&] { return !IsWindowEnabled(windows.host); }));
+      EXPECT_TRUE(IsWindowEnabled(windows.child)) << "only the top-level window is disabled";
+    } else {
+      PumpMessages();
+      EXPECT_TRUE(IsWindowEnabled(windows.host) && IsWindowEnabled(other.host));
+    }
+    Click(cfg::kCancel);
+    ASSERT_TRUE(Ends());
+    EXPECT_TRUE(IsWindowEnabled(windows.host));
+    if (named) {
+      EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == windows.host; }));
+    }
+  }
+}
+
+// A copy that finds the single-instance mutex taken ends at once and
+// neither enables, disables nor brings forward the host.
+TEST_F(Dialog, CopyWithoutTheInstanceGuardLeavesTheHostAlone) {
+  std::unique_ptr<void, decltype(&CloseHandle)> mutex(CreateMutexA(nullptr, FALSE, "Mervisk"),
+                                                      &CloseHandle);
+  ASSERT_NE(mutex.get(), nullptr);
+  for (bool hostEnabled : {true, false}) {
+    SCOPED_TRACE(hostEnabled ? "host enabled" : "host disabled");
+    HostWindow windows(40), other(600);
+    EnableWindow(windows.host, hostEnabled);
+    SetForegroundWindow(other.host);
+    ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == other.host; }));
+    saver = SaverProcess::Start(windows.Argument());
+    ASSERT_TRUE(saver.started()) << saver.error();
+    ASSERT_TRUE(Ends());
+    PumpMessages();
+    EXPECT_EQ(IsWindowEnabled(windows.host) != FALSE, hostEnabled);
+    EXPECT_NE(GetForegroundWindow(), windows.host);
+    EXPECT_FALSE(SettingsKeyExists());
+  }
+}
+
+// Every control where ConfigureLayout.h puts it, at 96 DPI and scaled at
+// 144; the window itself stays at its designed screen position. Labels that
+// grow do so to the extent of their caption, measured here with the font
+// the layout names.
+TEST_F(Dialog, LayoutMatchesTheDesignAndScales) {
+  HDC screen = GetDC(nullptr);
+  const int screenDpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  if (screenDpi != 96) GTEST_SKIP() << "the prefix runs at " << screenDpi << " DPI";
+
+  constexpr const wchar_t* kClasses[] = {L"Static", L"Static", L"Button", L"ComboBox",
+                                         L"SysDateTimePick32", L"Button"};  // by ControlKind
+  for (int dpi : {96, 144}) {
+    SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
+    auto scaled = [dpi](int value) { return MulDiv(value, dpi, 96); };
+    if (dpi != 96) {
+      const DWORD value = dpi;
+      ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", REG_DWORD, &value,
+                                sizeof value), ERROR_SUCCESS);
+      densitySet = true;
+    }
+    ASSERT_TRUE(Open());  // finds the dialog by its caption
+    RECT window{}, client{};
+    GetWindowRect(dialog, &window);
+    GetClientRect(dialog, &client);
+    EXPECT_EQ(window.left, 408);
+    EXPECT_EQ(window.top, 237);
+    EXPECT_EQ(client.right, scaled(363));
+    EXPECT_EQ(client.bottom, scaled(353));
+
+    HDC dc = GetDC(nullptr);
+    for (const cfg::ControlLayout& c : cfg::kControls) {
+      SCOPED_TRACE("control " + std::to_string(c.id));
+      HWND control = Item(c.id);
+      ASSERT_NE(control, nullptr);
+      EXPECT_EQ(WindowClass(control), kClasses[static_cast<int>(c.kind)]);
+      EXPECT_EQ(IsWindowVisible(control) != FALSE, c.visible);
+      EXPECT_EQ((GetWindowLongPtrW(control, GWL_STYLE) & WS_TABSTOP) != 0, c.tabStop);
+      if (c.kind != cfg::ControlKind::DropDownList && c.kind != cfg::ControlKind::TimePicker) {
+        EXPECT_EQ(Text(c.id), c.caption);
+      }
+
+      const cfg::FontLayout& f = cfg::kFonts[static_cast<size_t>(c.font)];
+      HFONT font = CreateFontW(scaled(f.height), 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE,
+                               f.underline, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, f.face);
+      HGDIOBJ previous = SelectObject(dc, font);
+      SIZE text{};
+      GetTextExtentPoint32W(dc, c.caption, static_cast<int>(wcslen(c.caption)), &text);
+      DeleteObject(SelectObject(dc, previous));
+
+      RECT r{};
+      GetWindowRect(control, &r);
+      MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&r), 2);
+      int width = scaled(c.width), height = scaled(c.height);
+      if (c.autoSize) {
+        width = std::max<int>(width, text.cx);
+        height = std::max<int>(height, text.cy);
+      }
+      EXPECT_EQ(r.left, scaled(c.left));
+      EXPECT_EQ(r.top, scaled(c.top));
+      EXPECT_EQ(r.right - r.left, width);
+      EXPECT_EQ(r.bottom - r.top, height);
+      if (c.kind == cfg::ControlKind::Label) {
+        EXPECT_LE(text.cx, width) << "caption cut off";
+        EXPECT_LE(text.cy, height) << "caption cut off";
+      }
+    }
+    ReleaseDC(nullptr, dc);
+
+    // One tool tip window for the controls with a hint.
+    std::vector<HWND> tips;
+    for (HWND tip : TopLevelWindows(saver.pid(), TOOLTIPS_CLASSW, nullptr, true))
+      if (GetWindow(tip, GW_OWNER) == dialog) tips.push_back(tip);
+    ASSERT_EQ(tips.size(), 1u);
+    EXPECT_EQ(SendMessageW(tips.front(), TTM_GETTOOLCOUNT, 0, 0),
+              std::count_if(std::begin(cfg::kControls), std::end(cfg::kControls),
+                            [](const cfg::ControlLayout& c) { return c.hint != nullptr; }));
+    saver.Terminate();
+  }
+}
+
+}  // namespace
+}  // namespace e2e
