@@ -154,14 +154,22 @@ inline bool InstanceMutexExists() {
 
 // Starts `application` (or, without one, the Unix program in `commandLine`:
 // "/usr/bin/env xdotool ..."). Wine hands back no handle for a Unix program,
-// so callers wait for its effect.
+// so callers wait for its effect. The child gets NUL as its standard
+// handles: a Unix program given the driver's own would cut off the
+// driver's output to ctest from then on.
 inline HANDLE StartProcess(const wchar_t* application, std::wstring commandLine) {
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           &inheritable, OPEN_EXISTING, 0, nullptr);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
   PROCESS_INFORMATION info{};
-  if (!CreateProcessW(application, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info))
-    return INVALID_HANDLE_VALUE;
+  const BOOL started = CreateProcessW(application, commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                      nullptr, nullptr, &startup, &info);
+  CloseHandle(nul);
+  if (!started) return INVALID_HANDLE_VALUE;
   if (info.hThread) CloseHandle(info.hThread);
   return info.hProcess;
 }
