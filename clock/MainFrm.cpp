@@ -31,6 +31,7 @@ constexpr UINT kFirstTickInterval = 5;
 constexpr UINT kTickInterval = 1000;
 constexpr UINT_PTR kDrawTimerId = 1;
 constexpr DWORD kPreviewInterval = 100;
+constexpr DWORD kHostWaitSlice = 10;
 constexpr int kPreviewWidth = 160;
 constexpr int kPreviewHeight = 120;
 
@@ -177,6 +178,9 @@ void TMainForm::FormCreate() {
             // nothing to paint.
             if (!IsWindow(ParentHandle)) Halt(0);
             Application->ProcessMessages();
+            // The host showing its window puts nothing in our queue, so the
+            // wait is bounded; it still wakes at once for our own messages.
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, kHostWaitSlice, QS_ALLINPUT);
         }
         RunPreview();
     }
