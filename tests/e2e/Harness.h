@@ -1,20 +1,18 @@
-// Process, window and registry helpers for the end-to-end tests.
+// Processes, windows, registry and the Wine prefix, for the end-to-end tests.
 //
-// These tests drive the real Lumidial.scr under Wine: they start it as a
-// separate process, look at its windows and read what it drew from the
-// screen. Nothing here stands in for the Windows API; it only makes the
-// common steps short and safe (every saver started is ended again, even when
-// a test fails half-way).
+// The tests drive the real Lumidial.scr under Wine as a separate process;
+// these helpers only make the common steps short and safe: every process a
+// test starts is ended again, even when the test fails half-way.
 #pragma once
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace e2e {
@@ -22,148 +20,159 @@ namespace e2e {
 using namespace std::chrono_literals;
 using Millis = std::chrono::milliseconds;
 
-// Generous default for anything that waits on another process: the
-// machines running these tests are shared and slow at times.
-inline constexpr Millis kDefaultTimeout = 15s;
+// Generous: the machines running these tests are shared and slow at times.
+inline constexpr Millis kTimeout = 15s;
 
-// Calls `done` every `interval` until it returns true or `timeout` has
-// passed. Returns the last result, so a caller can assert on it.
-bool WaitUntil(const std::function<bool()>& done, Millis timeout = kDefaultTimeout,
-               Millis interval = 50ms);
-
-// The saver under test, as a Windows path. Taken from the environment
-// variable LUMIDIAL_SCR, which may hold a Unix path (/work/...: Wine maps it
-// to drive Z:) or a Windows one. Fails the calling test if it is unset.
-std::wstring SaverPath();
-
-// "/a/b" -> "Z:\a\b"; Windows paths are returned unchanged.
-std::wstring ToWindowsPath(const std::string& path);
+// Calls `done` until it returns true or `timeout` has passed, and between
+// calls dispatches this thread's messages: the saver sends messages to the
+// driver's windows (a box's owner, a preview's host), and an unanswered
+// window would stall it. Returns the last result.
+bool WaitUntil(const std::function<bool()>& done, Millis timeout = kTimeout,
+               Millis interval = 20ms);
 
 std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& wide);
+// "/a/b" -> "Z:\a\b"; Windows paths are returned unchanged.
+std::wstring ToWindowsPath(const std::string& path);
+// The file named by an environment variable that ctest sets, as a Windows
+// path; fails the calling test if the variable is unset.
+std::wstring PathFromEnvironment(const wchar_t* name);
+inline std::wstring SaverPath() { return PathFromEnvironment(L"LUMIDIAL_SCR"); }
 
-// The saver's settings key in HKCU. The constructor deletes the key so that
-// every test starts from the defaults; the destructor deletes it again.
+// HKCU values of any key.
+void SetValue(const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD size);
+inline void SetDword(const wchar_t* key, const wchar_t* name, DWORD value) {
+  SetValue(key, name, REG_DWORD, &value, sizeof value);
+}
+std::optional<DWORD> GetDword(const wchar_t* key, const wchar_t* name);
+std::optional<std::wstring> GetString(const wchar_t* key, const wchar_t* name);
+inline void DeleteValue(const wchar_t* key, const wchar_t* name) {
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, key, name);
+}
+
+// The saver's settings key, deleted before and after each test.
 class ScratchRegistry {
  public:
   static constexpr const wchar_t* kKeyPath = L"Software\\Orvane\\Lumidial";
+  ScratchRegistry() { RegDeleteTreeW(HKEY_CURRENT_USER, kKeyPath); }
+  ~ScratchRegistry() { RegDeleteTreeW(HKEY_CURRENT_USER, kKeyPath); }
 
-  ScratchRegistry();
-  ~ScratchRegistry();
-  ScratchRegistry(const ScratchRegistry&) = delete;
-  ScratchRegistry& operator=(const ScratchRegistry&) = delete;
-
-  static void DeleteKey();
-
-  void SetDword(const wchar_t* name, DWORD value);
-  void SetString(const wchar_t* name, const std::wstring& value);
-  void SetBinary(const wchar_t* name, const std::vector<BYTE>& value);
-  // Any type and bytes, for values of the wrong type.
-  void SetRaw(const wchar_t* name, DWORD type, const void* data, DWORD size);
-  void Delete(const wchar_t* name);
-
-  std::optional<DWORD> GetDword(const wchar_t* name) const;
-  std::optional<std::wstring> GetString(const wchar_t* name) const;
-  // The value's registry type, if the value exists.
+  void SetDword(const wchar_t* name, DWORD value) { e2e::SetDword(kKeyPath, name, value); }
+  void SetString(const wchar_t* name, const std::wstring& value) {
+    SetValue(kKeyPath, name, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * 2));
+  }
+  void SetBinary(const wchar_t* name, const std::vector<BYTE>& value) {
+    SetValue(kKeyPath, name, REG_BINARY, value.data(), static_cast<DWORD>(value.size()));
+  }
+  std::optional<DWORD> GetDword(const wchar_t* name) const { return e2e::GetDword(kKeyPath, name); }
+  std::optional<std::wstring> GetString(const wchar_t* name) const {
+    return e2e::GetString(kKeyPath, name);
+  }
   std::optional<DWORD> GetType(const wchar_t* name) const;
 };
 
-// Exit codes that mean the process died of an exception (access violation,
-// stack overflow, heap corruption, ...): NTSTATUS error codes and breakpoints.
+// Where the doubles of the password libraries (tests/doubles) take their
+// answers from and record their calls.
+inline constexpr const wchar_t* kDoubleKey = L"Software\\Lumidial Tests\\Doubles";
+inline std::optional<DWORD> Recorded(const wchar_t* name) { return GetDword(kDoubleKey, name); }
+
+// Copies the file named by the environment variable `source` into the
+// prefix's system directory as `name`, keeping any original aside; the
+// destructor puts the original back (or removes the copy).
+class SystemFile {
+ public:
+  SystemFile(const wchar_t* name, const wchar_t* source);
+  ~SystemFile();
+  SystemFile(const SystemFile&) = delete;
+  SystemFile& operator=(const SystemFile&) = delete;
+  bool installed() const { return installed_; }
+
+ private:
+  void Restore();
+  std::wstring path_, backup_;
+  bool installed_ = false;
+};
+
+// A Wine DLL override for Lumidial.scr only ("native" loads the file in the
+// system directory, "" loads nothing); removed by the destructor.
+class DllOverride {
+ public:
+  DllOverride(const wchar_t* dll, const wchar_t* order);
+  ~DllOverride() { DeleteValue(kKey, dll_); }
+
+ private:
+  static constexpr const wchar_t* kKey = L"Software\\Wine\\AppDefaults\\Lumidial.scr\\DllOverrides";
+  const wchar_t* dll_;
+};
+
 bool IsCrashExitCode(DWORD code);
 std::string DescribeExitCode(DWORD code);
 
-// One running saver. Starting it puts it in a job object that kills it when
-// the test driver ends, so a crashed driver leaves no saver behind; the
-// destructor terminates it and waits until it is gone.
+// Starts a process from `commandLine` and returns it (nullptr on failure;
+// a process handle may be missing for a Unix program). A Unix program
+// ("/usr/bin/env ...") gets NUL as its standard handles: given the driver's
+// own, it would cut off the driver's output to ctest.
+std::optional<PROCESS_INFORMATION> StartProcess(std::wstring commandLine, DWORD flags = 0,
+                                                const std::wstring& environment = {});
+
+// Runs `command` through /bin/sh and waits until it has finished. Wine
+// hands back no process handle for a Unix program, so the shell leaves its
+// exit status in a marker file.
+::testing::AssertionResult RunUnix(const std::string& command);
+inline ::testing::AssertionResult Xdotool(const std::string& arguments) {
+  return RunUnix("/usr/bin/xdotool " + arguments);
+}
+
+// SPI_GETSCREENSAVERRUNNING as a fresh process (FlagProbe.cpp) reads it:
+// Wine caches system parameters per process on first read, so the driver's
+// own reading would go stale. Nothing if it could not be read.
+std::optional<bool> ScreenSaverRunningFlag();
+
+// One running saver, in a kill-on-close job so that a crashed driver leaves
+// none behind; the destructor terminates it.
 class SaverProcess {
  public:
-  struct Options {
-    // Everything after the program name, exactly as it goes on the command
-    // line (e.g. L"/s").
-    std::wstring arguments;
-    // Extra environment variables, "NAME=value"; they replace variables of
-    // the same name in the driver's environment.
-    std::vector<std::wstring> environment;
-    // Runs the saver with the Unix TZ set to a fixed offset: local time is
-    // UTC + utcOffsetMinutes. See StartInTimeZone below.
-    std::optional<int> utcOffsetMinutes;
-    std::wstring program;  // defaults to SaverPath()
-  };
-
   SaverProcess() = default;
-  explicit SaverProcess(const Options& options);
   ~SaverProcess();
-  SaverProcess(SaverProcess&& other) noexcept;
+  SaverProcess(SaverProcess&& other) noexcept { *this = std::move(other); }
   SaverProcess& operator=(SaverProcess&& other) noexcept;
-  SaverProcess(const SaverProcess&) = delete;
-  SaverProcess& operator=(const SaverProcess&) = delete;
 
-  // Starts `program arguments`. Check started() (and error()) afterwards.
-  static SaverProcess Start(const std::wstring& arguments,
-                            std::vector<std::wstring> environment = {});
-
-  // Starts the saver in a time zone `utcOffsetMinutes` east of UTC.
-  //
-  // Wine takes a program's time zone from the Unix TZ variable of its own
-  // Unix process, and a Windows child's Unix process inherits the Unix
-  // environment of its parent, not the environment block given to
-  // CreateProcess. A Unix program started through CreateProcess, though,
-  // gets that block as its environment. So this starts "/usr/bin/env wine
-  // <saver> <arguments>" with TZ in the block; the saver joins this Wine
-  // prefix's server like any other Windows process and is then found by its
-  // image name.
+  // "Lumidial.scr <arguments>".
+  static SaverProcess Start(const std::wstring& arguments);
+  // The saver in a time zone `utcOffsetMinutes` east of UTC. Wine takes a
+  // program's time zone from the Unix TZ of its own process, which a Windows
+  // child inherits from its parent whatever the environment block says; a
+  // Unix program does get the block. So this starts "/usr/bin/env wine
+  // <saver>" with TZ in the block and finds the saver by its image name.
   static SaverProcess StartInTimeZone(const std::wstring& arguments, int utcOffsetMinutes);
 
   bool started() const { return process_ != nullptr; }
   const std::string& error() const { return error_; }
   DWORD pid() const { return pid_; }
   HANDLE handle() const { return process_; }
-  std::wstring commandLine() const { return commandLine_; }
-
-  bool IsRunning() const;
-  // Waits for the process to end; returns its exit code, or nothing on
-  // time-out.
-  std::optional<DWORD> WaitForExit(Millis timeout = kDefaultTimeout) const;
-  // TerminateProcess and wait until it has gone. Safe to call repeatedly.
+  bool IsRunning() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+  // The exit code once the process has ended, waiting up to `timeout`.
+  std::optional<DWORD> WaitForExit(Millis timeout = kTimeout) const;
   void Terminate();
-
-  // The first visible top-level window of this process with that class (and
-  // caption, if given), waiting up to `timeout` for it.
-  HWND WaitForWindow(const wchar_t* windowClass, const wchar_t* caption = nullptr,
-                     Millis timeout = kDefaultTimeout) const;
+  // Its first visible top-level window of that class and caption, waiting
+  // until one shows or the process ends.
+  HWND WaitForWindow(const wchar_t* windowClass, const wchar_t* caption = nullptr) const;
 
  private:
   void Adopt(HANDLE process, DWORD pid);
-
-  HANDLE process_ = nullptr;
-  HANDLE job_ = nullptr;
+  HANDLE process_ = nullptr, job_ = nullptr;
   DWORD pid_ = 0;
-  std::wstring commandLine_;
   std::string error_;
 };
 
-// Top-level windows of process `pid` (all processes if pid is 0), optionally
-// only those with the given class and/or caption, and only visible ones
-// unless `includeHidden`.
+// Top-level windows of process `pid` (any process if 0), of that class and
+// caption if given, only visible ones unless `includeHidden`.
 std::vector<HWND> TopLevelWindows(DWORD pid, const wchar_t* windowClass = nullptr,
-                                  const wchar_t* caption = nullptr,
-                                  bool includeHidden = false);
-
-// Waits up to `timeout` for a matching top-level window; nullptr if none.
-HWND FindTopLevelWindow(DWORD pid, const wchar_t* windowClass, const wchar_t* caption = nullptr,
-                        Millis timeout = kDefaultTimeout);
-
+                                  const wchar_t* caption = nullptr, bool includeHidden = false);
 std::wstring WindowClass(HWND window);
 std::wstring WindowText(HWND window);
 
-// Process ids of the running processes whose image is named `imageName`
-// (case-insensitive, e.g. L"Lumidial.scr").
-std::vector<DWORD> ProcessesNamed(const std::wstring& imageName);
-
-// Ends every running Lumidial.scr process in this Wine prefix and waits for
-// them to go; returns how many there were. Tests call it before they start,
-// in case an earlier test left one behind.
+// Ends every Lumidial.scr of the prefix (left over from an earlier test).
 int KillStraySavers();
 
 }  // namespace e2e

@@ -1,201 +1,229 @@
 #include "SaverTest.h"
 
-#include <cstdlib>
+#include <algorithm>
 #include <sstream>
 
 namespace e2e {
 
 namespace {
-constexpr long long kTicksPerMinute = 60LL * 10'000'000LL;
-}
 
-int DisplayedHour(int localHour, bool twentyFourHour) {
-  if (twentyFourHour) return localHour;
-  int hour = localHour % 12;
-  return hour == 0 ? 12 : hour;
-}
+constexpr long long kTicksPerMinute = 60LL * 10'000'000LL;
 
 long long UtcNow() {
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
-  return static_cast<long long>((static_cast<unsigned long long>(now.dwHighDateTime) << 32) |
-                                now.dwLowDateTime);
+  return (static_cast<long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
 }
 
-HourMinute LocalAt(long long utcTicks, std::optional<int> utcOffsetMinutes) {
-  if (utcOffsetMinutes) utcTicks += *utcOffsetMinutes * kTicksPerMinute;
-  FILETIME time;
-  time.dwLowDateTime = static_cast<DWORD>(utcTicks & 0xFFFFFFFF);
-  time.dwHighDateTime = static_cast<DWORD>(static_cast<unsigned long long>(utcTicks) >> 32);
-  SYSTEMTIME utc{}, local{};
-  FileTimeToSystemTime(&time, &utc);
-  if (utcOffsetMinutes)
-    local = utc;
-  else
-    SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local);
-  return HourMinute{local.wHour, local.wMinute};
+// Hour and minute at `utcTicks` plus `offsetMinutes`.
+std::pair<int, int> HourMinuteAt(long long utcTicks, int offsetMinutes) {
+  const long long minutes = (utcTicks / kTicksPerMinute + offsetMinutes) % (24 * 60);
+  return {static_cast<int>(minutes / 60), static_cast<int>(minutes % 60)};
 }
 
-int OffsetForLocalHour(int localHour) {
-  int utcHour = LocalAt(UtcNow(), 0).hour;
-  int hours = ((localHour - utcHour) % 24 + 24) % 24;
-  if (hours > 12) hours -= 24;
-  return hours * 60;
-}
-
-// ---------------------------------------------------------------------------
-
-namespace {
-// A saver ended with TerminateProcess cannot clear the prefix's
-// screen-saver-running flag; the tests do it for it.
-void ClearRunningFlag() {
+// A saver ended by force cannot clear the screen-saver flag; the tests do.
+void ClearState() {
+  KillStraySavers();
   BOOL previous = FALSE;
   SystemParametersInfoW(SPI_SETSCREENSAVERRUNNING, FALSE, &previous, 0);
+  RegDeleteTreeW(HKEY_CURRENT_USER, kDoubleKey);
 }
+
+bool Lit(Rgb p) { return p.r > 40 || p.g > 40 || p.b > 40; }
+
+// Rightmost lit column of a picture; topmost lit row in columns [left, right).
+int RightmostLit(const Image& image) {
+  for (int x = image.width() - 1; x >= 0; --x)
+    for (int y = 0; y < image.height(); ++y)
+      if (Lit(image.At(x, y))) return x;
+  return -1;
+}
+
+int TopmostLit(const Image& image, int left, int right) {
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = std::max(left, 0); x < std::min(right, image.width()); ++x)
+      if (Lit(image.At(x, y))) return y;
+  return -1;
+}
+
 }  // namespace
 
+int OffsetForLocalHour(int localHour) {
+  int hours = ((localHour - HourMinuteAt(UtcNow(), 0).first) % 24 + 24) % 24;
+  return (hours > 12 ? hours - 24 : hours) * 60;
+}
+
 void SaverTest::SetUp() {
-  int stray = KillStraySavers();
-  if (stray) std::fprintf(stderr, "note: ended %d saver(s) left running before this test\n", stray);
-  ClearRunningFlag();
-  // Make sure the screen no longer shows a window of a saver just ended.
+  ClearState();
   WaitUntil([] { return TopLevelWindows(0, kMainClass).empty(); });
 }
 
-void SaverTest::TearDown() {
-  // Savers owned by the test end with their SaverProcess; this catches any
-  // started another way.
-  KillStraySavers();
-  ClearRunningFlag();
-}
+void SaverTest::TearDown() { ClearState(); }
 
 const Artwork& SaverTest::Art() {
   static const Artwork art = Artwork::Load(SaverPath());
   return art;
 }
 
-ClockReader SaverTest::Reader() const { return ClockReader(Art(), ClockLayout::ForPrimaryScreen()); }
-
-ClockReading SaverTest::WaitForTime(const SaverProcess& saver, Millis timeout) {
-  ClockReader reader = Reader();
-  ClockReading reading;
-  bool ok = WaitUntil(
+::testing::AssertionResult SaverTest::ShowsLocalTime(const SaverProcess& saver,
+                                                     bool twentyFourHour, int utcOffsetMinutes) {
+  const ClockReader reader = Reader();
+  ClockReading r;
+  long long before = 0, after = 0;
+  const bool read = WaitUntil(
       [&] {
-        reading = reader.ReadScreen();
-        return (reading.recognised && reading.showsTime()) || !saver.IsRunning();
+        before = UtcNow();
+        r = reader.ReadScreen();
+        after = UtcNow();
+        return (r.recognised && r.showsTime()) || !saver.IsRunning();
       },
-      timeout, 100ms);
-  if (!saver.IsRunning()) {
-    auto code = saver.WaitForExit(0ms);
-    ADD_FAILURE() << "the saver ended while the test waited for the clock, exit code "
-                  << DescribeExitCode(code.value_or(0));
-  } else if (!ok) {
-    ADD_FAILURE() << "no time on the screen within " << timeout.count()
-                  << " ms; last reading: " << reading.text() << " [" << reading.detail
-                  << "]; screenshot " << Narrow(SaveScreenshot("no-time"));
+      kTimeout, 50ms);
+  if (!saver.IsRunning())
+    return ::testing::AssertionFailure() << "the saver ended while the clock was read";
+  if (!read)
+    return ::testing::AssertionFailure() << "no time on the screen: " << r.text() << " ["
+                                         << r.detail << "]; " << SaveScreenshot("no-time");
+
+  std::ostringstream accepted;
+  bool matches = false;
+  for (long long t : {before - kTicksPerMinute, before, after, after + kTicksPerMinute}) {
+    auto [hour, minute] = HourMinuteAt(t, utcOffsetMinutes);
+    if (!twentyFourHour) hour = hour % 12 == 0 ? 12 : hour % 12;
+    accepted << ' ' << hour << ':' << (minute < 10 ? "0" : "") << minute;
+    matches = matches || (r.hour() == hour && r.minute() == minute);
   }
-  return reading;
+  if (!matches)
+    return ::testing::AssertionFailure() << "the clock reads \"" << r.text()
+                                         << "\", expected one of" << accepted.str();
+  const bool oneDigit = r.hour() < 10;
+  if (oneDigit && r.digits[0])
+    return ::testing::AssertionFailure() << "leading zero shown: " << r.text();
+  if (oneDigit != (r.shift == ClockLayout::kOneDigitShift))
+    return ::testing::AssertionFailure() << "\"" << r.text() << "\" is not centred";
+  return ::testing::AssertionSuccess();
 }
 
-std::optional<SaverTest::TimedReading> SaverTest::ReadTime(Millis timeout) {
-  ClockReader reader = Reader();
-  std::optional<TimedReading> found;
-  WaitUntil(
-      [&] {
-        TimedReading timed;
-        timed.utcBefore = UtcNow();
-        timed.reading = reader.ReadScreen();
-        timed.utcAfter = UtcNow();
-        if (!timed.reading.recognised || !timed.reading.showsTime()) return false;
-        found = timed;
-        return true;
-      },
-      timeout, 50ms);
-  return found;
-}
-
-SaverTest::ColonSeen SaverTest::WatchColon(Millis timeout) {
-  ClockReader reader = Reader();
+SaverTest::ColonSeen SaverTest::WatchColon(Millis watch, bool untilBoth) {
+  const ClockReader reader = Reader();
   ColonSeen seen;
   WaitUntil(
       [&] {
         ClockReading r = reader.ReadScreen();
-        if (r.recognised && r.showsTime()) (r.colonShown ? seen.shown : seen.hidden) = true;
-        return seen.shown && seen.hidden;
+        if (r.recognised && r.showsTime()) ++(r.colonShown ? seen.shown : seen.hidden);
+        return untilBoth && seen.shown && seen.hidden;
       },
-      timeout, 100ms);
+      watch, 100ms);
   return seen;
 }
 
-std::optional<ClockReading> SaverTest::ReadUntil(
-    const std::function<bool(const ClockReading&)>& done, Millis timeout) {
-  ClockReader reader = Reader();
-  std::optional<ClockReading> found;
+bool SaverTest::KeepsTicking(const SaverProcess& saver, int ticks) {
+  const ClockReader reader = Reader();
+  std::optional<bool> colon;
+  int changes = 0;
   WaitUntil(
       [&] {
-        ClockReading reading = reader.ReadScreen();
-        if (!done(reading)) return false;
-        found = reading;
-        return true;
+        const ClockReading r = reader.ReadScreen();
+        if (!saver.IsRunning() || !r.recognised || !r.showsTime()) return !saver.IsRunning();
+        changes += colon && *colon != r.colonShown;
+        colon = r.colonShown;
+        return changes >= ticks;
       },
-      timeout, 50ms);
-  return found;
+      kTimeout, 100ms);
+  return saver.IsRunning() && changes >= ticks;
 }
 
-::testing::AssertionResult SaverTest::ShowsLocalTime(const ClockReading& reading,
-                                                     bool twentyFourHour,
-                                                     std::optional<int> utcOffsetMinutes,
-                                                     long long utcBefore, long long utcAfter) {
-  if (!reading.recognised || !reading.showsTime())
-    return ::testing::AssertionFailure()
-           << "the screen shows no time: " << reading.text() << " [" << reading.detail << "]";
-
-  std::ostringstream accepted;
-  bool matches = false;
-  for (long long t : {utcBefore - kTicksPerMinute, utcBefore, utcAfter, utcAfter + kTicksPerMinute}) {
-    HourMinute local = LocalAt(t, utcOffsetMinutes);
-    int hour = DisplayedHour(local.hour, twentyFourHour);
-    accepted << ' ' << hour << ':' << (local.minute < 10 ? "0" : "") << local.minute;
-    matches = matches || (reading.hour() == hour && reading.minute() == local.minute);
-  }
-  if (!matches)
-    return ::testing::AssertionFailure()
-           << "the clock reads \"" << reading.text() << "\", expected one of" << accepted.str()
-           << (twentyFourHour ? " (24-hour form)" : " (12-hour form)");
-
-  // A one-digit hour has its leading zero hidden and the clock centred on
-  // the three remaining pictures; a two-digit hour uses all four.
-  bool oneDigit = reading.hour() < 10;
-  if (oneDigit && reading.digits[0].has_value())
-    return ::testing::AssertionFailure()
-           << "one-digit hour shown with its leading zero: " << reading.text();
-  if (oneDigit != (reading.shift == ClockLayout::kOneDigitShift))
-    return ::testing::AssertionFailure()
-           << "the clock reads \"" << reading.text() << "\" at shift " << reading.shift
-           << ", expected shift " << (oneDigit ? ClockLayout::kOneDigitShift : 0);
+::testing::AssertionResult SaverTest::EndsNormally(const SaverProcess& saver, bool* seenWindow,
+                                                   Millis timeout) {
+  const bool ended = WaitUntil(
+      [&] {
+        if (seenWindow && !TopLevelWindows(saver.pid()).empty()) *seenWindow = true;
+        return !saver.IsRunning();
+      },
+      timeout);
+  if (!ended) return ::testing::AssertionFailure() << "still running " << timeout.count() << " ms later";
+  DWORD code = 0;
+  GetExitCodeProcess(saver.handle(), &code);
+  if (code) return ::testing::AssertionFailure() << "ended with exit code " << DescribeExitCode(code);
   return ::testing::AssertionSuccess();
 }
 
-std::wstring SaverTest::SaveScreenshot(const std::string& name) {
-  wchar_t buffer[MAX_PATH];
-  std::wstring directory;
-  DWORD n = GetEnvironmentVariableW(L"LUMIDIAL_E2E_ARTIFACTS", buffer, MAX_PATH);
-  if (n > 0 && n < MAX_PATH) {
-    directory = ToWindowsPath(Narrow(std::wstring(buffer, n)));
-    CreateDirectoryW(directory.c_str(), nullptr);
-    if (directory.back() != L'\\') directory += L'\\';
-  } else {
-    GetTempPathW(MAX_PATH, buffer);
-    directory = buffer;
+SaverProcess SaverTest::StartSaver(POINT pointer, HWND* window) {
+  // A window that remembers where it last saw the pointer.
+  static const ATOM probeClass = [] {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = [](HWND w, UINT message, WPARAM wp, LPARAM lp) -> LRESULT {
+      if (message == WM_MOUSEMOVE) SetWindowLongPtrW(w, GWLP_USERDATA, lp);
+      return DefWindowProcW(w, message, wp, lp);
+    };
+    wc.lpszClassName = L"LumidialPointerProbe";
+    return RegisterClassW(&wc);
+  }();
+  HWND probe = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, MAKEINTATOM(probeClass), L"",
+                               WS_POPUP | WS_VISIBLE, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                               GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, nullptr, nullptr);
+  // Two moves, so that the X server reports motion even if the pointer
+  // already was there.
+  const std::string x = std::to_string(pointer.x), y = std::to_string(pointer.y);
+  EXPECT_TRUE(Xdotool("mousemove " + std::to_string(pointer.x + 8) + " " +
+                      std::to_string(pointer.y + 8) + " mousemove " + x + " " + y));
+  EXPECT_TRUE(WaitUntil([&] {
+    return GetWindowLongPtrW(probe, GWLP_USERDATA) == MAKELPARAM(pointer.x, pointer.y);
+  })) << "the driver's window never saw the pointer at " << x << "," << y;
+  DestroyWindow(probe);
+
+  SaverProcess saver = SaverProcess::Start(L"/s");
+  HWND found = saver.WaitForWindow(kMainClass, kMainCaption);
+  EXPECT_NE(found, nullptr) << "no run-mode window";
+  EXPECT_TRUE(found && WaitUntil([&] { return PanelOnScreen(GrabScreen()) || !saver.IsRunning(); }) &&
+              saver.IsRunning())
+      << "no clock on the screen; " << SaveScreenshot("no-clock");
+  if (window) *window = found;
+  return saver;
+}
+
+std::optional<POINT> SaverTest::PanelOnScreen(const Image& screen) {
+  const int right = RightmostLit(screen);
+  if (right < 0) return std::nullopt;
+  // The minute-units digit is the rightmost picture: each digit's artwork
+  // says where its picture would start, and the best match wins.
+  double best = 100.0;
+  POINT minuteUnits{};
+  for (const Image& digit : Art().digits) {
+    const int x = right - RightmostLit(digit);
+    const int top = TopmostLit(screen, x, x + digit.width());
+    if (top < 0) continue;
+    const int y = top - TopmostLit(digit, 0, digit.width());
+    const double score = Difference(screen, x, y, digit);
+    if (score < best) best = score, minuteUnits = {x, y};
   }
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string file = std::string(info ? info->test_suite_name() : "e2e") + "-" +
-                     (info ? info->name() : "") + "-" + name + ".ppm";
-  for (auto& c : file)
-    if (c == '/' || c == '\\') c = '_';
-  std::wstring path = directory + Widen(file);
+  if (best > 0.5) return std::nullopt;
+  for (int shift : {0, ClockLayout::kOneDigitShift}) {
+    ClockLayout layout{POINT{minuteUnits.x - ClockLayout::kPictureX[4] - shift, minuteUnits.y}};
+    ClockReading reading = ClockReader(Art(), layout).Read(screen);
+    // A blank hour tens reads as well as a picture shifted by a digit: the
+    // clock shows the first only with two hour digits, the second with one.
+    if (reading.recognised && reading.showsTime() && reading.shift == shift &&
+        reading.digits[0].has_value() == (shift == 0))
+      return layout.panel;
+  }
+  return std::nullopt;
+}
+
+HWND SaverTest::CaptureOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+  return info.hwndCapture;
+}
+
+std::string SaverTest::SaveScreenshot(const std::string& name) {
+  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::wstring directory = PathFromEnvironment(L"LUMIDIAL_E2E_ARTIFACTS");
+  CreateDirectoryW(directory.c_str(), nullptr);
+  const std::wstring path =
+      directory + L"\\" + Widen(std::string(test->test_suite_name()) + "-" + name + ".ppm");
   GrabScreen().SavePpm(path);
-  return path;
+  return "screenshot " + Narrow(path);
 }
 
 }  // namespace e2e

@@ -8,31 +8,11 @@
 
 namespace e2e {
 
-std::string ToString(Rgb color) {
-  char text[32];
-  std::snprintf(text, sizeof text, "(%d,%d,%d)", color.r, color.g, color.b);
-  return text;
-}
-
 // ---------------------------------------------------------------------------
 // Image
 
 Image::Image(int width, int height)
     : width_(width), height_(height), pixels_(static_cast<size_t>(width) * height) {}
-
-Rgb Image::At(int x, int y) const { return pixels_[static_cast<size_t>(y) * width_ + x]; }
-
-void Image::Set(int x, int y, Rgb color) { pixels_[static_cast<size_t>(y) * width_ + x] = color; }
-
-Image Image::Crop(const RECT& rect) const {
-  int left = std::max<int>(0, rect.left), top = std::max<int>(0, rect.top);
-  int right = std::min<int>(width_, rect.right), bottom = std::min<int>(height_, rect.bottom);
-  if (right <= left || bottom <= top) return {};
-  Image out(right - left, bottom - top);
-  for (int y = top; y < bottom; ++y)
-    for (int x = left; x < right; ++x) out.Set(x - left, y - top, At(x, y));
-  return out;
-}
 
 bool Image::SavePpm(const std::wstring& path) const {
   FILE* file = _wfopen(path.c_str(), L"wb");
@@ -104,6 +84,7 @@ Image GrabScreen(const RECT& rect) {
   return out;
 }
 
+namespace {
 Image LoadBitmapResource(HMODULE module, int id) {
   auto bitmap = static_cast<HBITMAP>(
       LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
@@ -121,16 +102,7 @@ Image LoadBitmapResource(HMODULE module, int id) {
   DeleteObject(bitmap);
   return out;
 }
-
-// ---------------------------------------------------------------------------
-// Artwork
-
-bool Artwork::complete() const {
-  for (const Image& d : digits)
-    if (d.width() != ClockLayout::kDigitWidth || d.height() != ClockLayout::kDigitHeight)
-      return false;
-  return colon.width() == ClockLayout::kColonWidth && colon.height() == ClockLayout::kDigitHeight;
-}
+}  // namespace
 
 Artwork Artwork::Load(const std::wstring& saverPath) {
   Artwork art;
@@ -139,6 +111,7 @@ Artwork Artwork::Load(const std::wstring& saverPath) {
   if (!module) return art;
   for (int d = 0; d < 10; ++d) art.digits[d] = LoadBitmapResource(module, IDB_DIGIT0 + d);
   art.colon = LoadBitmapResource(module, IDB_COLON);
+  art.preview = LoadBitmapResource(module, IDB_PREVIEW);
   FreeLibrary(module);
   return art;
 }
@@ -146,12 +119,9 @@ Artwork Artwork::Load(const std::wstring& saverPath) {
 // ---------------------------------------------------------------------------
 // ClockLayout
 
-ClockLayout ClockLayout::ForScreen(int screenWidth, int screenHeight) {
-  return ClockLayout{POINT{(screenWidth - kPanelWidth) / 2, (screenHeight - kPanelHeight) / 2}};
-}
-
 ClockLayout ClockLayout::ForPrimaryScreen() {
-  return ForScreen(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  return ClockLayout{POINT{(GetSystemMetrics(SM_CXSCREEN) - kPanelWidth) / 2,
+                           (GetSystemMetrics(SM_CYSCREEN) - kPanelHeight) / 2}};
 }
 
 RECT ClockLayout::PanelRect() const {

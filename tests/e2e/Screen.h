@@ -19,7 +19,6 @@ struct Rgb {
   uint8_t r = 0, g = 0, b = 0;
   bool operator==(const Rgb&) const = default;
 };
-std::string ToString(Rgb color);
 
 // A 24-bit picture, top row first.
 class Image {
@@ -31,11 +30,9 @@ class Image {
   int height() const { return height_; }
   bool empty() const { return pixels_.empty(); }
 
-  Rgb At(int x, int y) const;
-  void Set(int x, int y, Rgb color);
-  // The part inside `rect` (clipped to the picture).
-  Image Crop(const RECT& rect) const;
-  // Writes a binary PPM, handy when a test fails ("Z:\\tmp\\x.ppm").
+  Rgb At(int x, int y) const { return pixels_[static_cast<size_t>(y) * width_ + x]; }
+  void Set(int x, int y, Rgb color) { pixels_[static_cast<size_t>(y) * width_ + x] = color; }
+  // Writes a binary PPM, for a failing test to leave behind.
   bool SavePpm(const std::wstring& path) const;
 
  private:
@@ -47,18 +44,12 @@ class Image {
 Image GrabScreen();
 Image GrabScreen(const RECT& rect);
 
-// A bitmap resource of a module loaded as data (LoadImageW with
-// LR_CREATEDIBSECTION), as an Image; empty on failure.
-Image LoadBitmapResource(HMODULE module, int id);
-
-// The clock's artwork, read from the resources of the saver under test so
-// that the tests recognise whatever digits the product ships.
+// The clock's artwork and the preview picture, read from the resources of
+// the saver under test so that the tests recognise whatever it ships.
 struct Artwork {
   std::array<Image, 10> digits;  // IDB_DIGIT0 + d
   Image colon;                   // IDB_COLON
-  bool complete() const;
-
-  // Loads from `saverPath` (a Windows path); check complete().
+  Image preview;                 // IDB_PREVIEW
   static Artwork Load(const std::wstring& saverPath);
 };
 
@@ -78,7 +69,6 @@ struct ClockLayout {
 
   POINT panel;  // top-left of the panel on the screen
 
-  static ClockLayout ForScreen(int screenWidth, int screenHeight);
   static ClockLayout ForPrimaryScreen();
   RECT PanelRect() const;
   // Screen rectangle of picture `index` (0..4) with the given shift.
@@ -99,7 +89,6 @@ struct ClockReading {
 
   // The clock shows a time: hour units and both minute digits are lit.
   bool showsTime() const;
-  bool hourTensHidden() const { return !digits[0].has_value(); }
   int hour() const;    // as displayed (12-hour form: 1..12)
   int minute() const;
   // "12:05", " 3:07" (blank hour tens), with '.' for a hidden colon.
@@ -114,8 +103,6 @@ class ClockReader {
 
   ClockReading Read(const Image& screen) const;
   ClockReading ReadScreen() const { return Read(GrabScreen()); }
-
-  const ClockLayout& layout() const { return layout_; }
 
  private:
   struct Match {

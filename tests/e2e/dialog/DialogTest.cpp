@@ -5,8 +5,8 @@
 // Controls are found by their identifiers (ConfigureIds.h). Clicks are
 // posted BM_CLICK messages, so a test never blocks on the dialog; a list
 // choice is CB_SETCURSEL plus the CBN_SELCHANGE a user's choice sends; keys
-// are real keystrokes. Every wait pumps this thread's messages, because the
-// saver sends messages to the host windows this test owns.
+// are real keystrokes. Every wait pumps this thread's messages (WaitUntil),
+// because the saver sends messages to the host windows this test owns.
 #include "ConfigureIds.h"
 #include "ConfigureLayout.h"
 #include "Harness.h"
@@ -30,13 +30,6 @@ constexpr wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
 void PumpMessages() {
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-}
-
-bool PumpUntil(const std::function<bool()>& done) {
-  return WaitUntil([&] {
-    PumpMessages();
-    return done();
-  });
 }
 
 bool SettingsKeyExists() {
@@ -92,7 +85,7 @@ class Dialog : public ::testing::Test {
   ::testing::AssertionResult Open(const std::wstring& arguments = L"/c") {
     saver = SaverProcess::Start(arguments);
     if (!saver.started()) return ::testing::AssertionFailure() << saver.error();
-    PumpUntil([&] {
+    WaitUntil([&] {
       auto windows = TopLevelWindows(saver.pid(), cfg::kFormClass, kCaption);
       dialog = windows.empty() ? nullptr : windows.front();
       return dialog != nullptr;
@@ -103,7 +96,7 @@ class Dialog : public ::testing::Test {
 
   // Waits for the saver to end, successfully.
   ::testing::AssertionResult Ends() {
-    if (!PumpUntil([&] { return !saver.IsRunning(); }))
+    if (!WaitUntil([&] { return !saver.IsRunning(); }))
       return ::testing::AssertionFailure() << "the saver is still running";
     DWORD code = 0;
     GetExitCodeProcess(saver.handle(), &code);
@@ -207,7 +200,7 @@ TEST_F(Dialog, IntervalFollowsTheMovementAndCancelOrCloseWriteNothing) {
     EXPECT_FALSE(Enabled(cfg::kClockMoveIntervalLabel));
 
     Click(cfg::kTwentyFourHour);
-    ASSERT_TRUE(PumpUntil([&] { return Checked(cfg::kTwentyFourHour); }));
+    ASSERT_TRUE(WaitUntil([&] { return Checked(cfg::kTwentyFourHour); }));
     Choose(cfg::kClockMove, 2);
     if (closeBox)
       PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -238,14 +231,14 @@ TEST_F(Dialog, Keyboard) {
   };
   ASSERT_TRUE(Open());
   auto focusIs = [&](int id) {
-    return PumpUntil([&] {
+    return WaitUntil([&] {
       GUITHREADINFO info{};
       info.cbSize = sizeof info;
       return GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) &&
              info.hwndFocus == Item(id);
     });
   };
-  ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == dialog; }));
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == dialog; }));
   ASSERT_TRUE(focusIs(cfg::kTwentyFourHour)) << "the first control in tab order has the focus";
 
   // Keys are handled in order: once Space has ticked the box, Escape and
@@ -253,7 +246,7 @@ TEST_F(Dialog, Keyboard) {
   press(VK_ESCAPE);
   press(VK_RETURN);
   press(VK_SPACE);
-  ASSERT_TRUE(PumpUntil([&] { return Checked(cfg::kTwentyFourHour); }))
+  ASSERT_TRUE(WaitUntil([&] { return Checked(cfg::kTwentyFourHour); }))
       << "Space did not tick the box: did Escape or Enter end the dialog?";
   EXPECT_TRUE(saver.IsRunning());
   EXPECT_FALSE(SettingsKeyExists());
@@ -280,7 +273,7 @@ TEST_F(Dialog, HostIsDisabledWhileOpenAndBroughtForwardAfter) {
     HostWindow windows(40), other(600);
     ASSERT_TRUE(Open(named ? windows.Argument() : L""));
     if (named) {
-      EXPECT_TRUE(PumpUntil([&] { return !IsWindowEnabled(windows.host); }));
+      EXPECT_TRUE(WaitUntil([&] { return !IsWindowEnabled(windows.host); }));
       EXPECT_TRUE(IsWindowEnabled(windows.child)) << "only the top-level window is disabled";
     } else {
       PumpMessages();
@@ -290,7 +283,7 @@ TEST_F(Dialog, HostIsDisabledWhileOpenAndBroughtForwardAfter) {
     ASSERT_TRUE(Ends());
     EXPECT_TRUE(IsWindowEnabled(windows.host));
     if (named) {
-      EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == windows.host; }));
+      EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == windows.host; }));
     }
   }
 }
@@ -306,7 +299,7 @@ TEST_F(Dialog, CopyWithoutTheInstanceGuardLeavesTheHostAlone) {
     HostWindow windows(40), other(600);
     EnableWindow(windows.host, hostEnabled);
     SetForegroundWindow(other.host);
-    ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == other.host; }));
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == other.host; }));
     saver = SaverProcess::Start(windows.Argument());
     ASSERT_TRUE(saver.started()) << saver.error();
     ASSERT_TRUE(Ends());

@@ -1,0 +1,238 @@
+// The modes a screen-saver host drives: the preview in a window of the
+// host's, the password change through the provider library (the mpr.dll
+// doubles), and the single-instance guard between copies. The driver plays
+// the host: the saver paints into its windows or owns its boxes with them.
+#include "SaverTest.h"
+
+#include <cstdlib>
+#include <memory>
+
+namespace e2e {
+namespace {
+
+// The driver's own window colour: a window the saver did not paint never
+// looks like one it did.
+constexpr COLORREF kHostColour = RGB(40, 60, 200);
+
+// A top-level, top-most window of the driver's, shown without activation.
+// Not a child window as a real host's would be: under Wine 8 another
+// process's drawing into a child window never reaches the screen.
+class HostWindow {
+ public:
+  HostWindow(POINT at, SIZE size, bool visible = true) {
+    static const ATOM registered = [] {
+      WNDCLASSW wc{};
+      wc.lpfnWndProc = DefWindowProcW;
+      wc.hbrBackground = CreateSolidBrush(kHostColour);
+      wc.lpszClassName = L"LumidialPreviewHost";
+      return RegisterClassW(&wc);
+    }();
+    window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, MAKEINTATOM(registered), L"Host",
+                             WS_POPUP, at.x, at.y, size.cx, size.cy, nullptr, nullptr, nullptr, nullptr);
+    if (visible) ShowWindow(window, SW_SHOWNA);
+  }
+  ~HostWindow() { DestroyWindow(window); }
+  // The handle as a host puts it on the command line.
+  std::wstring Number() const { return std::to_wstring(reinterpret_cast<INT_PTR>(window)); }
+  RECT Rect() const {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return rect;
+  }
+  // Pixels of the window's area on the screen unlike `expected(x, y)`.
+  int Mismatches(const std::function<Rgb(int, int)>& expected) const {
+    const Image shown = GrabScreen(Rect());
+    int mismatches = shown.empty();
+    for (int y = 0; y < shown.height(); ++y)
+      for (int x = 0; x < shown.width(); ++x) {
+        const Rgb want = expected(x, y), got = shown.At(x, y);
+        mismatches += std::abs(want.r - got.r) > 24 || std::abs(want.g - got.g) > 24 ||
+                      std::abs(want.b - got.b) > 24;
+      }
+    return mismatches;
+  }
+  bool ShowsOwnColour() const {
+    return Mismatches([](int, int) { return Rgb{40, 60, 200}; }) == 0;
+  }
+  // The preview picture at (0,0), clipped, black beyond it.
+  int PreviewMismatches() const {
+    const Image& picture = SaverTest::Art().preview;
+    return Mismatches([&](int x, int y) {
+      return x < picture.width() && y < picture.height() ? picture.At(x, y) : Rgb{};
+    });
+  }
+  HWND window = nullptr;
+};
+
+bool InstanceMutexExists() {
+  HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, "Mervisk");
+  if (mutex) CloseHandle(mutex);
+  return mutex != nullptr;
+}
+
+class Host : public SaverTest {
+ protected:
+  // Waits until `host` shows the preview painted by `saver`.
+  static ::testing::AssertionResult ShowsPreview(const SaverProcess& saver, const HostWindow& host) {
+    if (WaitUntil([&] { return host.PreviewMismatches() == 0 || !saver.IsRunning(); }) &&
+        saver.IsRunning())
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << host.PreviewMismatches() << " pixels unlike the preview; "
+                                         << SaveScreenshot("preview");
+  }
+  // The saver ends by itself, normally, without showing a window.
+  static void EndsUnseen(const SaverProcess& saver, Millis timeout = kTimeout) {
+    bool seenWindow = false;
+    EXPECT_TRUE(EndsNormally(saver, &seenWindow, timeout));
+    EXPECT_FALSE(seenWindow) << "it shows no window";
+  }
+};
+
+TEST_F(Host, PreviewPaintsTheHostWindowUntilItHidesAndNothingWithoutOne) {
+  ASSERT_EQ(Art().preview.width(), 160) << "the preview picture loads from the saver";
+  for (SIZE size : {SIZE{152, 112}, SIZE{200, 150}}) {
+    SCOPED_TRACE(std::to_string(size.cx) + " x " + std::to_string(size.cy));
+    HostWindow host({300, 300}, size);
+    ASSERT_TRUE(WaitUntil([&] { return host.ShowsOwnColour(); }));
+    SaverProcess saver = SaverProcess::Start((size.cx == 152 ? L"/p " : L"/p:") + host.Number());
+    ASSERT_TRUE(ShowsPreview(saver, host)) << "the host window shows the preview, clipped, on black";
+    // Repainted by its owner, the window gets the preview back.
+    RedrawWindow(host.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    EXPECT_TRUE(ShowsPreview(saver, host)) << "the preview comes back after a repaint";
+    ShowWindow(host.window, SW_HIDE);
+    EndsUnseen(saver, 5s);  // hiding the host window ends the preview soon
+  }
+
+  // Where the picture would land if a handle of 0 became the screen's DC.
+  HostWindow sentinel({0, 0}, {170, 130});
+  ASSERT_TRUE(WaitUntil([&] { return sentinel.ShowsOwnColour(); }));
+  std::wstring stale = HostWindow({600, 600}, {152, 112}, false).Number();
+  for (const std::wstring& arguments : {L"/p 0" + std::wstring(), L"/p " + stale}) {
+    SCOPED_TRACE(Narrow(arguments));
+    EndsUnseen(SaverProcess::Start(arguments));
+    EXPECT_TRUE(sentinel.ShowsOwnColour()) << "it paints nothing";
+  }
+
+  // A host window destroyed before it was ever shown: the preview waits for
+  // it to show (its hidden clock window built, the guard held), then ends.
+  auto hidden = std::make_unique<HostWindow>(POINT{600, 600}, SIZE{152, 112}, false);
+  SaverProcess saver = SaverProcess::Start(L"/p " + hidden->Number());
+  ASSERT_TRUE(WaitUntil([&] {
+    auto windows = TopLevelWindows(saver.pid(), kMainClass, nullptr, true);
+    int children = 0;
+    if (!windows.empty())
+      EnumChildWindows(windows[0], [](HWND, LPARAM n) { return ++*reinterpret_cast<int*>(n), TRUE; },
+                       reinterpret_cast<LPARAM>(&children));
+    return children >= 7 || !saver.IsRunning();
+  }));
+  EXPECT_TRUE(saver.IsRunning()) << "the preview waits for a hidden host window to show";
+  EXPECT_TRUE(InstanceMutexExists()) << "a waiting preview holds the guard";
+  hidden.reset();
+  EndsUnseen(saver);
+  EXPECT_TRUE(sentinel.ShowsOwnColour()) << "it paints nothing";
+}
+
+TEST_F(Host, PasswordChangeGoesToTheProviderOrReportsWhyNot) {
+  {
+    SystemFile mpr(L"mpr.dll", L"LUMIDIAL_MPR_DOUBLE");
+    DllOverride native(L"mpr", L"native");
+    for (const wchar_t* arguments : {L"/a 1234", L"/a:1234"}) {
+      SCOPED_TRACE(Narrow(arguments));
+      RegDeleteTreeW(HKEY_CURRENT_USER, kDoubleKey);
+      EndsUnseen(SaverProcess::Start(arguments));
+      EXPECT_EQ(Recorded(L"ChangeCalls"), 1u) << "PwdChangePasswordA is called once";
+      EXPECT_EQ(GetString(kDoubleKey, L"ChangeProvider"), L"SCRSAVE") << "for \"SCRSAVE\"";
+      EXPECT_EQ(Recorded(L"ChangeOwner"), 1234u) << "owned by the handle given";
+      EXPECT_EQ(Recorded(L"ChangeReserved1"), 0u) << "reserved arguments are 0";
+      EXPECT_EQ(Recorded(L"ChangeReserved2"), 0u) << "reserved arguments are 0";
+    }
+  }
+  RegDeleteTreeW(HKEY_CURRENT_USER, kDoubleKey);
+  HostWindow owner({100, 100}, {152, 112});
+  char system[MAX_PATH] = {};
+  GetSystemDirectoryA(system, MAX_PATH);
+  const std::string path = std::string(system) + "\\MPR.DLL";
+  struct Case {
+    const wchar_t* double_;  // environment variable naming it; none: the library is disabled
+    std::wstring arguments;
+    std::string text;
+    HWND owner;  // the command-line handle, when that is a window
+  } const cases[] = {
+      {L"LUMIDIAL_MPR_DOUBLE", L"/a", "'' is not a valid integer value", nullptr},
+      {L"LUMIDIAL_MPR_WITHOUT_ENTRY", L"/a:" + owner.Number(),
+       "Libarary " + path + " does not contain PwdChangePasswordA used to set the password!",
+       owner.window},
+      {nullptr, L"/a 1234",
+       "Could not load library " + path + " -  The password cannot be changed", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Narrow(c.arguments) + " -> " + c.text);
+    std::optional<SystemFile> mpr;
+    if (c.double_) mpr.emplace(L"mpr.dll", c.double_);
+    DllOverride order(L"mpr", c.double_ ? L"native" : L"");
+    SaverProcess saver = SaverProcess::Start(c.arguments);
+    HWND box = nullptr;
+    WaitUntil([&] {
+      auto boxes = TopLevelWindows(saver.pid(), L"#32770", L"Mervisk");
+      box = boxes.empty() ? nullptr : boxes.front();
+      return box || !saver.IsRunning();
+    });
+    ASSERT_TRUE(box) << "an error box captioned \"Mervisk\" shows";
+    std::wstring text;
+    int buttons = 0;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+      if (WindowClass(child) == L"Button") buttons += IsWindowVisible(child) != FALSE;
+      if (WindowClass(child) == L"Static" && !WindowText(child).empty()) text = WindowText(child);
+    }
+    EXPECT_EQ(Narrow(text), c.text) << "the box says what went wrong";
+    EXPECT_EQ(buttons, 1) << "the box has one button, OK";
+    EXPECT_EQ(GetWindow(box, GW_OWNER), c.owner) << "owned by the command-line window, if any";
+    EXPECT_EQ(TopLevelWindows(saver.pid()).size(), 1u) << "the box is the saver's only window";
+    PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    EXPECT_TRUE(EndsNormally(saver)) << "pressing OK ends the saver";
+    EXPECT_FALSE(Recorded(L"ChangeCalls")) << "no change is made";
+  }
+}
+
+TEST_F(Host, SecondCopiesLeaveTheRunningOneAlone) {
+  SystemFile mpr(L"mpr.dll", L"LUMIDIAL_MPR_DOUBLE");
+  DllOverride native(L"mpr", L"native");
+  HWND clock = nullptr;
+  SaverProcess first = StartSaver({600, 400}, &clock);
+  ASSERT_TRUE(clock);
+  auto expectUndisturbed = [&] {
+    EXPECT_TRUE(first.IsRunning()) << "the running copy keeps running";
+    EXPECT_TRUE(InstanceMutexExists()) << "mutex \"Mervisk\" exists while a copy runs";
+    EXPECT_EQ(ScreenSaverRunningFlag(), true) << "the running copy's flag stays 1";
+    EXPECT_TRUE(IsWindowVisible(clock) && (GetWindowLongW(clock, GWL_EXSTYLE) & WS_EX_TOPMOST))
+        << "the clock window stays shown and top-most";
+    EXPECT_EQ(CaptureOf(clock), clock) << "the clock keeps the capture";
+  };
+  expectUndisturbed();
+
+  for (const wchar_t* arguments : {L"/s", L"/c"}) {
+    SCOPED_TRACE(Narrow(arguments));
+    EndsUnseen(SaverProcess::Start(arguments));  // a second /s or /c copy shows nothing
+    expectUndisturbed();
+  }
+  EndsUnseen(SaverProcess::Start(L"/a 1234"));
+  EXPECT_EQ(Recorded(L"ChangeOwner"), 1234u) << "a /a copy beside a running one calls the double";
+  expectUndisturbed();
+  {
+    HostWindow host({100, 100}, {152, 112});  // shown after the clock: above it
+    ASSERT_TRUE(WaitUntil([&] { return host.ShowsOwnColour(); }));
+    SaverProcess preview = SaverProcess::Start(L"/p " + host.Number());
+    EXPECT_TRUE(ShowsPreview(preview, host)) << "a /p copy beside a running one still paints";
+    ShowWindow(host.window, SW_HIDE);
+    EndsUnseen(preview);
+    expectUndisturbed();
+  }
+  EXPECT_TRUE(KeepsTicking(first)) << "the running copy still runs the clock";
+  ASSERT_TRUE(Xdotool("mousemove_relative -- 3 3"));
+  EXPECT_TRUE(EndsNormally(first)) << "the running copy still ends on a 3 + 3 pixel move";
+  EXPECT_FALSE(InstanceMutexExists()) << "the mutex is gone with the last copy";
+  EXPECT_EQ(ScreenSaverRunningFlag(), false) << "the flag is 0 once the running copy ends";
+}
+
+}  // namespace
+}  // namespace e2e
