@@ -1,8 +1,5 @@
-// Processes, windows, registry and the Wine prefix, for the end-to-end tests.
-//
-// The tests drive the real Lumidial.scr under Wine as a separate process;
-// these helpers only make the common steps short and safe: every process a
-// test starts is ended again, even when the test fails half-way.
+// Processes, windows, registry and the Wine prefix, for the end-to-end tests:
+// every process a test starts is ended again, even when it fails half-way.
 #pragma once
 
 #include <windows.h>
@@ -23,10 +20,9 @@ using Millis = std::chrono::milliseconds;
 // Generous: the machines running these tests are shared and slow at times.
 inline constexpr Millis kTimeout = 15s;
 
-// Calls `done` until it returns true or `timeout` has passed, and between
-// calls dispatches this thread's messages: the saver sends messages to the
-// driver's windows (a box's owner, a preview's host), and an unanswered
-// window would stall it. Returns the last result.
+// Calls `done` until it returns true or `timeout` has passed, dispatching
+// this thread's messages between calls (the saver sends messages to the
+// driver's windows; unanswered, they would stall it). The last result.
 bool WaitUntil(const std::function<bool()>& done, Millis timeout = kTimeout,
                Millis interval = 20ms);
 
@@ -34,8 +30,7 @@ std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& wide);
 // "/a/b" -> "Z:\a\b"; Windows paths are returned unchanged.
 std::wstring ToWindowsPath(const std::string& path);
-// The file named by an environment variable that ctest sets, as a Windows
-// path; fails the calling test if the variable is unset.
+// The file named by an environment variable that ctest sets.
 std::wstring PathFromEnvironment(const wchar_t* name);
 inline std::wstring SaverPath() { return PathFromEnvironment(L"LUMIDIAL_SCR"); }
 
@@ -71,14 +66,13 @@ class ScratchRegistry {
   std::optional<DWORD> GetType(const wchar_t* name) const;
 };
 
-// Where the doubles of the password libraries (tests/doubles) take their
-// answers from and record their calls.
+// Where the password library doubles (tests/doubles) take their answers
+// from and record their calls.
 inline constexpr const wchar_t* kDoubleKey = L"Software\\Lumidial Tests\\Doubles";
 inline std::optional<DWORD> Recorded(const wchar_t* name) { return GetDword(kDoubleKey, name); }
 
-// Copies the file named by the environment variable `source` into the
-// prefix's system directory as `name`, keeping any original aside; the
-// destructor puts the original back (or removes the copy).
+// The file named by the environment variable `source`, copied into the
+// system directory as `name` until the destructor puts any original back.
 class SystemFile {
  public:
   SystemFile(const wchar_t* name, const wchar_t* source);
@@ -108,24 +102,22 @@ class DllOverride {
 bool IsCrashExitCode(DWORD code);
 std::string DescribeExitCode(DWORD code);
 
-// Starts a process from `commandLine` and returns it (nullptr on failure;
-// a process handle may be missing for a Unix program). A Unix program
-// ("/usr/bin/env ...") gets NUL as its standard handles: given the driver's
+// Starts `commandLine`. A Unix program ("/usr/bin/env ...") comes with no
+// process handle, and gets NUL as its standard handles: given the driver's
 // own, it would cut off the driver's output to ctest.
 std::optional<PROCESS_INFORMATION> StartProcess(std::wstring commandLine, DWORD flags = 0,
                                                 const std::wstring& environment = {});
 
-// Runs `command` through /bin/sh and waits until it has finished. Wine
-// hands back no process handle for a Unix program, so the shell leaves its
-// exit status in a marker file.
+// Runs `command` through /bin/sh and waits for the exit status it leaves in
+// a marker file.
 ::testing::AssertionResult RunUnix(const std::string& command);
 inline ::testing::AssertionResult Xdotool(const std::string& arguments) {
   return RunUnix("/usr/bin/xdotool " + arguments);
 }
 
 // SPI_GETSCREENSAVERRUNNING as a fresh process (FlagProbe.cpp) reads it:
-// Wine caches system parameters per process on first read, so the driver's
-// own reading would go stale. Nothing if it could not be read.
+// Wine caches system parameters per process, so the driver's own would go
+// stale.
 std::optional<bool> ScreenSaverRunningFlag();
 
 // One running saver, in a kill-on-close job so that a crashed driver leaves
@@ -139,11 +131,10 @@ class SaverProcess {
 
   // "Lumidial.scr <arguments>".
   static SaverProcess Start(const std::wstring& arguments);
-  // The saver in a time zone `utcOffsetMinutes` east of UTC. Wine takes a
-  // program's time zone from the Unix TZ of its own process, which a Windows
-  // child inherits from its parent whatever the environment block says; a
-  // Unix program does get the block. So this starts "/usr/bin/env wine
-  // <saver>" with TZ in the block and finds the saver by its image name.
+  // The saver in a time zone `utcOffsetMinutes` east of UTC: a Windows
+  // child inherits its parent's Unix TZ whatever the environment block says,
+  // so this starts "/usr/bin/env wine <saver>" with TZ in the block and finds
+  // the saver by its image name.
   static SaverProcess StartInTimeZone(const std::wstring& arguments, int utcOffsetMinutes);
 
   bool started() const { return process_ != nullptr; }
@@ -155,7 +146,7 @@ class SaverProcess {
   std::optional<DWORD> WaitForExit(Millis timeout = kTimeout) const;
   void Terminate();
   // Its first visible top-level window of that class and caption, waiting
-  // until one shows or the process ends.
+  // until one shows or it ends.
   HWND WaitForWindow(const wchar_t* windowClass, const wchar_t* caption = nullptr) const;
 
  private:

@@ -8,101 +8,77 @@
 
 namespace e2e {
 
-// ---------------------------------------------------------------------------
-// Image
-
-Image::Image(int width, int height)
-    : width_(width), height_(height), pixels_(static_cast<size_t>(width) * height) {}
-
-bool Image::SavePpm(const std::wstring& path) const {
-  FILE* file = _wfopen(path.c_str(), L"wb");
-  if (!file) return false;
-  std::fprintf(file, "P6\n%d %d\n255\n", width_, height_);
-  for (const Rgb& p : pixels_) {
-    const unsigned char bytes[3] = {p.r, p.g, p.b};
-    std::fwrite(bytes, 1, 3, file);
-  }
-  return std::fclose(file) == 0;
-}
-
 namespace {
 
-// Copies a 32-bit top-down DIB into an Image.
-Image FromBgra(const void* bits, int width, int height) {
+// A pixel differs when a channel differs by more than this: far above
+// rounding in colour conversions, far below the step between lit, glowing
+// and dark.
+constexpr int kChannelTolerance = 40;
+// A picture matches when at most this share of its pixels differ (percent).
+constexpr double kMatchLimit = 0.5;
+
+BITMAPINFO TopDown32(int width, int height) {
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  return info;
+}
+
+Image FromBgra(const uint8_t* p, int width, int height) {
   Image out(width, height);
-  const auto* p = static_cast<const uint8_t*>(bits);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x, p += 4) out.Set(x, y, Rgb{p[2], p[1], p[0]});
   return out;
 }
 
-BITMAPINFO TopDown32(int width, int height) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  return info;
-}
-
-// A pixel counts as different when one channel differs by more than this:
-// far above rounding in colour conversions, far below the step between
-// lit, glowing and dark.
-constexpr int kChannelTolerance = 40;
-
-// A picture matches when at most this share of its pixels differ (percent).
-constexpr double kMatchLimit = 0.5;
-
-}  // namespace
-
-Image GrabScreen() {
-  return GrabScreen(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
-}
-
-Image GrabScreen(const RECT& rect) {
-  int width = rect.right - rect.left, height = rect.bottom - rect.top;
-  if (width <= 0 || height <= 0) return {};
-  Image out;
-  HDC screen = GetDC(nullptr);
-  BITMAPINFO info = TopDown32(width, height);
-  void* bits = nullptr;
-  HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (dib) {
-    HDC memory = CreateCompatibleDC(screen);
-    HGDIOBJ old = SelectObject(memory, dib);
-    if (BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY | CAPTUREBLT)) {
-      GdiFlush();
-      out = FromBgra(bits, width, height);
-    }
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    DeleteObject(dib);
-  }
-  ReleaseDC(nullptr, screen);
-  return out;
-}
-
-namespace {
 Image LoadBitmapResource(HMODULE module, int id) {
   auto bitmap = static_cast<HBITMAP>(
       LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-  if (!bitmap) return {};
   BITMAP header{};
-  GetObjectW(bitmap, sizeof header, &header);
-  Image out;
+  if (!bitmap || !GetObjectW(bitmap, sizeof header, &header)) return {};
   BITMAPINFO info = TopDown32(header.bmWidth, header.bmHeight);
-  std::vector<uint8_t> bits(static_cast<size_t>(header.bmWidth) * header.bmHeight * 4);
+  std::vector<uint8_t> bits(size_t(header.bmWidth) * header.bmHeight * 4);
   HDC screen = GetDC(nullptr);
-  if (GetDIBits(screen, bitmap, 0, static_cast<UINT>(header.bmHeight), bits.data(), &info,
-                DIB_RGB_COLORS) == header.bmHeight)
-    out = FromBgra(bits.data(), header.bmWidth, header.bmHeight);
+  GetDIBits(screen, bitmap, 0, UINT(header.bmHeight), bits.data(), &info, DIB_RGB_COLORS);
   ReleaseDC(nullptr, screen);
   DeleteObject(bitmap);
+  return FromBgra(bits.data(), header.bmWidth, header.bmHeight);
+}
+
+bool Differs(Rgb a, Rgb b) {
+  return std::abs(a.r - b.r) > kChannelTolerance || std::abs(a.g - b.g) > kChannelTolerance ||
+         std::abs(a.b - b.b) > kChannelTolerance;
+}
+
+}  // namespace
+
+bool Image::SavePpm(const std::wstring& path) const {
+  FILE* file = _wfopen(path.c_str(), L"wb");
+  if (!file) return false;
+  std::fprintf(file, "P6\n%d %d\n255\n", width_, height_);
+  std::fwrite(pixels_.data(), 3, pixels_.size(), file);
+  return std::fclose(file) == 0;
+}
+
+Image GrabScreen(std::optional<RECT> rect) {
+  const RECT r = rect.value_or(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  if (width <= 0 || height <= 0) return {};
+  HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+  BITMAPINFO info = TopDown32(width, height);
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, dib);
+  Image out;
+  if (BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY | CAPTUREBLT)) {
+    GdiFlush();
+    out = FromBgra(static_cast<const uint8_t*>(bits), width, height);
+  }
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  DeleteObject(dib);
+  ReleaseDC(nullptr, screen);
   return out;
 }
-}  // namespace
 
 Artwork Artwork::Load(const std::wstring& saverPath) {
   Artwork art;
@@ -116,137 +92,79 @@ Artwork Artwork::Load(const std::wstring& saverPath) {
   return art;
 }
 
-// ---------------------------------------------------------------------------
-// ClockLayout
-
 ClockLayout ClockLayout::ForPrimaryScreen() {
   return ClockLayout{POINT{(GetSystemMetrics(SM_CXSCREEN) - kPanelWidth) / 2,
                            (GetSystemMetrics(SM_CYSCREEN) - kPanelHeight) / 2}};
 }
 
-RECT ClockLayout::PanelRect() const {
-  return RECT{panel.x, panel.y, panel.x + kPanelWidth, panel.y + kPanelHeight};
-}
-
 RECT ClockLayout::PictureRect(int index, int shift) const {
-  int width = index == 2 ? kColonWidth : kDigitWidth;
-  int left = panel.x + kPictureX[static_cast<size_t>(index)] + shift;
-  return RECT{left, panel.y, left + width, panel.y + kDigitHeight};
+  const int left = panel.x + kPictureX[size_t(index)] + shift;
+  return RECT{left, panel.y, left + (index == 2 ? kColonWidth : kDigitWidth), panel.y + kDigitHeight};
 }
-
-// ---------------------------------------------------------------------------
-// Matching
 
 double Difference(const Image& screen, int x0, int y0, const Image& picture) {
   if (picture.empty()) return 100.0;
   long differing = 0;
-  for (int y = 0; y < picture.height(); ++y) {
+  for (int y = 0; y < picture.height(); ++y)
     for (int x = 0; x < picture.width(); ++x) {
-      int sx = x0 + x, sy = y0 + y;
-      if (sx < 0 || sy < 0 || sx >= screen.width() || sy >= screen.height()) {
-        ++differing;
-        continue;
-      }
-      Rgb a = screen.At(sx, sy), b = picture.At(x, y);
-      if (std::abs(a.r - b.r) > kChannelTolerance || std::abs(a.g - b.g) > kChannelTolerance ||
-          std::abs(a.b - b.b) > kChannelTolerance)
-        ++differing;
+      const int sx = x0 + x, sy = y0 + y;
+      differing += sx < 0 || sy < 0 || sx >= screen.width() || sy >= screen.height() ||
+                   Differs(screen.At(sx, sy), picture.At(x, y));
     }
-  }
-  return 100.0 * static_cast<double>(differing) / (static_cast<double>(picture.width()) * picture.height());
+  return 100.0 * double(differing) / (double(picture.width()) * picture.height());
 }
 
 double DifferenceFromBlack(const Image& screen, const RECT& rect) {
-  long differing = 0, total = 0;
-  for (int y = rect.top; y < rect.bottom; ++y) {
-    for (int x = rect.left; x < rect.right; ++x, ++total) {
-      if (x < 0 || y < 0 || x >= screen.width() || y >= screen.height()) {
-        ++differing;
-        continue;
-      }
-      Rgb p = screen.At(x, y);
-      if (p.r > kChannelTolerance || p.g > kChannelTolerance || p.b > kChannelTolerance)
-        ++differing;
-    }
-  }
-  return total ? 100.0 * static_cast<double>(differing) / static_cast<double>(total) : 0.0;
-}
-
-ClockReader::ClockReader(Artwork artwork, ClockLayout layout)
-    : artwork_(std::move(artwork)), layout_(layout) {}
-
-ClockReader::Match ClockReader::MatchDigit(const Image& screen, const RECT& rect) const {
-  Match best{std::nullopt, DifferenceFromBlack(screen, rect)};
-  for (int d = 0; d < 10 && best.score > 0.0; ++d) {
-    double score = Difference(screen, rect.left, rect.top, artwork_.digits[static_cast<size_t>(d)]);
-    if (score < best.score) best = Match{d, score};
-  }
-  return best;
-}
-
-ClockReader::Match ClockReader::MatchColon(const Image& screen, const RECT& rect) const {
-  Match blank{std::nullopt, DifferenceFromBlack(screen, rect)};
-  Match colon{1, Difference(screen, rect.left, rect.top, artwork_.colon)};
-  return colon.score < blank.score ? colon : blank;
+  return Difference(screen, rect.left, rect.top, Image(rect.right - rect.left, rect.bottom - rect.top));
 }
 
 ClockReading ClockReader::ReadWithShift(const Image& screen, int shift) const {
   ClockReading reading;
   reading.shift = shift;
-  reading.recognised = true;
   double worst = 0.0;
-  char detail[256];
-  std::string text = "shift " + std::to_string(shift) + ":";
-  // Picture index per digit slot (2 is the colon).
-  const int pictures[4] = {0, 1, 3, 4};
-  for (int slot = 0; slot < 4; ++slot) {
-    if (slot == 0 && shift != 0) continue;  // hidden hour tens: not on screen
-    Match m = MatchDigit(screen, layout_.PictureRect(pictures[slot], shift));
-    reading.digits[static_cast<size_t>(slot)] = m.digit;
-    worst = std::max(worst, m.score);
-    std::snprintf(detail, sizeof detail, " %c=%.2f%%", m.digit ? '0' + *m.digit : '_', m.score);
-    text += detail;
+  char detail[64];
+  reading.detail = "shift " + std::to_string(shift) + ":";
+  // Picture 2 is the colon; a hidden hour tens is not on the screen.
+  for (int picture = shift ? 1 : 0; picture < 5; ++picture) {
+    const RECT rect = layout_.PictureRect(picture, shift);
+    std::optional<int> best;
+    double score = DifferenceFromBlack(screen, rect);
+    for (int d = 0; d < 10 && score > 0.0; ++d) {
+      const Image& art = picture == 2 ? artwork_.colon : artwork_.digits[size_t(d)];
+      const double s = Difference(screen, rect.left, rect.top, art);
+      if (s < score) score = s, best = d;
+      if (picture == 2) break;
+    }
+    if (picture == 2)
+      reading.colonShown = best.has_value();
+    else
+      reading.digits[size_t(picture < 2 ? picture : picture - 1)] = best;
+    worst = std::max(worst, score);
+    std::snprintf(detail, sizeof detail, " %c=%.2f%%", best ? '0' + *best : '_', score);
+    reading.detail += detail;
   }
-  Match colon = MatchColon(screen, layout_.PictureRect(2, shift));
-  reading.colonShown = colon.digit.has_value();
-  worst = std::max(worst, colon.score);
-  std::snprintf(detail, sizeof detail, " colon %s=%.2f%%", reading.colonShown ? "on" : "off",
-                colon.score);
-  text += detail;
   reading.recognised = worst <= kMatchLimit;
-  reading.detail = text;
   return reading;
 }
 
 ClockReading ClockReader::Read(const Image& screen) const {
-  ClockReading full = ReadWithShift(screen, 0);
+  const ClockReading full = ReadWithShift(screen, 0);
   if (full.recognised && full.showsTime()) return full;
   ClockReading shifted = ReadWithShift(screen, ClockLayout::kOneDigitShift);
   if (shifted.recognised && shifted.showsTime()) return shifted;
   if (full.recognised) return full;  // e.g. blank before the first tick
   ClockReading unknown = full;
-  unknown.detail = full.detail + " | " + shifted.detail;
+  unknown.detail += " | " + shifted.detail;
   return unknown;
 }
-
-bool ClockReading::showsTime() const {
-  return digits[1].has_value() && digits[2].has_value() && digits[3].has_value();
-}
-
-int ClockReading::hour() const { return digits[0].value_or(0) * 10 + digits[1].value_or(0); }
-
-int ClockReading::minute() const { return digits[2].value_or(0) * 10 + digits[3].value_or(0); }
 
 std::string ClockReading::text() const {
   std::string out;
   for (int slot = 0; slot < 4; ++slot) {
     if (slot == 2) out += colonShown ? ':' : '.';
-    const auto& d = digits[static_cast<size_t>(slot)];
-    out += d ? static_cast<char>('0' + *d) : ' ';
+    out += digits[size_t(slot)] ? char('0' + *digits[size_t(slot)]) : ' ';
   }
-  if (shift) out += " (shifted " + std::to_string(shift) + ")";
-  if (!recognised) out += " (not recognised)";
-  return out;
+  return out + (recognised ? "" : " (not recognised)");
 }
 
 }  // namespace e2e
