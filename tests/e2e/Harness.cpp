@@ -96,7 +96,6 @@ SystemFile::SystemFile(const wchar_t* name, const wchar_t* source) {
   EXPECT_TRUE(installed_) << "could not copy a double to " << Narrow(path_);
 }
 
-SystemFile::~SystemFile() { Restore(); }
 
 void SystemFile::Restore() {
   if (GetFileAttributesW(backup_.c_str()) != INVALID_FILE_ATTRIBUTES)
@@ -105,9 +104,6 @@ void SystemFile::Restore() {
     DeleteFileW(path_.c_str());
 }
 
-DllOverride::DllOverride(const wchar_t* dll, const wchar_t* order) : dll_(dll) {
-  SetValue(kKey, dll, REG_SZ, order, static_cast<DWORD>((wcslen(order) + 1) * sizeof(wchar_t)));
-}
 
 // ---------------------------------------------------------------------------
 // Processes
@@ -214,16 +210,14 @@ std::wstring EnvironmentWith(const std::wstring& variable) {
 
 }  // namespace
 
-int KillStraySavers() {
-  int killed = 0;
+void KillStraySavers() {
   for (DWORD pid : ProcessesNamed(L"Lumidial.scr")) {
     HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
     if (!process) continue;
-    killed += TerminateProcess(process, 1) ? 1 : 0;
+    TerminateProcess(process, 1);
     WaitForSingleObject(process, 15000);
     CloseHandle(process);
   }
-  return killed;
 }
 
 void SaverProcess::Adopt(HANDLE process, DWORD pid) {
@@ -281,9 +275,10 @@ SaverProcess SaverProcess::StartInTimeZone(const std::wstring& arguments, int ut
   return saver;
 }
 
-SaverProcess::~SaverProcess() {
+void SaverProcess::Release() {
   Terminate();
   if (job_) CloseHandle(job_);
+  job_ = nullptr;
 }
 
 SaverProcess& SaverProcess::operator=(SaverProcess&& other) noexcept {
@@ -311,6 +306,19 @@ void SaverProcess::Terminate() {
   WaitForSingleObject(process_, 15000);
   CloseHandle(process_);
   process_ = nullptr;
+}
+
+::testing::AssertionResult EndsNormally(const SaverProcess& saver, bool* seenWindow, Millis timeout) {
+  WaitUntil(
+      [&] {
+        if (seenWindow && !TopLevelWindows(saver.pid()).empty()) *seenWindow = true;
+        return !saver.IsRunning();
+      },
+      timeout);
+  const auto code = saver.WaitForExit(0ms);
+  if (!code) return ::testing::AssertionFailure() << "still running " << timeout.count() << " ms later";
+  if (*code) return ::testing::AssertionFailure() << "ended with exit code " << DescribeExitCode(*code);
+  return ::testing::AssertionSuccess();
 }
 
 HWND SaverProcess::WaitForWindow(const wchar_t* windowClass, const wchar_t* caption) const {

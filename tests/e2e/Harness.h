@@ -20,16 +20,15 @@ using Millis = std::chrono::milliseconds;
 // Generous: the machines running these tests are shared and slow at times.
 inline constexpr Millis kTimeout = 15s;
 
-// Calls `done` until it returns true or `timeout` has passed, dispatching
-// this thread's messages between calls (the saver sends messages to the
-// driver's windows; unanswered, they would stall it). The last result.
+// Polls `done` until true or `timeout`, dispatching this thread's messages
+// between calls (the saver sends messages to the driver's windows; unanswered,
+// they would stall it). Returns the last result.
 bool WaitUntil(const std::function<bool()>& done, Millis timeout = kTimeout,
                Millis interval = 20ms);
 
 std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& wide);
-// "/a/b" -> "Z:\a\b"; Windows paths are returned unchanged.
-std::wstring ToWindowsPath(const std::string& path);
+std::wstring ToWindowsPath(const std::string& path);  // "/a/b" -> "Z:\a\b"
 // The file named by an environment variable that ctest sets.
 std::wstring PathFromEnvironment(const wchar_t* name);
 inline std::wstring SaverPath() { return PathFromEnvironment(L"LUMIDIAL_SCR"); }
@@ -39,6 +38,9 @@ void SetValue(const wchar_t* key, const wchar_t* name, DWORD type, const void* d
 inline void SetDword(const wchar_t* key, const wchar_t* name, DWORD value) {
   SetValue(key, name, REG_DWORD, &value, sizeof value);
 }
+inline void SetString(const wchar_t* key, const wchar_t* name, const std::wstring& value) {
+  SetValue(key, name, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * 2));
+}
 std::optional<DWORD> GetDword(const wchar_t* key, const wchar_t* name);
 std::optional<std::wstring> GetString(const wchar_t* key, const wchar_t* name);
 inline void DeleteValue(const wchar_t* key, const wchar_t* name) {
@@ -46,23 +48,17 @@ inline void DeleteValue(const wchar_t* key, const wchar_t* name) {
 }
 
 // The saver's settings key, deleted before and after each test.
-class ScratchRegistry {
- public:
+struct ScratchRegistry {
   static constexpr const wchar_t* kKeyPath = L"Software\\Orvane\\Lumidial";
   ScratchRegistry() { RegDeleteTreeW(HKEY_CURRENT_USER, kKeyPath); }
   ~ScratchRegistry() { RegDeleteTreeW(HKEY_CURRENT_USER, kKeyPath); }
-
   void SetDword(const wchar_t* name, DWORD value) { e2e::SetDword(kKeyPath, name, value); }
-  void SetString(const wchar_t* name, const std::wstring& value) {
-    SetValue(kKeyPath, name, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * 2));
-  }
+  void SetString(const wchar_t* name, const std::wstring& value) { e2e::SetString(kKeyPath, name, value); }
   void SetBinary(const wchar_t* name, const std::vector<BYTE>& value) {
     SetValue(kKeyPath, name, REG_BINARY, value.data(), static_cast<DWORD>(value.size()));
   }
   std::optional<DWORD> GetDword(const wchar_t* name) const { return e2e::GetDword(kKeyPath, name); }
-  std::optional<std::wstring> GetString(const wchar_t* name) const {
-    return e2e::GetString(kKeyPath, name);
-  }
+  std::optional<std::wstring> GetString(const wchar_t* name) const { return e2e::GetString(kKeyPath, name); }
   std::optional<DWORD> GetType(const wchar_t* name) const;
 };
 
@@ -76,9 +72,8 @@ inline std::optional<DWORD> Recorded(const wchar_t* name) { return GetDword(kDou
 class SystemFile {
  public:
   SystemFile(const wchar_t* name, const wchar_t* source);
-  ~SystemFile();
+  ~SystemFile() { Restore(); }
   SystemFile(const SystemFile&) = delete;
-  SystemFile& operator=(const SystemFile&) = delete;
   bool installed() const { return installed_; }
 
  private:
@@ -89,13 +84,10 @@ class SystemFile {
 
 // A Wine DLL override for Lumidial.scr only ("native" loads the file in the
 // system directory, "" loads nothing); removed by the destructor.
-class DllOverride {
- public:
-  DllOverride(const wchar_t* dll, const wchar_t* order);
-  ~DllOverride() { DeleteValue(kKey, dll_); }
-
- private:
+struct DllOverride {
   static constexpr const wchar_t* kKey = L"Software\\Wine\\AppDefaults\\Lumidial.scr\\DllOverrides";
+  DllOverride(const wchar_t* dll, const wchar_t* order) : dll_(dll) { SetString(kKey, dll, order); }
+  ~DllOverride() { DeleteValue(kKey, dll_); }
   const wchar_t* dll_;
 };
 
@@ -116,8 +108,7 @@ inline ::testing::AssertionResult Xdotool(const std::string& arguments) {
 }
 
 // SPI_GETSCREENSAVERRUNNING as a fresh process (FlagProbe.cpp) reads it:
-// Wine caches system parameters per process, so the driver's own would go
-// stale.
+// Wine caches system parameters per process.
 std::optional<bool> ScreenSaverRunningFlag();
 
 // One running saver, in a kill-on-close job so that a crashed driver leaves
@@ -125,7 +116,7 @@ std::optional<bool> ScreenSaverRunningFlag();
 class SaverProcess {
  public:
   SaverProcess() = default;
-  ~SaverProcess();
+  ~SaverProcess() { Release(); }
   SaverProcess(SaverProcess&& other) noexcept { *this = std::move(other); }
   SaverProcess& operator=(SaverProcess&& other) noexcept;
 
@@ -140,7 +131,6 @@ class SaverProcess {
   bool started() const { return process_ != nullptr; }
   const std::string& error() const { return error_; }
   DWORD pid() const { return pid_; }
-  HANDLE handle() const { return process_; }
   bool IsRunning() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
   // The exit code once the process has ended, waiting up to `timeout`.
   std::optional<DWORD> WaitForExit(Millis timeout = kTimeout) const;
@@ -151,10 +141,16 @@ class SaverProcess {
 
  private:
   void Adopt(HANDLE process, DWORD pid);
+  void Release();
   HANDLE process_ = nullptr, job_ = nullptr;
   DWORD pid_ = 0;
   std::string error_;
 };
+
+// The saver ends by itself with exit code 0 within `timeout`; `seenWindow`
+// is set if it showed a top-level window meanwhile.
+::testing::AssertionResult EndsNormally(const SaverProcess& saver, bool* seenWindow = nullptr,
+                                        Millis timeout = kTimeout);
 
 // Top-level windows of process `pid` (any process if 0), of that class and
 // caption if given, only visible ones unless `includeHidden`.
@@ -164,6 +160,6 @@ std::wstring WindowClass(HWND window);
 std::wstring WindowText(HWND window);
 
 // Ends every Lumidial.scr of the prefix (left over from an earlier test).
-int KillStraySavers();
+void KillStraySavers();
 
 }  // namespace e2e

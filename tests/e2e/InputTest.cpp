@@ -74,9 +74,7 @@ TEST_F(RunModeInput, PasswordIsAskedOnlyWhenSetAndItsLowByteDecides) {
   constexpr const wchar_t* kUsePassword = L"ScreenSaveUsePassword";
   SystemFile cpl(L"password.cpl", L"LUMIDIAL_PASSWORD_CPL_DOUBLE");
   ASSERT_TRUE(cpl.installed());
-  struct Restore {
-    ~Restore() { DeleteValue(L"Control Panel\\Desktop", L"ScreenSaveUsePassword"); }
-  } restore;
+  struct Restore { ~Restore() { DeleteValue(L"Control Panel\\Desktop", L"ScreenSaveUsePassword"); } } restore;
 
   // Were the double asked, it would refuse and the saver would stay.
   SetDword(kDoubleKey, L"VerifyAnswer", 0);
@@ -107,12 +105,9 @@ TEST_F(RunModeInput, PasswordIsAskedOnlyWhenSetAndItsLowByteDecides) {
         << "a key press asks the double";
     EXPECT_EQ(Recorded(L"VerifyWindow"), static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(window)))
         << "the double gets the clock window's handle";
-    if (answer == 1) {
-      EXPECT_TRUE(EndsNormally(saver)) << "allowed: the saver ends";
-    } else {
-      EXPECT_TRUE(KeepsTicking(saver))
-          << "refused (only the low byte counts): the saver stays and the clock updates";
-    }
+    EXPECT_TRUE(answer == 1 ? EndsNormally(saver) : ::testing::AssertionResult(KeepsTicking(saver)))
+        << (answer == 1 ? "allowed: the saver ends"
+                        : "refused (only the low byte counts): the saver stays and the clock updates");
   }
   EXPECT_EQ(Recorded(L"VerifyCalls"), 3u) << "one question per key press";
 }
@@ -122,11 +117,9 @@ TEST_F(RunModeInput, DriftMovesThePanelOnePixelPerTickOnlyWithADirection) {
   // colon), each seen on two captures in a row so that no half-finished
   // update counts.
   struct Sighting {
-    POINT panel;
+    int x, y;
     bool colon;
-    bool operator==(const Sighting& o) const {
-      return panel.x == o.panel.x && panel.y == o.panel.y && colon == o.colon;
-    }
+    bool operator==(const Sighting&) const = default;
   };
   auto watch = [&](const SaverProcess& saver, size_t count) {
     std::vector<Sighting> seen;
@@ -136,7 +129,7 @@ TEST_F(RunModeInput, DriftMovesThePanelOnePixelPerTickOnlyWithADirection) {
           const Image screen = GrabScreen();
           const std::optional<POINT> panel = PanelOnScreen(screen);
           if (!saver.IsRunning() || !panel) return !saver.IsRunning();
-          Sighting now{*panel, ClockReader(Art(), ClockLayout{*panel}).Read(screen).colonShown};
+          Sighting now{panel->x, panel->y, ClockReader(Art(), ClockLayout{*panel}).Read(screen).colonShown};
           if (previous == now && (seen.empty() || !(seen.back() == now))) seen.push_back(now);
           previous = now;
           return seen.size() >= count;
@@ -151,20 +144,19 @@ TEST_F(RunModeInput, DriftMovesThePanelOnePixelPerTickOnlyWithADirection) {
   std::vector<Sighting> seen = watch(StartSaver({640, 100}), 4);
   ASSERT_EQ(seen.size(), 4u) << "the colon did not blink three times";
   for (const Sighting& s : seen)
-    EXPECT_TRUE(s.panel.x == centre.x && s.panel.y == centre.y) << "direction 0: the panel stays";
+    EXPECT_TRUE(s.x == centre.x && s.y == centre.y) << "direction 0: the panel stays";
 
   registry.SetDword(L"ClockMoveDirection", 1);
   seen = watch(StartSaver({640, 100}), 6);
   ASSERT_EQ(seen.size(), 6u) << "the clock did not change five times";
   // The first step is taken on the first tick, before anything shows.
-  const int step = seen[0].panel.x < centre.x ? -1 : 1;
-  const int stepsSoFar = (seen[0].panel.x - centre.x) * step;
+  const int step = seen[0].x < centre.x ? -1 : 1;
+  const int stepsSoFar = (seen[0].x - centre.x) * step;
   EXPECT_TRUE(stepsSoFar >= 1 && stepsSoFar <= 10) << "the panel starts from the centre";
   for (size_t i = 1; i < seen.size(); ++i) {
     EXPECT_NE(seen[i].colon, seen[i - 1].colon) << "one tick per change";
-    EXPECT_EQ(seen[i].panel.x - seen[i - 1].panel.x, step)
-        << "direction 1, pace 0: one pixel per tick, always the same way";
-    EXPECT_EQ(seen[i].panel.y, centre.y) << "horizontal drift keeps the height";
+    EXPECT_EQ(seen[i].x - seen[i - 1].x, step) << "direction 1, pace 0: one pixel per tick, always the same way";
+    EXPECT_EQ(seen[i].y, centre.y) << "horizontal drift keeps the height";
   }
 }
 

@@ -62,11 +62,9 @@ TEST_F(RunMode, WindowClockAndColon) {
     EXPECT_TRUE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) << "the clock is top-most";
     EXPECT_FALSE(GetWindowLongPtrW(window, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME))
         << "the clock window is borderless";
-    RECT rect{};
+    RECT rect{}, screenRect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     GetWindowRect(window, &rect);
-    EXPECT_TRUE(rect.left == 0 && rect.top == 0 && rect.right == GetSystemMetrics(SM_CXSCREEN) &&
-                rect.bottom == GetSystemMetrics(SM_CYSCREEN))
-        << "the clock window covers the screen";
+    EXPECT_TRUE(EqualRect(&rect, &screenRect)) << "the clock window covers the screen";
     const RECT panel = ClockLayout::ForPrimaryScreen().PanelRect();
     long lit = 0;
     EXPECT_TRUE(WaitUntil([&] {
@@ -104,12 +102,9 @@ TEST_F(RunMode, JunkCommandLinesNeverCrash) {
       SCOPED_TRACE(Narrow(prefix) + name);
       SaverProcess saver = SaverProcess::Start(prefix + text);
       ASSERT_TRUE(saver.started()) << saver.error();
-      if (*prefix) {
-        EXPECT_NE(saver.WaitForWindow(kMainClass, kMainCaption), nullptr) << "no run-mode window";
-      } else {
-        EXPECT_TRUE(WaitUntil([&] { return !saver.IsRunning() || !TopLevelWindows(saver.pid()).empty(); }))
-            << "neither ended nor showed a window";
-      }
+      EXPECT_TRUE(*prefix ? saver.WaitForWindow(kMainClass, kMainCaption) != nullptr
+                          : WaitUntil([&] { return !saver.IsRunning() || !TopLevelWindows(saver.pid()).empty(); }))
+          << (*prefix ? "no run-mode window" : "neither ended nor showed a window");
       auto code = saver.WaitForExit(0ms);
       EXPECT_FALSE(code && IsCrashExitCode(*code)) << "crashed: " << DescribeExitCode(*code);
       EXPECT_TRUE(!*prefix || saver.IsRunning()) << "the clock ended by itself";

@@ -132,21 +132,6 @@ bool SaverTest::KeepsTicking(const SaverProcess& saver, int ticks) {
   return saver.IsRunning() && changes >= ticks;
 }
 
-::testing::AssertionResult SaverTest::EndsNormally(const SaverProcess& saver, bool* seenWindow,
-                                                   Millis timeout) {
-  const bool ended = WaitUntil(
-      [&] {
-        if (seenWindow && !TopLevelWindows(saver.pid()).empty()) *seenWindow = true;
-        return !saver.IsRunning();
-      },
-      timeout);
-  if (!ended) return ::testing::AssertionFailure() << "still running " << timeout.count() << " ms later";
-  DWORD code = 0;
-  GetExitCodeProcess(saver.handle(), &code);
-  if (code) return ::testing::AssertionFailure() << "ended with exit code " << DescribeExitCode(code);
-  return ::testing::AssertionSuccess();
-}
-
 SaverProcess SaverTest::StartSaver(POINT pointer, HWND* window) {
   // A window that remembers where it last saw the pointer.
   static const ATOM probeClass = [] {
@@ -164,8 +149,8 @@ SaverProcess SaverTest::StartSaver(POINT pointer, HWND* window) {
   // Two moves, so that the X server reports motion even if the pointer
   // already was there.
   const std::string x = std::to_string(pointer.x), y = std::to_string(pointer.y);
-  EXPECT_TRUE(Xdotool("mousemove " + std::to_string(pointer.x + 8) + " " +
-                      std::to_string(pointer.y + 8) + " mousemove " + x + " " + y));
+  EXPECT_TRUE(Xdotool("mousemove " + std::to_string(pointer.x + 8) + " " + std::to_string(pointer.y + 8) +
+                      " mousemove " + x + " " + y));
   EXPECT_TRUE(WaitUntil([&] {
     return GetWindowLongPtrW(probe, GWLP_USERDATA) == MAKELPARAM(pointer.x, pointer.y);
   })) << "the driver's window never saw the pointer at " << x << "," << y;

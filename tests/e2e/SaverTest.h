@@ -37,20 +37,12 @@ class SaverTest : public ::testing::Test {
 
   // Looks at the colon for `watch` (or, with `untilBoth`, until it has been
   // seen both shown and hidden); counts the readable looks.
-  struct ColonSeen {
-    int shown = 0, hidden = 0;
-  };
+  struct ColonSeen { int shown = 0, hidden = 0; };
   ColonSeen WatchColon(Millis watch, bool untilBoth);
 
   // Waits for `ticks` changes of the blinking colon (FlashSecond on, the
   // default): false if the saver ended first or the clock stood still.
   bool KeepsTicking(const SaverProcess& saver, int ticks = 2);
-
-  // The saver ends by itself with exit code 0 within `timeout`; `seenWindow`
-  // is set if it showed a top-level window meanwhile.
-  static ::testing::AssertionResult EndsNormally(const SaverProcess& saver,
-                                                 bool* seenWindow = nullptr,
-                                                 Millis timeout = kTimeout);
 
   // Starts "Lumidial.scr /s" with the pointer seen at `pointer` (a window of
   // the driver's sees it there first: a fresh X server leaves Wine believing

@@ -45,8 +45,7 @@ Image LoadBitmapResource(HMODULE module, int id) {
 }
 
 bool Differs(Rgb a, Rgb b) {
-  return std::abs(a.r - b.r) > kChannelTolerance || std::abs(a.g - b.g) > kChannelTolerance ||
-         std::abs(a.b - b.b) > kChannelTolerance;
+  return std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)}) > kChannelTolerance;
 }
 
 }  // namespace
@@ -121,9 +120,9 @@ double DifferenceFromBlack(const Image& screen, const RECT& rect) {
 ClockReading ClockReader::ReadWithShift(const Image& screen, int shift) const {
   ClockReading reading;
   reading.shift = shift;
+  reading.detail = "shift " + std::to_string(shift) + ":";
   double worst = 0.0;
   char detail[64];
-  reading.detail = "shift " + std::to_string(shift) + ":";
   // Picture 2 is the colon; a hidden hour tens is not on the screen.
   for (int picture = shift ? 1 : 0; picture < 5; ++picture) {
     const RECT rect = layout_.PictureRect(picture, shift);

@@ -1,8 +1,5 @@
-// Reading the screen, and reading the clock off it.
-//
-// Under Wine on Xvfb, BitBlt from the screen DC returns what every Wine
-// process of the session has drawn, so the tests look at the saver's output
-// the way a person would: as pixels.
+// Reading the screen, and the clock off it: under Wine on Xvfb, BitBlt from
+// the screen DC returns what every Wine process of the session has drawn.
 #pragma once
 
 #include <windows.h>

@@ -1,12 +1,7 @@
-// The settings dialog ("Lumidial.scr /c") of the real saver under Wine,
-// driven through its controls: what it shows, what it writes, how it treats
-// the host window it was started from, and where its controls are.
-//
-// Controls are found by their identifiers (ConfigureIds.h). Clicks are
-// posted BM_CLICK messages, so a test never blocks on the dialog; a list
-// choice is CB_SETCURSEL plus the CBN_SELCHANGE a user's choice sends; keys
-// are real keystrokes. Every wait pumps this thread's messages (WaitUntil),
-// because the saver sends messages to the host windows this test owns.
+// The settings dialog ("Lumidial.scr /c"), driven through its controls (by
+// ConfigureIds.h identifiers). Clicks are posted BM_CLICK messages, so a test
+// never blocks on the dialog; a list choice is CB_SETCURSEL plus the
+// CBN_SELCHANGE a user's choice sends; keys are real keystrokes.
 #include "ConfigureIds.h"
 #include "ConfigureLayout.h"
 #include "Harness.h"
@@ -16,8 +11,10 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace e2e {
 namespace {
@@ -50,10 +47,9 @@ struct HostWindow {
       wc.lpszClassName = L"LumidialTestHost";
       return RegisterClassW(&wc);
     }();
-    (void)registered;
-    host = CreateWindowExW(0, L"LumidialTestHost", L"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40,
+    host = CreateWindowExW(0, MAKEINTATOM(registered), L"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40,
                            top, 300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    child = CreateWindowExW(0, L"LumidialTestHost", L"", WS_CHILD | WS_VISIBLE, 10, 10, 120, 90,
+    child = CreateWindowExW(0, MAKEINTATOM(registered), L"", WS_CHILD | WS_VISIBLE, 10, 10, 120, 90,
                             host, nullptr, GetModuleHandleW(nullptr), nullptr);
     PumpMessages();
   }
@@ -85,31 +81,15 @@ class Dialog : public ::testing::Test {
   ::testing::AssertionResult Open(const std::wstring& arguments = L"/c") {
     saver = SaverProcess::Start(arguments);
     if (!saver.started()) return ::testing::AssertionFailure() << saver.error();
-    WaitUntil([&] {
-      auto windows = TopLevelWindows(saver.pid(), cfg::kFormClass, kCaption);
-      dialog = windows.empty() ? nullptr : windows.front();
-      return dialog != nullptr;
-    });
-    if (dialog) return ::testing::AssertionSuccess();
+    if ((dialog = saver.WaitForWindow(cfg::kFormClass, kCaption))) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "no dialog titled \"" << Narrow(kCaption) << "\"";
   }
-
-  // Waits for the saver to end, successfully.
-  ::testing::AssertionResult Ends() {
-    if (!WaitUntil([&] { return !saver.IsRunning(); }))
-      return ::testing::AssertionFailure() << "the saver is still running";
-    DWORD code = 0;
-    GetExitCodeProcess(saver.handle(), &code);
-    if (code) return ::testing::AssertionFailure() << "exit code " << DescribeExitCode(code);
-    return ::testing::AssertionSuccess();
-  }
+  ::testing::AssertionResult Ends() { return EndsNormally(saver); }
 
   HWND Item(int id) const { return GetDlgItem(dialog, id); }
   bool Checked(int id) const { return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
   bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
-  int Selection(int id) const {
-    return static_cast<int>(SendMessageW(Item(id), CB_GETCURSEL, 0, 0));
-  }
+  int Selection(int id) const { return static_cast<int>(SendMessageW(Item(id), CB_GETCURSEL, 0, 0)); }
   // WM_GETTEXT: GetWindowText does not ask another process's controls.
   std::wstring Text(int id) const {
     wchar_t buffer[256] = {};
@@ -215,19 +195,19 @@ TEST_F(Dialog, IntervalFollowsTheMovementAndCancelOrCloseWriteNothing) {
 // interval and the hidden controls; Enter on the focused OK saves.
 TEST_F(Dialog, Keyboard) {
   auto press = [](WORD key, bool shift = false) {
-    INPUT in[4] = {};
-    UINT n = 0;
+    std::vector<INPUT> in;
     auto add = [&](WORD vk, DWORD flags) {
-      in[n].type = INPUT_KEYBOARD;
-      in[n].ki.wVk = vk;
-      in[n].ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
-      in[n++].ki.dwFlags = flags;
+      INPUT& i = in.emplace_back();
+      i.type = INPUT_KEYBOARD;
+      i.ki.wVk = vk;
+      i.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+      i.ki.dwFlags = flags;
     };
     if (shift) add(VK_SHIFT, 0);
     add(key, 0);
     add(key, KEYEVENTF_KEYUP);
     if (shift) add(VK_SHIFT, KEYEVENTF_KEYUP);
-    EXPECT_EQ(SendInput(n, in, sizeof(INPUT)), n);
+    EXPECT_EQ(SendInput(UINT(in.size()), in.data(), sizeof(INPUT)), in.size());
   };
   ASSERT_TRUE(Open());
   auto focusIs = [&](int id) {
@@ -282,9 +262,7 @@ TEST_F(Dialog, HostIsDisabledWhileOpenAndBroughtForwardAfter) {
     Click(cfg::kCancel);
     ASSERT_TRUE(Ends());
     EXPECT_TRUE(IsWindowEnabled(windows.host));
-    if (named) {
-      EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == windows.host; }));
-    }
+    EXPECT_TRUE(!named || WaitUntil([&] { return GetForegroundWindow() == windows.host; }));
   }
 }
 
@@ -315,9 +293,8 @@ TEST_F(Dialog, CopyWithoutTheInstanceGuardLeavesTheHostAlone) {
 // grow do so to the extent of their caption, measured here with the font
 // the layout names.
 TEST_F(Dialog, LayoutMatchesTheDesignAndScales) {
-  HDC screen = GetDC(nullptr);
-  const int screenDpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
+  HDC dc = GetDC(nullptr);
+  const int screenDpi = GetDeviceCaps(dc, LOGPIXELSY);
   if (screenDpi != 96) GTEST_SKIP() << "the prefix runs at " << screenDpi << " DPI";
 
   constexpr const wchar_t* kClasses[] = {L"Static", L"Static", L"Button", L"ComboBox",
@@ -325,22 +302,14 @@ TEST_F(Dialog, LayoutMatchesTheDesignAndScales) {
   for (int dpi : {96, 144}) {
     SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
     auto scaled = [dpi](int value) { return MulDiv(value, dpi, 96); };
-    if (dpi != 96) {
-      const DWORD value = dpi;
-      ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", REG_DWORD, &value,
-                                sizeof value), ERROR_SUCCESS);
-      densitySet = true;
-    }
+    if (dpi != 96) SetDword(kDesktopKey, L"LogPixels", dpi), densitySet = true;
     ASSERT_TRUE(Open());  // finds the dialog by its caption
     RECT window{}, client{};
     GetWindowRect(dialog, &window);
     GetClientRect(dialog, &client);
-    EXPECT_EQ(window.left, 408);
-    EXPECT_EQ(window.top, 237);
-    EXPECT_EQ(client.right, scaled(363));
-    EXPECT_EQ(client.bottom, scaled(353));
+    EXPECT_EQ(std::make_pair(window.left, window.top), std::make_pair(408L, 237L));
+    EXPECT_EQ(std::make_pair(client.right, client.bottom), std::make_pair(LONG(scaled(363)), LONG(scaled(353))));
 
-    HDC dc = GetDC(nullptr);
     for (const cfg::ControlLayout& c : cfg::kControls) {
       SCOPED_TRACE("control " + std::to_string(c.id));
       HWND control = Item(c.id);
@@ -369,16 +338,11 @@ TEST_F(Dialog, LayoutMatchesTheDesignAndScales) {
         width = std::max<int>(width, text.cx);
         height = std::max<int>(height, text.cy);
       }
-      EXPECT_EQ(r.left, scaled(c.left));
-      EXPECT_EQ(r.top, scaled(c.top));
-      EXPECT_EQ(r.right - r.left, width);
-      EXPECT_EQ(r.bottom - r.top, height);
-      if (c.kind == cfg::ControlKind::Label) {
-        EXPECT_LE(text.cx, width) << "caption cut off";
-        EXPECT_LE(text.cy, height) << "caption cut off";
-      }
+      EXPECT_EQ((std::array<LONG, 4>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
+                (std::array<LONG, 4>{scaled(c.left), scaled(c.top), width, height}));
+      EXPECT_TRUE(c.kind != cfg::ControlKind::Label || (text.cx <= width && text.cy <= height))
+          << "caption cut off";
     }
-    ReleaseDC(nullptr, dc);
 
     // One tool tip window for the controls with a hint.
     std::vector<HWND> tips;
@@ -390,6 +354,7 @@ TEST_F(Dialog, LayoutMatchesTheDesignAndScales) {
                             [](const cfg::ControlLayout& c) { return c.hint != nullptr; }));
     saver.Terminate();
   }
+  ReleaseDC(nullptr, dc);
 }
 
 }  // namespace
