@@ -41,11 +41,16 @@ std::unique_ptr<Control> Make(HWND parent, const ControlLayout& layout, bool vis
                                      visible);
 }
 
+// A bitmap of the program's resources; empty when it cannot be loaded.
+UniqueBitmap LoadBitmapResource(int id) noexcept {
+    return UniqueBitmap(static_cast<HBITMAP>(LoadImageW(
+        Application->Instance(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+}
+
 UniqueBitmap LoadArtworkBitmap(int id) {
-    HANDLE image = LoadImageW(Application->Instance(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0,
-                              LR_CREATEDIBSECTION);
-    if (!image) throw std::runtime_error("Failed to load the clock artwork");
-    return UniqueBitmap(static_cast<HBITMAP>(image));
+    UniqueBitmap bitmap = LoadBitmapResource(id);
+    if (!bitmap) throw std::runtime_error("Failed to load the clock artwork");
+    return bitmap;
 }
 
 }  // namespace
@@ -74,11 +79,15 @@ void TMainForm::CreateControls() {
     imgColon = Make<TImage>(pnlClockInner->Handle(), kImgColon, true);
     imgMin1 = Make<TImage>(pnlClockInner->Handle(), kImgMin1, true);
     imgMin2 = Make<TImage>(pnlClockInner->Handle(), kImgMin2, true);
-    for (TImage* digit : {imgHour1.get(), imgHour2.get(), imgMin1.get(), imgMin2.get()})
-        digit->Tag = -1;
     imgColon->SetBitmap(ColonImage.get());
-    for (TImage* picture : {imgColon.get(), imgHour1.get(), imgHour2.get(), imgMin1.get(), imgMin2.get()})
+    for (TImage* picture : Pictures()) {
+        picture->Tag = -1;  // no digit shown yet; the colon's tag is unused
         picture->Events.onMouseMove = [this](HWND control, int x, int y) { FormMouseMove(control, x, y); };
+    }
+}
+
+std::array<TImage*, 5> TMainForm::Pictures() const noexcept {
+    return {imgColon.get(), imgHour1.get(), imgHour2.get(), imgMin1.get(), imgMin2.get()};
 }
 
 void TMainForm::LoadArtwork() {
@@ -187,8 +196,7 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::PrepareRunMode() {
-    for (TImage* picture : {imgColon.get(), imgHour1.get(), imgHour2.get(), imgMin1.get(), imgMin2.get()})
-        picture->SetCursorNone(true);
+    for (TImage* picture : Pictures()) picture->SetCursorNone(true);
     if (!ActsOnSharedState()) return;
     UINT scratch = 0;
     SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, 1, &scratch, 0);
@@ -334,10 +342,7 @@ void TMainForm::RunPreview() {
     {
         ScopedGetDC host(ParentHandle);
         UniqueMemoryDc picture(host ? CreateCompatibleDC(host.get()) : nullptr);
-        UniqueBitmap image(picture ? static_cast<HBITMAP>(LoadImageW(
-                                         Application->Instance(), MAKEINTRESOURCEW(IDB_PREVIEW),
-                                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))
-                                   : nullptr);
+        UniqueBitmap image = LoadBitmapResource(IDB_PREVIEW);
         failed = !host || !picture || !image;
         if (!failed) {
             ScopedSelect select(picture.get(), image.get());

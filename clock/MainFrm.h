@@ -41,6 +41,8 @@ private:
     void RunPreview();
 
     void CreateControls();
+    // The colon and the four digits, in that order.
+    std::array<TImage*, 5> Pictures() const noexcept;
     void LoadArtwork();
     void EnableDrawTimer(UINT interval) noexcept;
     void DisableDrawTimer() noexcept;

@@ -9,7 +9,6 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cwchar>
 #include <stdexcept>
 #include <string>
@@ -17,8 +16,6 @@
 namespace lumidial {
 
 namespace {
-
-constexpr long long kMsPerDay = 86'400'000;
 
 // The window's own density where the system can say (Windows 10 1607 and
 // later, per monitor); else the screen's.
@@ -562,14 +559,11 @@ void TConfigureForm::SetPickerTimeOfDay(double value) noexcept {
     if (SendMessageW(dtCountDownTime, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time)) !=
         GDT_VALID)
         time = ToSystemTime(cfg::kDesignedCountDownTime);
-    const double fraction = std::isfinite(value) ? std::fabs(value - std::trunc(value)) : 0.0;
-    // A fraction that rounds to a whole day is the day's last moment.
-    const long long ms =
-        std::min(std::llround(fraction * static_cast<double>(kMsPerDay)), kMsPerDay - 1);
-    time.wHour = static_cast<WORD>(ms / 3'600'000);
-    time.wMinute = static_cast<WORD>(ms / 60'000 % 60);
-    time.wSecond = static_cast<WORD>(ms / 1000 % 60);
-    time.wMilliseconds = static_cast<WORD>(ms % 1000);
+    const CivilDateTime civil = DecodeDateTime(value);
+    time.wHour = static_cast<WORD>(civil.hour);
+    time.wMinute = static_cast<WORD>(civil.minute);
+    time.wSecond = static_cast<WORD>(civil.second);
+    time.wMilliseconds = static_cast<WORD>(civil.millisecond);
     SendMessageW(dtCountDownTime, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&time));
 }
 
