@@ -121,7 +121,16 @@ cmd_test() {
   # The Windows-side tests share one screen and one pointer: one at a time.
   say "Windows-side tests under Wine ($DISPLAY, $WINEPREFIX)"
   run_ctest windows "$logs/windows.log" --test-dir "$WIN64_BUILD" --output-on-failure \
-    -j 1 || failed=1
+    -j 1 -LE multimon || failed=1
+  wine_env_stop
+
+  # Run mode on several monitors needs an X server whose monitors can come
+  # and go: a session of its own, on Xorg's dummy driver.
+  say "starting a Wine environment with several monitors"
+  WINE_ENV_MONITORS="1280x1024+1024+0" wine_env_start || die "could not start the Wine environment"
+  say "several-monitor tests under Wine ($DISPLAY, $WINEPREFIX)"
+  run_ctest multimon "$logs/multimon.log" --test-dir "$WIN64_BUILD" --output-on-failure \
+    -j 1 -L multimon || failed=1
   if ((failed)) && compgen -G "$WIN64_BUILD/tests/e2e/artifacts/*" >/dev/null; then
     say "screenshots of failed end-to-end checks: $WIN64_BUILD/tests/e2e/artifacts/"
   fi

@@ -15,6 +15,7 @@ namespace lumidial {
 // own client coordinates.
 struct ControlEvents {
     std::function<void(HWND control, int x, int y)> onMouseMove;
+    std::function<void()> onKeyDown;
 };
 
 class TControl : public TWindow {

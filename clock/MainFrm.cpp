@@ -10,6 +10,7 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace lumidial {
@@ -95,7 +96,69 @@ void TMainForm::LoadArtwork() {
     ColonImage = LoadArtworkBitmap(IDB_COLON);
 }
 
-void TMainForm::Show() { ShowWindow(Handle(), SW_SHOWMAXIMIZED); }
+void TMainForm::Show() {
+    ShowWindow(Handle(), SW_SHOWMAXIMIZED);
+    if (coverMonitors_) CoverMonitors(CurrentMonitors());
+}
+
+TMainForm::DeskLayout TMainForm::CurrentMonitors() {
+    DeskLayout layout;
+    layout.primary = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    EnumDisplayMonitors(
+        nullptr, nullptr,
+        [](HMONITOR, HDC, LPRECT rect, LPARAM list) noexcept -> BOOL {
+            try {
+                reinterpret_cast<std::vector<ScreenRect>*>(list)->push_back(
+                    {rect->left, rect->top, rect->right, rect->bottom});
+                return TRUE;
+            } catch (...) {
+                return FALSE;
+            }
+        },
+        reinterpret_cast<LPARAM>(&layout.monitors));
+    return layout;
+}
+
+// Covers reuse their windows where they can: a window moved is less
+// disturbance than one destroyed and made anew.
+void TMainForm::CoverMonitors(DeskLayout layout) {
+    const std::vector<ScreenRect> rects = CoverRects(layout.monitors, layout.primary);
+    monitors_ = std::move(layout);
+    covers_.resize(std::min(covers_.size(), rects.size()));
+    for (size_t i = 0; i < rects.size(); ++i) {
+        if (i == covers_.size()) {
+            auto cover = std::make_unique<TCoverForm>(Application->Handle(), rects[i]);
+            cover->Events.onMouseMove = [this](HWND control, int x, int y) { FormMouseMove(control, x, y); };
+            cover->Events.onKeyDown = [this] { FormKeyDown(); };
+            covers_.push_back(std::move(cover));
+        }
+        // Below the clock window, so that a monitor overlapping the primary
+        // in part never hides the clock.
+        covers_[i]->Cover(rects[i], Handle());
+    }
+}
+
+// Called on every display change and once a tick: some platforms announce
+// a new monitor layout, others only show it.
+void TMainForm::FollowMonitors() noexcept {
+    if (!coverMonitors_) return;
+    try {
+        DeskLayout now = CurrentMonitors();
+        if (now == monitors_) return;
+        const ScreenRect primary = now.primary;
+        CoverMonitors(std::move(now));
+        SetWindowPos(Handle(), nullptr, 0, 0, primary.right, primary.bottom,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        // Windows coming and going can leave the keyboard with nobody; the
+        // platform's password prompt, though, keeps it while it runs.
+        if (!verifyingPassword_) {
+            SetForegroundWindow(Handle());
+            SetFocus(Handle());
+        }
+    } catch (...) {
+        // The next tick looks again.
+    }
+}
 
 // A copy that lost the single-instance guard leaves the running copy's
 // screen-saver flag, pointer and capture alone.
@@ -137,6 +200,9 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_SCREENSAVE) return 0;  // already running
+        break;
+    case WM_DISPLAYCHANGE:
+        FollowMonitors();
         break;
     case WM_CLOSE:
         Close();
@@ -203,6 +269,7 @@ void TMainForm::PrepareRunMode() {
     SetCapture(Handle());
     ShowCursor(FALSE);
     runModePrepared_ = true;
+    coverMonitors_ = true;
 }
 
 void TMainForm::FormActivate() {
@@ -214,6 +281,8 @@ void TMainForm::FormActivate() {
 
 void TMainForm::FormDestroy() noexcept {
     DisableDrawTimer();
+    coverMonitors_ = false;
+    covers_.clear();
     if (runModePrepared_) {
         UINT scratch = 0;
         SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, 0, &scratch, 0);
@@ -246,7 +315,9 @@ bool TMainForm::FormCloseQuery() {
     const bool timerWasEnabled = drawTimerEnabled_;
     DisableDrawTimer();
     if (ActsOnSharedState()) ShowCursor(TRUE);
+    verifyingPassword_ = true;
     const bool canClose = VerifyPassword(Handle());
+    verifyingPassword_ = false;
     if (!canClose) {
         if (ActsOnSharedState()) ShowCursor(FALSE);
         if (timerWasEnabled || Activated) EnableDrawTimer(drawTimerInterval_);
@@ -278,6 +349,7 @@ void TMainForm::tmrDrawTimer() noexcept {
             // The next tick tries again.
         }
         LockWindowUpdate(nullptr);
+        FollowMonitors();
     }
     EnableDrawTimer(kTickInterval);
 }

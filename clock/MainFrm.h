@@ -7,8 +7,10 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "Controls.h"
+#include "CoverFrm.h"
 #include "Form.h"
 #include "ScopedWin.h"
 #include "Settings.h"
@@ -48,6 +50,17 @@ private:
     void DisableDrawTimer() noexcept;
     bool ActsOnSharedState() const noexcept;
 
+    // The other monitors, in run mode: each gets a black window, kept in
+    // step with the monitors as they come, go, move and change size.
+    struct DeskLayout {
+        std::vector<ScreenRect> monitors;
+        ScreenRect primary;
+        bool operator==(const DeskLayout&) const = default;
+    };
+    static DeskLayout CurrentMonitors();
+    void CoverMonitors(DeskLayout layout);
+    void FollowMonitors() noexcept;
+
     // Drift and pointer state.
     std::int32_t MoveTicks = 0;
     bool MovingUp = false;
@@ -79,6 +92,12 @@ private:
 
     bool runModePrepared_ = false;
     bool closeAllowed_ = false;
+
+    // Set in the run-mode copy that holds the single-instance guard.
+    bool coverMonitors_ = false;
+    DeskLayout monitors_;
+    std::vector<std::unique_ptr<TCoverForm>> covers_;
+    bool verifyingPassword_ = false;
 };
 
 }  // namespace lumidial

@@ -22,6 +22,9 @@ LUMIDIAL_PACKAGES=(
   libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3 libxxf86vm1
   # A private X display, input, its state, and screenshots.
   xvfb xdotool x11-utils imagemagick
+  # Several monitors that come and go: Xorg's dummy video driver, laid out
+  # with xrandr (x11-xserver-utils, which also has xsetroot).
+  xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   # The benchmark's X screen probe (bench/run.sh) is built from C source.
   libx11-dev
 )

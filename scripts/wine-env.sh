@@ -19,6 +19,11 @@
 #   WINE_ENV_PREFIX   use this prefix instead of a temporary one (it is then
 #                     neither created from scratch nor removed)
 #   WINE_ENV_QUIET    1 (default) sends Xvfb/wineboot chatter to a log file
+#   WINE_ENV_MONITORS several monitors instead of one: "WxH+X+Y ..." (the
+#                     first the primary; see scripts/monitors.sh). An Xorg
+#                     server with the dummy video driver then takes the
+#                     place of Xvfb, and scripts/monitors.sh can change the
+#                     layout while programs run.
 #
 # Why one persistent wineserver: Wine learns where the X pointer is only when
 # one of its windows sees it; after a fresh wineserver a new window's first
@@ -36,6 +41,7 @@ WINE_ENV_SCREEN=${WINE_ENV_SCREEN:-1280x1024x24}
 WINE_ENV_QUIET=${WINE_ENV_QUIET:-1}
 
 _wine_env_xvfb_pid=
+_wine_env_xorg_dir=
 _wine_env_own_prefix=
 _wine_env_started=
 _wine_env_log=
@@ -81,8 +87,71 @@ wine_env_start_xvfb() {
     kill "$_wine_env_xvfb_pid" 2>/dev/null
     wait "$_wine_env_xvfb_pid" 2>/dev/null
     _wine_env_xvfb_pid=
+_wine_env_xorg_dir=
   done
   wine_env_log "could not start Xvfb"
+  return 1
+}
+
+# Starts an Xorg server with the dummy video driver on a free display, lays
+# out WINE_ENV_MONITORS and exports DISPLAY. Xvfb shows Wine one monitor
+# whatever its options; the dummy driver's outputs are real RandR outputs,
+# which Wine follows while it runs.
+wine_env_start_xorg() {
+  local n
+  _wine_env_xorg_dir=$(mktemp -d "${TMPDIR:-/tmp}/lumidial-xorg.XXXXXX") || return 1
+  cat >"$_wine_env_xorg_dir/dummy.conf" <<'CONF'
+Section "ServerFlags"
+  Option "AutoAddDevices" "false"
+  Option "AutoEnableDevices" "false"
+  Option "DontVTSwitch" "true"
+EndSection
+Section "Device"
+  Identifier "dummy"
+  Driver "dummy"
+  VideoRam 256000
+EndSection
+Section "Monitor"
+  Identifier "monitor"
+  HorizSync 5.0-1000.0
+  VertRefresh 5.0-200.0
+EndSection
+Section "Screen"
+  Identifier "screen"
+  Device "dummy"
+  Monitor "monitor"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Virtual 4096 2048
+  EndSubSection
+EndSection
+CONF
+  for _ in 1 2 3 4 5; do
+    n=$(wine_env_free_display) || { wine_env_log "no free X display"; return 1; }
+    Xorg ":$n" -config "$_wine_env_xorg_dir/dummy.conf" -noreset -nolisten tcp -ac \
+      -logfile "$_wine_env_xorg_dir/Xorg.log" >>"$_wine_env_log" 2>&1 &
+    _wine_env_xvfb_pid=$!
+    for _ in $(seq 1 100); do
+      kill -0 "$_wine_env_xvfb_pid" 2>/dev/null || break
+      if [[ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X${n}-lock")" == "$_wine_env_xvfb_pid" ]] &&
+        DISPLAY=":$n" xrandr -q >/dev/null 2>&1; then
+        export DISPLAY=":$n"
+        # shellcheck disable=SC2086  # one geometry per word
+        if ! "$(dirname "${BASH_SOURCE[0]}")/monitors.sh" $WINE_ENV_MONITORS; then
+          wine_env_log "could not lay out the monitors $WINE_ENV_MONITORS"
+          return 1
+        fi
+        wine_env_log "Xorg (dummy driver) on $DISPLAY, monitors $WINE_ENV_MONITORS, pid $_wine_env_xvfb_pid"
+        return 0
+      fi
+      sleep 0.1
+    done
+    kill "$_wine_env_xvfb_pid" 2>/dev/null
+    wait "$_wine_env_xvfb_pid" 2>/dev/null
+    _wine_env_xvfb_pid=
+  done
+  wine_env_log "could not start Xorg with the dummy driver; log: $_wine_env_xorg_dir/Xorg.log"
   return 1
 }
 
@@ -147,6 +216,8 @@ wine_env_start() {
   _wine_env_chain_trap
   if [[ "$keep_display" == 1 && -n "${DISPLAY:-}" ]]; then
     wine_env_log "using DISPLAY=$DISPLAY"
+  elif [[ -n "${WINE_ENV_MONITORS:-}" ]]; then
+    wine_env_start_xorg || return 1
   else
     wine_env_start_xvfb || return 1
   fi
@@ -176,6 +247,11 @@ wine_env_stop() {
     kill "$_wine_env_xvfb_pid" 2>/dev/null || true
     wait "$_wine_env_xvfb_pid" 2>/dev/null || true
     _wine_env_xvfb_pid=
+_wine_env_xorg_dir=
+  fi
+  if [[ -n "$_wine_env_xorg_dir" && -d "$_wine_env_xorg_dir" ]]; then
+    rm -rf "$_wine_env_xorg_dir"
+    _wine_env_xorg_dir=
   fi
   if [[ -n "$_wine_env_own_prefix" && -d "$_wine_env_own_prefix" ]]; then
     rm -rf "$_wine_env_own_prefix"

@@ -170,6 +170,22 @@ std::optional<PROCESS_INFORMATION> StartProcess(std::wstring commandLine, DWORD 
   return ::testing::AssertionFailure() << command << (finished ? " failed" : " never finished");
 }
 
+POINT ToXScreen(POINT windows) {
+  return {windows.x - GetSystemMetrics(SM_XVIRTUALSCREEN), windows.y - GetSystemMetrics(SM_YVIRTUALSCREEN)};
+}
+
+std::vector<RECT> MonitorRects() {
+  std::vector<RECT> rects;
+  EnumDisplayMonitors(
+      nullptr, nullptr,
+      [](HMONITOR, HDC, LPRECT rect, LPARAM list) {
+        reinterpret_cast<std::vector<RECT>*>(list)->push_back(*rect);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&rects));
+  return rects;
+}
+
 std::optional<bool> ScreenSaverRunningFlag() {
   auto probe = StartProcess(L"\"" + PathFromEnvironment(L"LUMIDIAL_FLAG_PROBE") + L"\"");
   if (!probe) return std::nullopt;

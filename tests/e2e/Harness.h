@@ -107,6 +107,18 @@ inline ::testing::AssertionResult Xdotool(const std::string& arguments) {
   return RunUnix("/usr/bin/xdotool " + arguments);
 }
 
+// X counts the pointer's position from the top-left corner of the whole
+// desk, Windows from the primary monitor's: the two differ when a monitor
+// lies left of or above the primary.
+POINT ToXScreen(POINT windows);
+inline ::testing::AssertionResult MovePointer(POINT windows) {
+  const POINT x = ToXScreen(windows);
+  return Xdotool("mousemove -- " + std::to_string(x.x) + " " + std::to_string(x.y));
+}
+
+// The monitors as this process sees them now, in the order Windows lists them.
+std::vector<RECT> MonitorRects();
+
 // SPI_GETSCREENSAVERRUNNING as a fresh process (FlagProbe.cpp) reads it:
 // Wine caches system parameters per process.
 std::optional<bool> ScreenSaverRunningFlag();

@@ -143,16 +143,18 @@ SaverProcess SaverTest::StartSaver(POINT pointer, HWND* window) {
     wc.lpszClassName = L"LumidialPointerProbe";
     return RegisterClassW(&wc);
   }();
+  // Over every monitor, so that the pointer can start on any of them.
+  const POINT origin{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN)};
   HWND probe = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, MAKEINTATOM(probeClass), L"",
-                               WS_POPUP | WS_VISIBLE, 0, 0, GetSystemMetrics(SM_CXSCREEN),
-                               GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, nullptr, nullptr);
+                               WS_POPUP | WS_VISIBLE, origin.x, origin.y,
+                               GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                               GetSystemMetrics(SM_CYVIRTUALSCREEN), nullptr, nullptr, nullptr, nullptr);
   // Two moves, so that the X server reports motion even if the pointer
   // already was there.
   const std::string x = std::to_string(pointer.x), y = std::to_string(pointer.y);
-  EXPECT_TRUE(Xdotool("mousemove " + std::to_string(pointer.x + 8) + " " + std::to_string(pointer.y + 8) +
-                      " mousemove " + x + " " + y));
+  EXPECT_TRUE(MovePointer({pointer.x + 8, pointer.y + 8}) && MovePointer(pointer));
   EXPECT_TRUE(WaitUntil([&] {
-    return GetWindowLongPtrW(probe, GWLP_USERDATA) == MAKELPARAM(pointer.x, pointer.y);
+    return GetWindowLongPtrW(probe, GWLP_USERDATA) == MAKELPARAM(pointer.x - origin.x, pointer.y - origin.y);
   })) << "the driver's window never saw the pointer at " << x << "," << y;
   DestroyWindow(probe);
 

@@ -1,0 +1,235 @@
+// Run mode on a desk of several monitors: an Xorg server with the dummy
+// video driver whose layout scripts/monitors.sh sets and changes while the
+// saver runs. The clock stays on the primary; every other monitor is black,
+// with the X root's own colour showing wherever nothing of ours lies.
+#include "ConfigureIds.h"
+#include "SaverTest.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace e2e {
+namespace {
+
+// X geometries, the primary first; Windows puts the primary at 0,0, so a
+// monitor left of it has negative coordinates.
+struct Desk {
+  const char* geometries;
+  std::vector<RECT> monitors;  // as Windows sees them, the primary first
+};
+const Desk kThree{"1280x1024+1024+0 1024x768+0+0 800x600+2304+100",
+                  {{0, 0, 1280, 1024}, {-1024, 0, 0, 768}, {1280, 100, 2080, 700}}};
+// The right monitor gone, a new one below the primary.
+const Desk kBelow{"1280x1024+1024+0 1024x768+0+0 640x480+1500+1024",
+                  {{0, 0, 1280, 1024}, {-1024, 0, 0, 768}, {476, 1024, 1116, 1504}}};
+// The primary grown.
+const Desk kWide{"1600x1024+1024+0 1024x768+0+0", {{0, 0, 1600, 1024}, {-1024, 0, 0, 768}}};
+
+constexpr Rgb kRootColour{0x60, 0x40, 0xA0};
+constexpr Rgb kBlack{};
+// Under Wine without a window manager each top-level window takes up to two
+// seconds to go; a saver with three of them needs longer than one with one.
+constexpr Millis kExitTimeout = 40s;
+
+std::string Describe(const RECT& r) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%ld,%ld-%ld,%ld", r.left, r.top, r.right, r.bottom);
+  return text;
+}
+
+std::vector<RECT> Sorted(std::vector<RECT> rects) {
+  std::sort(rects.begin(), rects.end(),
+            [](const RECT& a, const RECT& b) { return std::tie(a.left, a.top) < std::tie(b.left, b.top); });
+  return rects;
+}
+
+bool Same(const std::vector<RECT>& a, const std::vector<RECT>& b) {
+  const auto sa = Sorted(a), sb = Sorted(b);
+  return std::equal(sa.begin(), sa.end(), sb.begin(), sb.end(),
+                    [](const RECT& x, const RECT& y) { return EqualRect(&x, &y) != FALSE; });
+}
+
+// Pixels of `rect` on the screen that are not `colour`.
+long Unlike(const RECT& rect, Rgb colour) {
+  const Image shown = GrabScreen(rect);
+  if (shown.empty()) return -1;
+  long unlike = 0;
+  for (int y = 0; y < shown.height(); ++y)
+    for (int x = 0; x < shown.width(); ++x) unlike += !(shown.At(x, y) == colour);
+  return unlike;
+}
+
+std::vector<RECT> WindowRects(const std::vector<HWND>& windows) {
+  std::vector<RECT> rects;
+  for (HWND window : windows) GetWindowRect(window, &rects.emplace_back());
+  return rects;
+}
+
+class MultiMonitor : public SaverTest {
+ protected:
+  void SetUp() override {
+    SaverTest::SetUp();
+    ASSERT_TRUE(Layout(kThree));
+    ASSERT_TRUE(RunUnix("/usr/bin/xsetroot -solid '#6040a0'"));
+  }
+
+  // Lays the monitors out and waits until Wine shows this process the new
+  // layout.
+  static ::testing::AssertionResult Layout(const Desk& desk) {
+    char script[MAX_PATH] = {};
+    if (!GetEnvironmentVariableA("LUMIDIAL_MONITORS_SCRIPT", script, MAX_PATH))
+      return ::testing::AssertionFailure() << "LUMIDIAL_MONITORS_SCRIPT is not set";
+    if (auto laid = RunUnix(std::string(script) + " " + desk.geometries); !laid) return laid;
+    if (WaitUntil([&] { return Same(MonitorRects(), desk.monitors); })) return ::testing::AssertionSuccess();
+    std::string seen;
+    for (const RECT& r : MonitorRects()) seen.append(" ").append(Describe(r));
+    return ::testing::AssertionFailure() << "Wine sees the monitors" << seen << " after laying out "
+                                         << desk.geometries << " (an Xorg dummy server is needed)";
+  }
+
+  // Waits until run mode covers `desk` exactly: the clock window the
+  // primary, one black window each other monitor, the root colour between
+  // them; the windows keep out of the task bar and never take activation.
+  static ::testing::AssertionResult Covers(const SaverProcess& saver, HWND clock, const Desk& desk) {
+    const std::vector<RECT> others(desk.monitors.begin() + 1, desk.monitors.end());
+    std::vector<HWND> covers;
+    std::string problem;
+    WaitUntil([&] {
+      covers = TopLevelWindows(saver.pid(), L"TCoverForm");
+      RECT clockRect{};
+      GetWindowRect(clock, &clockRect);
+      problem.clear();
+      if (!saver.IsRunning()) return problem = "the saver ended", true;
+      if (!EqualRect(&clockRect, &desk.monitors[0]))
+        problem = std::string("the clock window lies at ").append(Describe(clockRect));
+      else if (!Same(WindowRects(covers), others))
+        problem = std::to_string(covers.size()) + " covering windows, not one per monitor";
+      for (const RECT& monitor : others)
+        if (problem.empty() && Unlike(monitor, kBlack) != 0) problem = Describe(monitor) + " is not black";
+      return problem.empty();
+    });
+    if (!problem.empty()) return ::testing::AssertionFailure() << problem << "; " << SaveScreenshot("covers");
+    for (HWND cover : covers) {
+      const auto ex = GetWindowLongPtrW(cover, GWL_EXSTYLE);
+      if ((ex & (WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE)) !=
+          (WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE))
+        return ::testing::AssertionFailure() << "a covering window is not a top-most, non-activating tool window";
+      if (GetWindow(cover, GW_OWNER) != GetWindow(clock, GW_OWNER))
+        return ::testing::AssertionFailure() << "a covering window is not owned by the program's hidden window";
+    }
+    return ::testing::AssertionSuccess();
+  }
+
+  // Nothing of ours on any monitor: the root colour everywhere.
+  static ::testing::AssertionResult NothingCovers(const Desk& desk) {
+    long unlike = 0;
+    RECT where{};
+    if (WaitUntil([&] {
+          for (const RECT& monitor : desk.monitors)
+            if ((unlike = Unlike(monitor, kRootColour)) != 0) return where = monitor, false;
+          return true;
+        }))
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << unlike << " pixels of " << Describe(where)
+                                         << " do not show the root colour; " << SaveScreenshot("left-over");
+  }
+
+  static bool ActiveAndFocused(HWND clock) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(clock, nullptr), &info) &&
+           info.hwndActive == clock && info.hwndFocus == clock && GetForegroundWindow() == clock;
+  }
+};
+
+TEST_F(MultiMonitor, EveryMonitorIsCoveredAndTheClockKeepsToThePrimary) {
+  const int offset = OffsetForLocalHour(15);
+  SaverProcess saver = SaverProcess::StartInTimeZone(L"/s", offset);
+  ASSERT_TRUE(saver.started()) << saver.error();
+  HWND clock = saver.WaitForWindow(kMainClass, kMainCaption);
+  ASSERT_NE(clock, nullptr) << "no run-mode window";
+  EXPECT_TRUE(Covers(saver, clock, kThree)) << "every monitor covered: one left of the primary, one right";
+  EXPECT_TRUE(ShowsLocalTime(saver, false, offset)) << "the clock on the primary, centred, shows the time";
+  const RECT belowLeft{-1024, 768, 0, 1024};
+  EXPECT_EQ(Unlike(belowLeft, kRootColour), 0) << "outside every monitor the root shows";
+  ASSERT_TRUE(Xdotool("key a"));
+  EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout));
+  EXPECT_TRUE(NothingCovers(kThree)) << "the covering windows go with the clock";
+}
+
+TEST_F(MultiMonitor, PointerAndKeysCountOnEveryMonitor) {
+  {
+    SCOPED_TRACE("left of the primary, the clock holding the capture: negative positions");
+    const POINT start{-500, 300};
+    SaverProcess saver = StartSaver(start);
+    ASSERT_TRUE(MovePointer({start.x + 2, start.y + 2}));
+    EXPECT_TRUE(KeepsTicking(saver)) << "2 + 2 pixels do not end the saver";
+    ASSERT_TRUE(MovePointer({start.x + 3, start.y + 3}));
+    EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout)) << "3 + 3 pixels end it";
+  }
+  {
+    SCOPED_TRACE("right of the primary, after a left click");
+    const POINT start{1600, 400};
+    HWND clock = nullptr;
+    SaverProcess saver = StartSaver(start, &clock);
+    ASSERT_TRUE(Xdotool("click 1"));
+    ASSERT_TRUE(WaitUntil([&] { return CaptureOf(clock) == nullptr; })) << "the click ends the capture";
+    ASSERT_TRUE(Xdotool("click 1"));  // now on the covering window itself
+    EXPECT_TRUE(KeepsTicking(saver, 1) && ActiveAndFocused(clock))
+        << "clicking a covering window leaves the clock window active and focused";
+    ASSERT_TRUE(MovePointer({start.x + 2, start.y + 2}));
+    EXPECT_TRUE(KeepsTicking(saver)) << "2 + 2 pixels over the covering window do not end the saver";
+    ASSERT_TRUE(MovePointer({start.x + 3, start.y + 3}));
+    EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout)) << "3 + 3 pixels over it do";
+  }
+  {
+    SCOPED_TRACE("a key, with the pointer left of the primary after a click");
+    HWND clock = nullptr;
+    SaverProcess saver = StartSaver({-300, 200}, &clock);
+    ASSERT_TRUE(Xdotool("click 1 click 1"));
+    ASSERT_TRUE(WaitUntil([&] { return CaptureOf(clock) == nullptr; }));
+    ASSERT_TRUE(Xdotool("key a"));
+    EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout)) << "a key ends the saver";
+    EXPECT_TRUE(NothingCovers(kThree)) << "nothing of ours is left on any monitor";
+  }
+}
+
+TEST_F(MultiMonitor, MonitorsComingGoingAndResizingAreFollowed) {
+  HWND clock = nullptr;
+  SaverProcess saver = StartSaver({640, 100}, &clock);
+  ASSERT_TRUE(Covers(saver, clock, kThree));
+  ASSERT_TRUE(Layout(kBelow));
+  EXPECT_TRUE(Covers(saver, clock, kBelow)) << "a monitor removed and one added: the new desk is covered";
+  EXPECT_TRUE(KeepsTicking(saver)) << "the clock goes on";
+  ASSERT_TRUE(Layout(kWide));
+  EXPECT_TRUE(Covers(saver, clock, kWide)) << "the primary grown: the clock window still covers it";
+  ASSERT_TRUE(Xdotool("key a"));
+  EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout)) << "a key still ends the saver";
+  EXPECT_TRUE(NothingCovers(kWide));
+}
+
+TEST_F(MultiMonitor, DialogAndPreviewCoverNothing) {
+  const std::vector<RECT> others(kThree.monitors.begin() + 1, kThree.monitors.end());
+  auto nothingElsewhere = [&](const SaverProcess& saver) {
+    for (const RECT& monitor : others) EXPECT_EQ(Unlike(monitor, kRootColour), 0) << Describe(monitor);
+    EXPECT_TRUE(TopLevelWindows(saver.pid(), L"TCoverForm", nullptr, true).empty());
+  };
+  {
+    SaverProcess dialog = SaverProcess::Start(L"/c");
+    ASSERT_TRUE(dialog.WaitForWindow(lumidial::cfg::kFormClass)) << "no settings dialog";
+    nothingElsewhere(dialog);
+  }
+  HWND host = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 300, 300,
+                              160, 120, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(host, nullptr);
+  SaverProcess preview = SaverProcess::Start(L"/p " + std::to_wstring(reinterpret_cast<INT_PTR>(host)));
+  const RECT hostRect{300, 300, 460, 420};
+  EXPECT_TRUE(WaitUntil([&] { return Difference(GrabScreen(hostRect), 0, 0, Art().preview) < 0.5; }))
+      << "the preview shows in the host's window";
+  nothingElsewhere(preview);
+  DestroyWindow(host);
+  EXPECT_TRUE(EndsNormally(preview));
+}
+
+}  // namespace
+}  // namespace e2e
