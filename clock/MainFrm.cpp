@@ -98,7 +98,12 @@ void TMainForm::LoadArtwork() {
 
 void TMainForm::Show() {
     ShowWindow(Handle(), SW_SHOWMAXIMIZED);
-    if (coverMonitors_) CoverMonitors(CurrentMonitors());
+    if (!coverMonitors_) return;
+    try {
+        CoverMonitors(CurrentMonitors());
+    } catch (...) {
+        // The clock still shows; the next tick tries the other monitors again.
+    }
 }
 
 TMainForm::DeskLayout TMainForm::CurrentMonitors() {
@@ -120,10 +125,10 @@ TMainForm::DeskLayout TMainForm::CurrentMonitors() {
 }
 
 // Covers reuse their windows where they can: a window moved is less
-// disturbance than one destroyed and made anew.
+// disturbance than one destroyed and made anew. The layout counts as
+// covered only once every window is in place, so a failure is retried.
 void TMainForm::CoverMonitors(DeskLayout layout) {
     const std::vector<ScreenRect> rects = CoverRects(layout.monitors, layout.primary);
-    monitors_ = std::move(layout);
     covers_.resize(std::min(covers_.size(), rects.size()));
     for (size_t i = 0; i < rects.size(); ++i) {
         if (i == covers_.size()) {
@@ -136,6 +141,7 @@ void TMainForm::CoverMonitors(DeskLayout layout) {
         // in part never hides the clock.
         covers_[i]->Cover(rects[i], Handle());
     }
+    monitors_ = std::move(layout);
 }
 
 // Called on every display change and once a tick: some platforms announce
