@@ -200,6 +200,7 @@ TEST_F(MultiMonitor, MonitorsComingGoingAndResizingAreFollowed) {
   ASSERT_TRUE(Covers(saver, clock, kThree));
   ASSERT_TRUE(Layout(kBelow));
   EXPECT_TRUE(Covers(saver, clock, kBelow)) << "a monitor removed and one added: the new desk is covered";
+  EXPECT_TRUE(WaitUntil([&] { return ActiveAndFocused(clock); })) << "the clock window keeps the keyboard";
   EXPECT_TRUE(KeepsTicking(saver)) << "the clock goes on";
   ASSERT_TRUE(Layout(kWide));
   EXPECT_TRUE(Covers(saver, clock, kWide)) << "the primary grown: the clock window still covers it";
