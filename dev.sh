@@ -4,11 +4,16 @@
 #   ./dev.sh run [switches...]   install what is missing, build, and run
 #                                build/win64/Lumidial.scr under Wine, e.g.
 #                                "./dev.sh run /s" (on $DISPLAY if set,
-#                                otherwise on a private Xvfb)
+#                                otherwise on a private Xvfb, whose screen
+#                                is copied to build/win64/screen.png about
+#                                every second; Ctrl-C stops it all)
 #   ./dev.sh test                install what is missing, build, run the
 #                                native unit tests, then the Windows-side
-#                                tests under Wine on a private Xvfb
+#                                tests under Wine on a private Xvfb, then
+#                                the several-monitor tests on a private
+#                                Xorg (dummy driver)
 #   ./dev.sh build               install what is missing and build only
+#   ./dev.sh package             build the MSI package and print its path
 #
 # Builds go to build/native and build/win64 (override with
 # LUMIDIAL_NATIVE_BUILD / LUMIDIAL_WIN64_BUILD); JOBS sets the build
@@ -26,7 +31,7 @@ say() { printf '[dev] %s\n' "$*" >&2; }
 die() { say "error: $*"; exit 1; }
 
 usage() {
-  sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,/^[^#]/p' "$0" | sed -n 's/^# \{0,1\}//p'
   exit "${1:-0}"
 }
 
@@ -46,16 +51,44 @@ build_all() {
   cmake -S . -B "$NATIVE_BUILD" >/dev/null || die "native configuration failed"
   cmake --build "$NATIVE_BUILD" -j "$JOBS" || die "native build failed"
 
+  build_windows
+}
+
+# The Windows configuration only (all of it, or the given targets).
+build_windows() {
   say "building the Windows configuration in $WIN64_BUILD"
   cmake -S . -B "$WIN64_BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
     >/dev/null || die "Windows configuration failed"
-  cmake --build "$WIN64_BUILD" -j "$JOBS" || die "Windows build failed"
+  cmake --build "$WIN64_BUILD" -j "$JOBS" ${1:+--target "$@"} || die "Windows build failed"
   [[ -f "$WIN64_BUILD/Lumidial.scr" ]] || die "$WIN64_BUILD/Lumidial.scr was not built"
+}
+
+# Copies the private X screen to the PNG file $1 about every second, in the
+# background: each picture is written beside it and renamed over it, so a
+# viewer never reads half a file. The copier runs in a process group of its
+# own, so that stopping it ends a copy in progress too, and it ends by
+# itself once this script has gone.
+SCREEN_COPIER_PID=
+screen_copier_start() {
+  # shellcheck disable=SC2016  # expanded by the copier's shell
+  setsid bash -c 'while kill -0 "$2" 2>/dev/null; do
+      import -window root "png:$1.part" 2>/dev/null && mv -f "$1.part" "$1"
+      sleep 1
+    done' screen-copier "$1" "$$" &
+  SCREEN_COPIER_PID=$!
+}
+
+screen_copier_stop() {
+  [[ -n "$SCREEN_COPIER_PID" ]] || return 0
+  kill -TERM -- "-$SCREEN_COPIER_PID" 2>/dev/null || kill -TERM "$SCREEN_COPIER_PID" 2>/dev/null || true
+  wait "$SCREEN_COPIER_PID" 2>/dev/null || true
+  SCREEN_COPIER_PID=
 }
 
 # shellcheck disable=SC2119  # wine_env_start takes no arguments here
 cmd_run() {
-  build_all
+  lumidial_ensure_packages || die "could not install the required packages"
+  build_windows
   local saver="$WIN64_BUILD/Lumidial.scr"
   if [[ -n "${DISPLAY:-}" ]]; then
     # The developer's own display and Wine prefix: settings persist. A new
@@ -69,6 +102,13 @@ cmd_run() {
   fi
   say "no DISPLAY: starting a private Xvfb and Wine prefix"
   wine_env_start || die "could not start the Wine environment"
+  # Stops the copier first, so the last picture shows the saver, not the
+  # session going down.
+  trap 'screen_copier_stop; wine_env_stop' EXIT
+  local picture
+  picture="$(cd "$WIN64_BUILD" && pwd)/screen.png"
+  screen_copier_start "$picture"
+  say "the private screen is copied to $picture about every second"
   say "running wine $saver $* on $DISPLAY (Ctrl-C to stop)"
   local status=0
   # In the background so that a signal ends the wait at once; the EXIT trap
@@ -141,10 +181,23 @@ cmd_test() {
   ((failed == 0 && TOTAL_FAILED == 0))
 }
 
+# Builds the MSI package and prints its path (the only thing on standard
+# output).
+cmd_package() {
+  lumidial_ensure_packages || die "could not install the required packages"
+  build_windows msi >&2
+  local version
+  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$WIN64_BUILD/CMakeCache.txt")
+  local msi="$WIN64_BUILD/Lumidial-$version-x64.msi"
+  [[ -n "$version" && -f "$msi" ]] || die "no package in $WIN64_BUILD"
+  echo "$(cd "$(dirname "$msi")" && pwd)/$(basename "$msi")"
+}
+
 case "${1:-}" in
   run) shift; cmd_run "$@" ;;
   test) shift; (($# == 0)) || usage 2; cmd_test ;;
   build) shift; build_all ;;
+  package) shift; (($# == 0)) || usage 2; cmd_package ;;
   -h | --help | help) usage 0 ;;
   *) usage 2 ;;
 esac

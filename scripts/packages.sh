@@ -27,6 +27,8 @@ LUMIDIAL_PACKAGES=(
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   # The benchmark's X screen probe (bench/run.sh) is built from C source.
   libx11-dev
+  # The Windows Installer package (./dev.sh package) is compiled by wixl.
+  wixl
 )
 
 # Prints the packages of LUMIDIAL_PACKAGES that are not installed.

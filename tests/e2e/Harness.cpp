@@ -246,9 +246,9 @@ void SaverProcess::Adopt(HANDLE process, DWORD pid) {
   pid_ = pid;
 }
 
-SaverProcess SaverProcess::Start(const std::wstring& arguments) {
+SaverProcess SaverProcess::Start(const std::wstring& arguments, const std::wstring& path) {
   SaverProcess saver;
-  auto info = StartProcess(L"\"" + SaverPath() + L"\" " + arguments, CREATE_SUSPENDED);
+  auto info = StartProcess(L"\"" + path + L"\" " + arguments, CREATE_SUSPENDED);
   if (!info) {
     saver.error_ = "could not start the saver: error " + std::to_string(GetLastError());
     return saver;

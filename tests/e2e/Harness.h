@@ -132,8 +132,8 @@ class SaverProcess {
   SaverProcess(SaverProcess&& other) noexcept { *this = std::move(other); }
   SaverProcess& operator=(SaverProcess&& other) noexcept;
 
-  // "Lumidial.scr <arguments>".
-  static SaverProcess Start(const std::wstring& arguments);
+  // "Lumidial.scr <arguments>": the saver under test, or the one at `path`.
+  static SaverProcess Start(const std::wstring& arguments, const std::wstring& path = SaverPath());
   // The saver in a time zone `utcOffsetMinutes` east of UTC: a Windows
   // child inherits its parent's Unix TZ whatever the environment block says,
   // so this starts "/usr/bin/env wine <saver>" with TZ in the block and finds

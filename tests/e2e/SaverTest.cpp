@@ -132,7 +132,7 @@ bool SaverTest::KeepsTicking(const SaverProcess& saver, int ticks) {
   return saver.IsRunning() && changes >= ticks;
 }
 
-SaverProcess SaverTest::StartSaver(POINT pointer, HWND* window) {
+SaverProcess SaverTest::StartSaver(POINT pointer, HWND* window, const std::wstring& path) {
   // A window that remembers where it last saw the pointer.
   static const ATOM probeClass = [] {
     WNDCLASSW wc{};
@@ -158,7 +158,7 @@ SaverProcess SaverTest::StartSaver(POINT pointer, HWND* window) {
   })) << "the driver's window never saw the pointer at " << x << "," << y;
   DestroyWindow(probe);
 
-  SaverProcess saver = SaverProcess::Start(L"/s");
+  SaverProcess saver = SaverProcess::Start(L"/s", path);
   HWND found = saver.WaitForWindow(kMainClass, kMainCaption);
   EXPECT_NE(found, nullptr) << "no run-mode window";
   EXPECT_TRUE(found && WaitUntil([&] { return PanelOnScreen(GrabScreen()) || !saver.IsRunning(); }) &&

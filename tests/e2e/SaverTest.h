@@ -46,8 +46,9 @@ class SaverTest : public ::testing::Test {
 
   // Starts "Lumidial.scr /s" with the pointer seen at `pointer` (a window of
   // the driver's sees it there first: a fresh X server leaves Wine believing
-  // in an old position) and waits for its window and a drawn clock.
-  SaverProcess StartSaver(POINT pointer, HWND* window = nullptr);
+  // in an old position) and waits for its window and a drawn clock. The
+  // saver under test, or the one at `path`.
+  SaverProcess StartSaver(POINT pointer, HWND* window = nullptr, const std::wstring& path = SaverPath());
 
   // Top-left of the clock panel wherever it has drifted to; nothing if the
   // screen shows no complete clock.
