@@ -81,11 +81,18 @@ TApplication::~TApplication() {
     if (Application == this) Application = nullptr;
 }
 
-void TApplication::Initialize() {
+void TApplication::Initialize() {}
+
+bool TApplication::UseCommonControls(DWORD classes) noexcept {
+    if (!commonControls_) commonControls_.reset(LoadLibraryW(L"comctl32.dll"));
+    using InitProc = decltype(&InitCommonControlsEx);
+    const auto init = commonControls_ ? reinterpret_cast<InitProc>(reinterpret_cast<void*>(
+                                            GetProcAddress(commonControls_.get(), "InitCommonControlsEx")))
+                                      : nullptr;
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;
-    controls.dwICC = ICC_DATE_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES;
-    InitCommonControlsEx(&controls);
+    controls.dwICC = classes;
+    return init && init(&controls);
 }
 
 void TApplication::SetTitle(std::string title) {

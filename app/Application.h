@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "ScopedWin.h"
+
 #include <exception>
 #include <string>
 #include <string_view>
@@ -23,8 +25,16 @@ public:
     HINSTANCE Instance() const noexcept { return instance_; }
     HWND Handle() const noexcept { return handle_; }
 
-    // Registers the common controls the windows use.
+    // Nothing that every mode needs: the common controls are loaded by the
+    // window that uses them (UseCommonControls), so that the clock never
+    // maps them.
     void Initialize();
+
+    // Loads the common controls library (version 6, which the manifest
+    // asks for) on first use and registers the window classes in `classes`
+    // (ICC_ flags). The library stays loaded until the application object
+    // goes, after every window. False when it cannot be loaded.
+    bool UseCommonControls(DWORD classes) noexcept;
 
     const std::string& Title() const noexcept { return title_; }
     void SetTitle(std::string title);
@@ -61,6 +71,7 @@ private:
     std::string title_;
     TForm* mainForm_ = nullptr;
     bool terminated_ = false;
+    UniqueLibrary commonControls_;
 };
 
 // Set for the lifetime of the object created by the process entry.

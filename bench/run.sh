@@ -7,7 +7,8 @@
 #   bench/run.sh [BUILD_DIR]        default BUILD_DIR: build/win64
 #
 # BUILD_DIR is configured for the mingw-w64 cross build if it has no cache,
-# and Lumidial and lumidial_baseline are built in it (-j2). The native helper
+# and Lumidial and lumidial_baseline are built in it (-j$JOBS, default 2, as
+# for dev.sh). The native helper
 # bench/screenprobe.c is compiled into BUILD_DIR/bench-native.
 #
 # Environment (optional):
@@ -78,7 +79,7 @@ if [[ "${BENCH_NO_BUILD:-0}" != 1 ]]; then
   cmake "${cmake_args[@]}" >"$WORK/configure.log" 2>&1 ||
     { tail -n 20 "$WORK/configure.log" >&2; die "configure failed"; }
   say "building Lumidial and lumidial_baseline"
-  if ! cmake --build "$BUILD_DIR" -j2 --target Lumidial lumidial_baseline >"$WORK/build.log" 2>&1; then
+  if ! cmake --build "$BUILD_DIR" -j "${JOBS:-2}" --target Lumidial lumidial_baseline >"$WORK/build.log" 2>&1; then
     tail -n 20 "$WORK/build.log" >&2
     [[ -f "$SAVER" && -f "$BASELINE" ]] || die "build failed"
     say "WARNING: build failed; measuring the binaries already in $BUILD_DIR"
@@ -311,7 +312,7 @@ model=$(awk -F': *' '/^model name/ {print $2; exit}' /proc/cpuinfo)
 wine_version=$(wine --version 2>/dev/null | head -n 1)
 commit=$(git -C "$ROOT" rev-parse --short HEAD 2>/dev/null || echo unknown)
 
-row() { printf '%-46s %14s %14s %8s\n' "$1" "$2" "$3" "$(ratio "$2" "$3")"; }
+row() { printf '%-52s %14s %14s %8s\n' "$1" "$2" "$3" "$(ratio "$2" "$3")"; }
 
 echo "Lumidial benchmark"
 echo "  date      $(date '+%Y-%m-%d %H:%M:%S %Z')"
@@ -320,8 +321,8 @@ echo "  machine   $(nproc) cores, ${model:-unknown CPU}; load average at the end
 echo "  screen    Xvfb ${screen_geometry:-?} x ${screen_depth:-?}, fresh prefix, persistent wineserver"
 echo "  commit    $commit   build dir ${BUILD_DIR#"$ROOT"/}"
 echo
-printf '%-46s %14s %14s %8s\n' "" "Lumidial.scr" "baseline" "ratio"
-row "start to first frame, ms (median of $RUNS)" "$s_first" "$b_cov"
+printf '%-52s %14s %14s %8s\n' "" "Lumidial.scr" "baseline" "ratio"
+row "start to first frame, digits lit, ms (median of $RUNS)" "$s_first" "$b_cov"
 row "start to black full screen, ms (median)" "$s_cov" "$b_cov"
 row "CPU over ${WINDOW} s of run mode, s (user+sys)" "$s_cpu" "$b_cpu"
 row "  wineserver CPU over the same ${WINDOW} s, s" "$s_server" "$b_server"
@@ -332,8 +333,9 @@ echo
 echo "What was measured"
 echo "  start: just before fork/exec of \`wine PROGRAM\` (Lumidial.scr gets /s), with the"
 echo "    prefix booted and its wineserver running; screenprobe polls the X screen every 5 ms."
-echo "  first frame: Lumidial.scr - a pure green (0,255,0) pixel in the centred 978x327 clock"
-echo "    panel; baseline - its black window covering the screen (as for the next row)."
+echo "  first frame: Lumidial.scr - the time drawn: a pure green (0,255,0) pixel in the band"
+echo "    of the centred 978x327 clock panel that only the minute units digit reaches, whatever"
+echo "    the hour; baseline - its black window covering the screen (as for the next row)."
 echo "  black full screen: rows across the whole screen, clear of the clock panel, all black"
 echo "    (the X root is painted #$ROOT_COLOUR first). Each launch is ended by a key press."
 echo "  CPU: utime+stime from /proc/PID/stat of the program's Windows process, from ${SETTLE} s after"

@@ -10,8 +10,10 @@
  *       polls the screen every 5 ms until
  *         - "covered": a grid of rows across the screen, clear of the clock
  *           panel, is entirely black, and
- *         - with --digits, "digits": the 978 x 327 clock panel centred on the
- *           screen holds at least one pure green (0,255,0) pixel.
+ *         - with --digits, "digits": the clock's digits are lit, seen as a
+ *           pure green (0,255,0) pixel in the band of the 978 x 327 clock
+ *           panel (centred on the screen) that only the minute units
+ *           picture covers (kUnitsBandLeft below).
  *       Prints "pid=N covered_ms=T [digits_ms=T]" (milliseconds from just
  *       before fork; "-" for a condition not met before the time-out), closes
  *       its output and stays the program's parent until the program ends, so
@@ -32,6 +34,14 @@
 #include <unistd.h>
 
 enum { kPanelWidth = 978, kPanelHeight = 327, kPollMicros = 5000, kGridRows = 8 };
+
+/* The minute units picture, the last the clock fills in, lies at panel
+ * columns 757..976, or 647..866 when a one-digit hour shifts the pictures
+ * left by 110. Columns 787..936 lie in it either way, and hold its tile
+ * columns 140..179 in one of the two positions: the right-hand vertical
+ * segments, of which every digit lights at least one. Nothing else of the
+ * clock reaches this band, so green in it means the time is drawn. */
+enum { kUnitsBandLeft = 787, kUnitsBandWidth = 150, kDigitHeight = 325 };
 
 static double now_ms(void) {
     struct timespec ts;
@@ -153,7 +163,8 @@ static int launch(int argc, char **argv) {
             for (int k = 0; k < nrows && all; ++k) all = scan(dpy, 0, rows[k], sw, 1, black, 1);
             if (all) covered = t - t0;
         }
-        if (digits && lit < 0 && scan(dpy, px, py, kPanelWidth, kPanelHeight, green, 0)) lit = t - t0;
+        if (digits && lit < 0 && scan(dpy, px + kUnitsBandLeft, py, kUnitsBandWidth, kDigitHeight, green, 0))
+            lit = t - t0;
         if (covered >= 0 && (!digits || lit >= 0)) break;
         if (t > deadline) break;
         struct timespec pause = {0, kPollMicros * 1000L};

@@ -42,10 +42,42 @@ std::unique_ptr<Control> Make(HWND parent, const ControlLayout& layout, bool vis
                                      visible);
 }
 
-// A bitmap of the program's resources; empty when it cannot be loaded.
+// A bitmap of the program's resources, held at the resource's own depth:
+// the pictures are 8-bit run-length coded with a palette of green levels,
+// so a DIB section of 8 bits a pixel with that palette holds them exactly,
+// at a third of the memory of true colour. CreateDIBSection takes no
+// compressed format; SetDIBits decodes the resource into it. Empty when
+// the resource is missing or not such a picture.
 UniqueBitmap LoadBitmapResource(int id) noexcept {
-    return UniqueBitmap(static_cast<HBITMAP>(LoadImageW(
-        Application->Instance(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    const HINSTANCE instance = Application->Instance();
+    const HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(id), RT_BITMAP);
+    const HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
+    const auto* stored = static_cast<const BITMAPINFO*>(loaded ? LockResource(loaded) : nullptr);
+    if (!stored) return {};
+    const BITMAPINFOHEADER& header = stored->bmiHeader;
+    const DWORD colours = header.biClrUsed ? header.biClrUsed : 256;
+    const DWORD bitsAt = header.biSize + colours * sizeof(RGBQUAD);
+    if (header.biSize < sizeof header || header.biBitCount != 8 || colours > 256 || header.biHeight <= 0 ||
+        SizeofResource(instance, found) < bitsAt + header.biSizeImage)
+        return {};
+
+    struct {
+        BITMAPINFOHEADER header;
+        RGBQUAD colours[256];
+    } plain{};
+    plain.header = header;
+    plain.header.biSize = sizeof plain.header;
+    plain.header.biCompression = BI_RGB;
+    plain.header.biSizeImage = 0;
+    const auto* bytes = reinterpret_cast<const BYTE*>(stored);
+    CopyMemory(plain.colours, bytes + header.biSize, colours * sizeof(RGBQUAD));
+    void* bits = nullptr;
+    UniqueBitmap bitmap(CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&plain),
+                                         DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap || SetDIBits(nullptr, bitmap.get(), 0, UINT(header.biHeight), bytes + bitsAt, stored,
+                             DIB_RGB_COLORS) != header.biHeight)
+        return {};
+    return bitmap;
 }
 
 UniqueBitmap LoadArtworkBitmap(int id) {

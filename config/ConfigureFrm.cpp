@@ -159,6 +159,9 @@ TConfigureForm::TConfigureForm() {
                  WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS, L"",
                  cfg::kForm.left, cfg::kForm.top, cfg::kForm.clientWidth, cfg::kForm.clientHeight,
                  Application->Handle());
+    // Only this window needs the common controls: the time picker and the
+    // tool tips. CreateControls reports a picker that cannot be made.
+    Application->UseCommonControls(ICC_DATE_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES);
     CreateControls();
     CreateToolTips();
     ApplyDpi(WindowDpi(Handle()));
@@ -272,14 +275,20 @@ void TConfigureForm::btnOkClick() {
 void TConfigureForm::btnCancelClick() { Close(); }
 
 // The shell's answer is not looked at: a missing browser is the shell's to
-// report. Only a failure of the call itself earns our warning.
+// report. Only a failure of the call itself earns our warning, and a shell
+// that cannot be loaded is one. The shell is loaded on the first click,
+// not at start (nothing else needs it), and stays until the dialog goes.
 void TConfigureForm::Label6Click() noexcept {
-    try {
-        ShellExecuteA(Handle(), "open", cfg::kWebAddress, nullptr, nullptr, SW_SHOWMAXIMIZED);
-    } catch (...) {
-        MessageBoxA(Handle(), "Error encountered launching your web browser", "Warning",
-                    MB_ICONEXCLAMATION | MB_OK);
+    if (!shell_) shell_.reset(LoadLibraryW(L"shell32.dll"));
+    const auto open = shell_ ? reinterpret_cast<decltype(&ShellExecuteA)>(reinterpret_cast<void*>(
+                                   GetProcAddress(shell_.get(), "ShellExecuteA")))
+                             : nullptr;
+    if (open) {
+        open(Handle(), "open", cfg::kWebAddress, nullptr, nullptr, SW_SHOWMAXIMIZED);
+        return;
     }
+    MessageBoxA(Handle(), "Error encountered launching your web browser", "Warning",
+                MB_ICONEXCLAMATION | MB_OK);
 }
 
 // ---- Message plumbing -----------------------------------------------------

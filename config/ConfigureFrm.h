@@ -96,6 +96,8 @@ private:
     int dpi_ = cfg::kDesignDpi;
     // The control that had the focus when the dialog last lost activation.
     HWND lastFocus_ = nullptr;
+    // The shell, once the web address was clicked.
+    UniqueLibrary shell_;
 };
 
 }  // namespace lumidial

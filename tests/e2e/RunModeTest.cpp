@@ -65,7 +65,25 @@ TEST_F(RunMode, WindowClockAndColon) {
     RECT rect{}, screenRect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     GetWindowRect(window, &rect);
     EXPECT_TRUE(EqualRect(&rect, &screenRect)) << "the clock window covers the screen";
-    const RECT panel = ClockLayout::ForPrimaryScreen().PanelRect();
+    const ClockLayout layout = ClockLayout::ForPrimaryScreen();
+    // The pictures reach the screen pixel for pixel as the saver's artwork
+    // holds them: no colour lost on the way from the stored palette.
+    long inexact = -1;
+    EXPECT_TRUE(WaitUntil([&] {
+      const Image screen = GrabScreen();
+      const ClockReading r = Reader().Read(screen);
+      if (!r.recognised || !r.showsTime()) return false;
+      inexact = 0;
+      for (int picture = 0; picture < 5; ++picture) {
+        const std::optional<int> digit = r.digits[size_t(picture < 2 ? picture : picture - 1)];
+        const Image* art = picture == 2 ? (r.colonShown ? &Art().colon : nullptr)
+                                        : (digit ? &Art().digits[size_t(*digit)] : nullptr);
+        const RECT at = layout.PictureRect(picture, r.shift);
+        if (art) inexact += ExactMismatches(screen, at.left, at.top, *art);
+      }
+      return inexact == 0;
+    })) << inexact << " pixels of the clock differ from the artwork; " << SaveScreenshot("inexact");
+    const RECT panel = layout.PanelRect();
     long lit = 0;
     EXPECT_TRUE(WaitUntil([&] {
       const Image screen = GrabScreen();

@@ -113,6 +113,17 @@ double Difference(const Image& screen, int x0, int y0, const Image& picture) {
   return 100.0 * double(differing) / (double(picture.width()) * picture.height());
 }
 
+long ExactMismatches(const Image& screen, int x0, int y0, const Image& picture) {
+  long differing = 0;
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x) {
+      const int sx = x0 + x, sy = y0 + y;
+      differing += sx < 0 || sy < 0 || sx >= screen.width() || sy >= screen.height() ||
+                   !(screen.At(sx, sy) == picture.At(x, y));
+    }
+  return differing;
+}
+
 double DifferenceFromBlack(const Image& screen, const RECT& rect) {
   return Difference(screen, rect.left, rect.top, Image(rect.right - rect.left, rect.bottom - rect.top));
 }

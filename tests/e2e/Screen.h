@@ -95,5 +95,7 @@ class ClockReader {
 // that differ clearly; no picture: against black in `rect` of that size.
 double Difference(const Image& screen, int x, int y, const Image& picture);
 double DifferenceFromBlack(const Image& screen, const RECT& rect);
+// Pixels of `picture` placed at (x, y) on `screen` that differ at all.
+long ExactMismatches(const Image& screen, int x, int y, const Image& picture);
 
 }  // namespace e2e

@@ -1,9 +1,8 @@
-// Minimal image type and 24-bit BMP codec for the artwork generator and its
-// tests. Only what the saver's resources use: uncompressed, bottom-up.
+// Minimal image type and BMP writer for the artwork generator and its tests.
+// Only what the saver's resources use: 8 bits a pixel, run-length coded.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 namespace lumidial::art {
@@ -27,7 +26,12 @@ struct Image {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A complete .bmp file: BITMAPFILEHEADER, BITMAPINFOHEADER (BI_RGB, 24 bpp).
+inline constexpr std::uint32_t kBiRle8 = 1;
+
+// A complete .bmp file: BITMAPFILEHEADER, BITMAPINFOHEADER (BI_RLE8, 8 bpp,
+// bottom-up), a palette of the image's colours, black first and darkest to
+// brightest, and the rows run-length coded. GDI decodes it (LoadImage,
+// SetDIBits); an image of more than 256 colours throws.
 Bytes EncodeBmp(const Image& image);
 
 // Little-endian helpers shared with the icon writer.

@@ -191,6 +191,28 @@ TEST_F(Dialog, IntervalFollowsTheMovementAndCancelOrCloseWriteNothing) {
   }
 }
 
+// The shell is loaded only when the web address is clicked: one that cannot
+// be loaded is a failed call, which the warning box reports; the dialog
+// carries on.
+TEST_F(Dialog, WebAddressWithoutTheShellWarns) {
+  DllOverride disabled(L"shell32", L"");
+  ASSERT_TRUE(Open());
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(cfg::kLabel6, STN_CLICKED),
+               reinterpret_cast<LPARAM>(Item(cfg::kLabel6)));
+  HWND box = saver.WaitForWindow(L"#32770", L"Warning");
+  ASSERT_TRUE(box) << "a box captioned \"Warning\" shows";
+  std::wstring text;
+  for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+    if (WindowClass(child) == L"Static" && !WindowText(child).empty()) text = WindowText(child);
+  EXPECT_EQ(text, L"Error encountered launching your web browser");
+  PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+  Click(cfg::kTwentyFourHour);
+  EXPECT_TRUE(WaitUntil([&] { return Checked(cfg::kTwentyFourHour); })) << "the dialog still answers";
+  Click(cfg::kCancel);
+  EXPECT_TRUE(Ends());
+}
+
 // Escape and Enter on a check box do nothing; Tab skips the disabled
 // interval and the hidden controls; Enter on the focused OK saves.
 TEST_F(Dialog, Keyboard) {
