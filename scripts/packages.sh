@@ -24,6 +24,8 @@ LUMIDIAL_PACKAGES=(
   xvfb xdotool x11-utils imagemagick
   # The benchmark's X screen probe (bench/run.sh) is built from C source.
   libx11-dev
+  # So is the end-to-end tests' pointer probe (XFixes).
+  libxfixes-dev
 )
 
 # Prints the packages of LUMIDIAL_PACKAGES that are not installed.

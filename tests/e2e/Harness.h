@@ -107,6 +107,10 @@ inline ::testing::AssertionResult Xdotool(const std::string& arguments) {
   return RunUnix("/usr/bin/xdotool " + arguments);
 }
 
+// Waits until the X server shows a pointer (`shown`) or shows none, as
+// PointerProbe.c reads it (LUMIDIAL_POINTER_PROBE); fails after kTimeout.
+::testing::AssertionResult PointerBecomes(bool shown);
+
 // SPI_GETSCREENSAVERRUNNING as a fresh process (FlagProbe.cpp) reads it:
 // Wine caches system parameters per process.
 std::optional<bool> ScreenSaverRunningFlag();

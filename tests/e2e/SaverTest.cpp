@@ -158,6 +158,7 @@ SaverProcess SaverTest::StartSaver(POINT pointer, HWND* window) {
 
   SaverProcess saver = SaverProcess::Start(L"/s");
   HWND found = saver.WaitForWindow(kMainClass, kMainCaption);
+  windowSeenAt = std::chrono::steady_clock::now();
   EXPECT_NE(found, nullptr) << "no run-mode window";
   EXPECT_TRUE(found && WaitUntil([&] { return PanelOnScreen(GrabScreen()) || !saver.IsRunning(); }) &&
               saver.IsRunning())
