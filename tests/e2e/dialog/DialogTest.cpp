@@ -352,8 +352,8 @@ constexpr DesignedControl kDesign[] = {
 };
 
 // Every control where the design puts it, at 96 DPI and scaled at 144; the
-// window itself stays at its designed screen position. Labels that grow do so to the extent of their
-// caption in the designed font, measured here.
+// window itself stays at its designed screen position. Labels that grow do
+// so to the extent of their caption in the designed font, measured here.
 TEST_F(Dialog, LayoutMatchesTheDesignAndScales) {
   // Wine picks the bitmap fonts by the density a process starts at, so the
   // captions are measured at the designed one (scripts/wine-env.sh sets it).
