@@ -119,7 +119,8 @@ cmd_run() {
 }
 
 # Runs ctest with the given arguments, keeps its output in $2's log, and adds
-# its counts to the totals.
+# its counts to the totals. Finding no tests is an error, and a test that did
+# not run (skipped or disabled) counts as failed: it tested nothing.
 TOTAL_PASSED=0
 TOTAL_FAILED=0
 run_ctest() {
@@ -127,17 +128,24 @@ run_ctest() {
   shift 2
   local status
   set +e
-  ctest "$@" 2>&1 | tee "$log"
+  ctest --no-tests=error "$@" 2>&1 | tee "$log"
   status=${PIPESTATUS[0]}
   set -e
-  local summary total failed
+  local summary total failed skipped disabled
   summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
+  skipped=$(grep -cE '^\s+[0-9]+ - .* \(Skipped\)$' "$log" || true)
+  disabled=$(grep -cE '^\s+[0-9]+ - .* \(Disabled\)$' "$log" || true)
   if [[ -n "$summary" ]]; then
     failed=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$summary")
     total=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$summary")
-    TOTAL_PASSED=$((TOTAL_PASSED + total - failed))
-    TOTAL_FAILED=$((TOTAL_FAILED + failed))
+    # ctest's total counts skipped tests as passed and leaves disabled ones out.
+    TOTAL_PASSED=$((TOTAL_PASSED + total - failed - skipped))
+    TOTAL_FAILED=$((TOTAL_FAILED + failed + skipped + disabled))
     say "$name: $summary"
+    if ((skipped + disabled > 0)); then
+      say "$name: $skipped skipped and $disabled disabled tests did not run: counted as failed"
+      status=1
+    fi
   else
     say "$name: no ctest summary (exit status $status)"
     ((status == 0)) || TOTAL_FAILED=$((TOTAL_FAILED + 1))

@@ -98,7 +98,10 @@ function(lumidial_add_windows_gtest target)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
-  set_tests_properties(${_tests} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+  # A skipped test is reported as skipped (and counted as a failure by
+  # dev.sh), not as passed.
+  set_tests_properties(${_tests} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
+                       SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
   if(ARG_ENVIRONMENT)
     set_tests_properties(${_tests} PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}")
   endif()

@@ -29,6 +29,8 @@ LUMIDIAL_PACKAGES=(
   libx11-dev
   # The Windows Installer package (./dev.sh package) is compiled by wixl.
   wixl
+  # So is the end-to-end tests' pointer probe (XFixes).
+  libxfixes-dev
 )
 
 # Prints the packages of LUMIDIAL_PACKAGES that are not installed.

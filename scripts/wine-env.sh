@@ -177,22 +177,38 @@ wine_env_start_wine() {
     tail -n 20 "$_wine_env_log" >&2
     return 1
   fi
-  wine_env_install_fonts
+  wine_env_install_fonts || return 1
   # A crashing program ends at once with its exception code (and a
   # backtrace on stderr) instead of waiting in Wine's crash dialog.
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
     >>"$_wine_env_log" 2>&1 || true
+  # The density the dialog is designed at, whatever the prefix had: Wine
+  # picks fonts by it, and the tests measure text with them.
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f \
+    >>"$_wine_env_log" 2>&1 || { wine_env_log "could not set LogPixels"; return 1; }
   wine_env_start_keepalive
 }
 
 # Debian's Wine does not find the fonts of fonts-wine ("MS Sans Serif",
 # "Tahoma") where it looks for them, so a prefix would draw the dialog in a
 # substitute face. Copying them into the prefix's font folder makes Wine
-# load them like installed fonts. Safe to repeat.
+# load them like installed fonts. Safe to repeat. Fails, saying so, when the
+# faces the dialog and its tests are drawn in are missing.
 wine_env_install_fonts() {
-  local source=/usr/share/wine/fonts target="$WINEPREFIX/drive_c/windows/Fonts"
-  [[ -d "$source" ]] || return 0
-  mkdir -p "$target" && cp -n "$source"/* "$target"/ 2>/dev/null || true
+  local source=/usr/share/wine/fonts target="$WINEPREFIX/drive_c/windows/Fonts" file
+  for file in ms_sans_serif.ttf sserife.fon tahoma.ttf tahomabd.ttf; do
+    if [[ ! -f "$source/$file" ]]; then
+      wine_env_log "error: $source/$file is missing: install the fonts-wine package"
+      return 1
+    fi
+  done
+  mkdir -p "$target" || return 1
+  for file in "$source"/*; do
+    [[ -e "$target/${file##*/}" ]] || cp "$file" "$target"/ || {
+      wine_env_log "error: could not copy $file into $target"
+      return 1
+    }
+  done
 }
 
 # Starts the keep-alive: cmd.exe reading a FIFO whose writing end this shell

@@ -186,6 +186,17 @@ std::vector<RECT> MonitorRects() {
   return rects;
 }
 
+::testing::AssertionResult PointerBecomes(bool shown) {
+  wchar_t probe[MAX_PATH * 2] = {};
+  const DWORD n = GetEnvironmentVariableW(L"LUMIDIAL_POINTER_PROBE", probe, MAX_PATH * 2);
+  if (n == 0 || n >= MAX_PATH * 2)
+    return ::testing::AssertionFailure() << "LUMIDIAL_POINTER_PROBE is not set";
+  const std::string command = Narrow(probe) + (shown ? " shown" : " hidden");
+  if (WaitUntil([&] { return bool(RunUnix(command)); })) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "the X server " << (shown ? "shows no" : "still shows a")
+                                       << " pointer (" << command << ")";
+}
+
 std::optional<bool> ScreenSaverRunningFlag() {
   auto probe = StartProcess(L"\"" + PathFromEnvironment(L"LUMIDIAL_FLAG_PROBE") + L"\"");
   if (!probe) return std::nullopt;

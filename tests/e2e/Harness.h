@@ -119,6 +119,10 @@ inline ::testing::AssertionResult MovePointer(POINT windows) {
 // The monitors as this process sees them now, in the order Windows lists them.
 std::vector<RECT> MonitorRects();
 
+// Waits until the X server shows a pointer (`shown`) or shows none, as
+// PointerProbe.c reads it (LUMIDIAL_POINTER_PROBE); fails after kTimeout.
+::testing::AssertionResult PointerBecomes(bool shown);
+
 // SPI_GETSCREENSAVERRUNNING as a fresh process (FlagProbe.cpp) reads it:
 // Wine caches system parameters per process.
 std::optional<bool> ScreenSaverRunningFlag();

@@ -160,6 +160,7 @@ SaverProcess SaverTest::StartSaver(POINT pointer, HWND* window, const std::wstri
 
   SaverProcess saver = SaverProcess::Start(L"/s", path);
   HWND found = saver.WaitForWindow(kMainClass, kMainCaption);
+  windowSeenAt = std::chrono::steady_clock::now();
   EXPECT_NE(found, nullptr) << "no run-mode window";
   EXPECT_TRUE(found && WaitUntil([&] { return PanelOnScreen(GrabScreen()) || !saver.IsRunning(); }) &&
               saver.IsRunning())

@@ -61,6 +61,8 @@ class SaverTest : public ::testing::Test {
   static std::string SaveScreenshot(const std::string& name);
 
   ScratchRegistry registry;
+  // When StartSaver first saw the run-mode window: its first tick is due.
+  std::chrono::steady_clock::time_point windowSeenAt;
 };
 
 }  // namespace e2e

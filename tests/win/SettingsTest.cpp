@@ -114,13 +114,16 @@ TEST_F(Settings, PasswordCheckAllowsClosingWithoutAUsablePasswordSetting) {
     EXPECT_TRUE(VerifyPassword(nullptr));
     Put("ScreenSaveUsePassword", REG_BINARY, kEightBytes, 8, kDesktopKey);
     EXPECT_TRUE(VerifyPassword(nullptr));
-    // Set, but with no verifier library in the system directory: closing is allowed too.
+    // Set, but with no verifier library in the system directory (one that
+    // is there is set aside meanwhile): closing is allowed too.
     char system[MAX_PATH] = {};
     GetSystemDirectoryA(system, MAX_PATH);
-    if (GetFileAttributesA((std::string(system) + "\\password.cpl").c_str()) == INVALID_FILE_ATTRIBUTES) {
-        PutDword("ScreenSaveUsePassword", 1, kDesktopKey);
-        EXPECT_TRUE(VerifyPassword(nullptr));
-    }
+    const std::string library = std::string(system) + "\\password.cpl", aside = library + ".aside";
+    const bool setAside = MoveFileExA(library.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING);
+    ASSERT_EQ(GetFileAttributesA(library.c_str()), INVALID_FILE_ATTRIBUTES) << "cannot move " << library;
+    PutDword("ScreenSaveUsePassword", 1, kDesktopKey);
+    EXPECT_TRUE(VerifyPassword(nullptr));
+    if (setAside) MoveFileExA(aside.c_str(), library.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 }  // namespace

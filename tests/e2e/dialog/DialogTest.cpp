@@ -3,7 +3,6 @@
 // never blocks on the dialog; a list choice is CB_SETCURSEL plus the
 // CBN_SELCHANGE a user's choice sends; keys are real keystrokes.
 #include "ConfigureIds.h"
-#include "ConfigureLayout.h"
 #include "Harness.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace e2e {
@@ -73,7 +73,19 @@ class Dialog : public ::testing::Test {
   void TearDown() override {
     saver.Terminate();
     KillStraySavers();
-    if (densitySet) RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels");
+    if (!densitySet) return;
+    if (originalDensity)
+      SetDword(kDesktopKey, L"LogPixels", *originalDensity);
+    else
+      DeleteValue(kDesktopKey, L"LogPixels");
+  }
+
+  // The pixel density that saver processes started from now on run at; the
+  // prefix's own comes back in TearDown.
+  void SetDensity(int dpi) {
+    if (!densitySet) originalDensity = GetDword(kDesktopKey, L"LogPixels");
+    densitySet = true;
+    SetDword(kDesktopKey, L"LogPixels", DWORD(dpi));
   }
 
   // Starts "Lumidial.scr <arguments>" and waits for its dialog, found by
@@ -106,7 +118,8 @@ class Dialog : public ::testing::Test {
   ScratchRegistry registry;
   SaverProcess saver;
   HWND dialog = nullptr;
-  bool densitySet = false;  // LogPixels set by the test, removed in TearDown
+  bool densitySet = false;  // LogPixels set by the test, restored in TearDown
+  std::optional<DWORD> originalDensity;
 };
 
 constexpr const wchar_t* kDwordNames[] = {L"ClockMoveDirection", L"ClockMoveSpeed", L"FlashSecond",
@@ -310,59 +323,130 @@ TEST_F(Dialog, CopyWithoutTheInstanceGuardLeavesTheHostAlone) {
   }
 }
 
-// Every control where ConfigureLayout.h puts it, at 96 DPI and scaled at
-// 144; the window itself stays at its designed screen position. Labels that
-// grow do so to the extent of their caption, measured here with the font
-// the layout names.
-TEST_F(Dialog, LayoutMatchesTheDesignAndScales) {
-  HDC dc = GetDC(nullptr);
-  const int screenDpi = GetDeviceCaps(dc, LOGPIXELSY);
-  if (screenDpi != 96) GTEST_SKIP() << "the prefix runs at " << screenDpi << " DPI";
+// The dialog as designed, at 96 DPI: pixels in its client area. Written out
+// here rather than read from the dialog's own tables, so that a wrong number
+// there fails.
+struct DesignedFont {
+  const wchar_t* face;
+  int height;
+  bool bold, underline;
+};
+constexpr DesignedFont kDialogFont{L"MS Sans Serif", -11, false, false};
+constexpr DesignedFont kTitleFont{L"Tahoma", -24, true, false};
+constexpr DesignedFont kTahomaBold{L"Tahoma", -16, true, false};
+constexpr DesignedFont kHeadingFont{L"MS Sans Serif", -13, true, false};
+constexpr DesignedFont kLinkFont{L"Tahoma", -16, true, true};
 
-  constexpr const wchar_t* kClasses[] = {L"Static", L"Static", L"Button", L"ComboBox",
-                                         L"SysDateTimePick32", L"Button"};  // by ControlKind
+struct DesignedControl {
+  int id;
+  const wchar_t* windowClass;
+  int left, top, width, height;
+  const wchar_t* caption;  // for a list, its items joined by '|'
+  DesignedFont font;
+  bool visible, tabStop, hint;
+  bool grows = false;  // a label without a fixed size grows to fit its caption
+};
+constexpr DesignedControl kDesign[] = {
+    {cfg::kLabel1, L"Static", 8, 8, 345, 29, L"Lumidial", kTitleFont, true, false, false},
+    {cfg::kLabel2, L"Static", 68, 42, 282, 19, L"by Orvane", kTahomaBold, true, false, false},
+    {cfg::kBevel1, L"Static", 8, 72, 345, 233, L"", kDialogFont, true, false, false},
+    {cfg::kLabel3, L"Static", 22, 84, 61, 16, L"Settings:", kHeadingFont, true, false, false, true},
+    {cfg::kTwentyFourHour, L"Button", 38, 108, 233, 17, L"Display in 24 hour format", kDialogFont,
+     true, true, true},
+    {cfg::kFlashSecond, L"Button", 38, 136, 249, 17, L"Flash the time separator each second",
+     kDialogFont, true, true, true},
+    {cfg::kLabel4, L"Static", 38, 166, 83, 13, L"Clock Movement:", kDialogFont, true, false, false, true},
+    {cfg::kClockMove, L"ComboBox", 134, 162, 145, 21, L"None|Horizontal|Vertical|Horizontal and Vertical",
+     kDialogFont, true, true, true},
+    {cfg::kClockMoveIntervalLabel, L"Static", 62, 196, 91, 13, L"Movement Interval:", kDialogFont,
+     true, false, false, true},
+    {cfg::kClockMoveInterval, L"ComboBox", 174, 188, 105, 21, L"Slow|Very Slow|Glacial", kDialogFont,
+     true, true, true},
+    {cfg::kCountDown, L"Button", 280, 88, 97, 17, L"chkCountDown", kDialogFont, false, true, false},
+    {cfg::kCountDownTime, L"SysDateTimePick32", 280, 112, 97, 21, nullptr, kDialogFont, false, true,
+     false},
+    {cfg::kLabel5, L"Static", 22, 236, 294, 19, L"Download other free software from:", kTahomaBold,
+     true, false, false, true},
+    {cfg::kLabel6, L"Static", 24, 268, 313, 19, L"https://www.orvane.example/", kLinkFont, true, false,
+     true},
+    {cfg::kOk, L"Button", 176, 315, 82, 25, L"OK", kDialogFont, true, true, false},
+    {cfg::kCancel, L"Button", 264, 315, 87, 25, L"Cancel", kDialogFont, true, true, false},
+};
+
+// Every control where the design puts it, at 96 DPI and scaled at 144; the
+// window itself stays at its designed screen position. Labels that grow do
+// so to the extent of their caption in the designed font, measured here.
+TEST_F(Dialog, LayoutMatchesTheDesignAndScales) {
+  // Wine picks the bitmap fonts by the density a process starts at, so the
+  // captions are measured at the designed one (scripts/wine-env.sh sets it).
+  HDC dc = GetDC(nullptr);
+  ASSERT_EQ(GetDeviceCaps(dc, LOGPIXELSY), 96) << "the test driver must start at 96 DPI";
+  auto makeFont = [](const DesignedFont& f, int height) {
+    return CreateFontW(height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE, f.underline, FALSE,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH, f.face);
+  };
+  // A missing face would be replaced without a word, and the test would
+  // measure the substitute.
+  for (const DesignedFont& f : {kDialogFont, kTitleFont, kHeadingFont}) {
+    HGDIOBJ previous = SelectObject(dc, makeFont(f, f.height));
+    wchar_t face[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    DeleteObject(SelectObject(dc, previous));
+    ASSERT_STREQ(face, f.face) << "the font is not installed in the prefix (fonts-wine)";
+  }
+
   for (int dpi : {96, 144}) {
     SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
     auto scaled = [dpi](int value) { return MulDiv(value, dpi, 96); };
-    if (dpi != 96) SetDword(kDesktopKey, L"LogPixels", dpi), densitySet = true;
+    SetDensity(dpi);
     ASSERT_TRUE(Open());  // finds the dialog by its caption
     RECT window{}, client{};
     GetWindowRect(dialog, &window);
     GetClientRect(dialog, &client);
     EXPECT_EQ(std::make_pair(window.left, window.top), std::make_pair(408L, 237L));
     EXPECT_EQ(std::make_pair(client.right, client.bottom), std::make_pair(LONG(scaled(363)), LONG(scaled(353))));
+    EXPECT_TRUE(!(GetWindowLongPtrW(dialog, GWL_STYLE) & WS_THICKFRAME) &&
+                (GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME))
+        << "a fixed dialog border";
 
-    for (const cfg::ControlLayout& c : cfg::kControls) {
+    for (const DesignedControl& c : kDesign) {
       SCOPED_TRACE("control " + std::to_string(c.id));
       HWND control = Item(c.id);
       ASSERT_NE(control, nullptr);
-      EXPECT_EQ(WindowClass(control), kClasses[static_cast<int>(c.kind)]);
+      EXPECT_EQ(WindowClass(control), c.windowClass);
       EXPECT_EQ(IsWindowVisible(control) != FALSE, c.visible);
       EXPECT_EQ((GetWindowLongPtrW(control, GWL_STYLE) & WS_TABSTOP) != 0, c.tabStop);
-      if (c.kind != cfg::ControlKind::DropDownList && c.kind != cfg::ControlKind::TimePicker) {
-        EXPECT_EQ(Text(c.id), c.caption);
+      std::wstring caption = Text(c.id);
+      if (WindowClass(control) == L"ComboBox") {
+        caption.clear();
+        const auto count = SendMessageW(control, CB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+          wchar_t item[64] = {};
+          SendMessageW(control, CB_GETLBTEXT, WPARAM(i), reinterpret_cast<LPARAM>(item));
+          caption += (i ? L"|" : L"") + std::wstring(item);
+        }
+      }
+      if (c.caption) {
+        EXPECT_EQ(caption, c.caption);
       }
 
-      const cfg::FontLayout& f = cfg::kFonts[static_cast<size_t>(c.font)];
-      HFONT font = CreateFontW(scaled(f.height), 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE,
-                               f.underline, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, f.face);
-      HGDIOBJ previous = SelectObject(dc, font);
+      HGDIOBJ previous = SelectObject(dc, makeFont(c.font, scaled(c.font.height)));
       SIZE text{};
-      GetTextExtentPoint32W(dc, c.caption, static_cast<int>(wcslen(c.caption)), &text);
+      GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
       DeleteObject(SelectObject(dc, previous));
 
       RECT r{};
       GetWindowRect(control, &r);
       MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&r), 2);
       int width = scaled(c.width), height = scaled(c.height);
-      if (c.autoSize) {
+      if (c.grows) {
         width = std::max<int>(width, text.cx);
         height = std::max<int>(height, text.cy);
       }
       EXPECT_EQ((std::array<LONG, 4>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
                 (std::array<LONG, 4>{scaled(c.left), scaled(c.top), width, height}));
-      EXPECT_TRUE(c.kind != cfg::ControlKind::Label || (text.cx <= width && text.cy <= height))
+      EXPECT_TRUE(c.windowClass != std::wstring(L"Static") || (text.cx <= width && text.cy <= height))
           << "caption cut off";
     }
 
@@ -372,8 +456,7 @@ TEST_F(Dialog, LayoutMatchesTheDesignAndScales) {
       if (GetWindow(tip, GW_OWNER) == dialog) tips.push_back(tip);
     ASSERT_EQ(tips.size(), 1u);
     EXPECT_EQ(SendMessageW(tips.front(), TTM_GETTOOLCOUNT, 0, 0),
-              std::count_if(std::begin(cfg::kControls), std::end(cfg::kControls),
-                            [](const cfg::ControlLayout& c) { return c.hint != nullptr; }));
+              std::count_if(std::begin(kDesign), std::end(kDesign), [](const DesignedControl& c) { return c.hint; }));
     saver.Terminate();
   }
   ReleaseDC(nullptr, dc);
