@@ -11,15 +11,6 @@
 namespace e2e {
 namespace {
 
-constexpr const wchar_t* kDesktop = L"Control Panel\\Desktop";
-constexpr const wchar_t* kUsePassword = L"ScreenSaveUsePassword";
-
-// A screen-saver password in force until the end of the scope.
-struct PasswordSet {
-  PasswordSet() { SetDword(kDesktop, kUsePassword, 1); }
-  ~PasswordSet() { DeleteValue(kDesktop, kUsePassword); }
-};
-
 class RunModeInput : public SaverTest {
  protected:
   static ::testing::AssertionResult MoveTo(int x, int y) {

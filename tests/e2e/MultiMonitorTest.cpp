@@ -179,6 +179,7 @@ TEST_F(MultiMonitor, PointerAndKeysCountOnEveryMonitor) {
         << "clicking a covering window leaves the clock window active and focused";
     ASSERT_TRUE(MovePointer({start.x + 2, start.y + 2}));
     EXPECT_TRUE(KeepsTicking(saver)) << "2 + 2 pixels over the covering window do not end the saver";
+    EXPECT_TRUE(PointerBecomes(false)) << "no pointer shows over the covering window";
     ASSERT_TRUE(MovePointer({start.x + 3, start.y + 3}));
     EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout)) << "3 + 3 pixels over it do";
   }
@@ -208,6 +209,34 @@ TEST_F(MultiMonitor, MonitorsComingGoingAndResizingAreFollowed) {
   ASSERT_TRUE(Xdotool("key a"));
   EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout)) << "a key still ends the saver";
   EXPECT_TRUE(NothingCovers(kWide));
+}
+
+// The password prompt (the password.cpl double, held open) shows on the
+// primary, where the pointer is; the other monitors stay black meanwhile.
+TEST_F(MultiMonitor, OtherMonitorsStayCoveredWhileThePasswordPromptRuns) {
+  SystemFile cpl(L"password.cpl", L"LUMIDIAL_PASSWORD_CPL_DOUBLE");
+  ASSERT_TRUE(cpl.installed());
+  PasswordSet password;
+  SetDword(kDoubleKey, L"VerifyAnswer", 0);
+  SetDword(kDoubleKey, L"PromptHold", 1);
+  HWND clock = nullptr;
+  SaverProcess saver = StartSaver({640, 300}, &clock);
+  ASSERT_TRUE(Covers(saver, clock, kThree));
+  ASSERT_TRUE(Xdotool("key a"));
+  HWND prompt = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    const auto dialogs = TopLevelWindows(saver.pid(), L"#32770");
+    return (prompt = dialogs.empty() ? nullptr : dialogs.front()) != nullptr;
+  })) << "the password prompt never showed";
+  EXPECT_TRUE(Covers(saver, clock, kThree)) << "the other monitors stay covered while the prompt runs";
+  PostMessageW(prompt, WM_CLOSE, 0, 0);  // refused
+  EXPECT_TRUE(KeepsTicking(saver));
+  EXPECT_TRUE(Covers(saver, clock, kThree)) << "and after a refusal";
+  SetDword(kDoubleKey, L"PromptHold", 0);
+  SetDword(kDoubleKey, L"VerifyAnswer", 1);
+  ASSERT_TRUE(Xdotool("key a"));
+  EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout)) << "allowed: the saver ends";
+  EXPECT_TRUE(NothingCovers(kThree));
 }
 
 TEST_F(MultiMonitor, DialogAndPreviewCoverNothing) {

@@ -14,6 +14,15 @@ namespace e2e {
 inline constexpr const wchar_t* kMainClass = L"TMainForm";
 inline constexpr const wchar_t* kMainCaption = L"MainForm";
 
+inline constexpr const wchar_t* kDesktop = L"Control Panel\\Desktop";
+inline constexpr const wchar_t* kUsePassword = L"ScreenSaveUsePassword";
+
+// A screen-saver password in force until the end of the scope.
+struct PasswordSet {
+  PasswordSet() { SetDword(kDesktop, kUsePassword, 1); }
+  ~PasswordSet() { DeleteValue(kDesktop, kUsePassword); }
+};
+
 // The whole-hour offset east of UTC (minutes, -11 h .. +12 h) at which the
 // local hour is `localHour` now.
 int OffsetForLocalHour(int localHour);
