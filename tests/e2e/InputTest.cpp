@@ -176,12 +176,8 @@ TEST_F(RunModeInput, PointerShowsOnlyForThePasswordPromptAndAfterTheSaver) {
   // of the moment would stay unless the saver hid it.
   EXPECT_TRUE(PointerBecomes(false)) << "no pointer over the clock";
   ASSERT_TRUE(Xdotool("key a"));
-  HWND prompt = nullptr;
-  ASSERT_TRUE(WaitUntil([&] {
-    const auto dialogs = TopLevelWindows(saver.pid(), L"#32770");
-    prompt = dialogs.empty() ? nullptr : dialogs.front();
-    return prompt != nullptr;
-  })) << "the password prompt never showed";
+  const HWND prompt = WaitForPrompt(saver);
+  ASSERT_NE(prompt, nullptr) << "the password prompt never showed";
   // Windows redraws the pointer when the prompt appears under it; Wine only
   // once it moves: by one pixel, too little for the saver to end.
   ASSERT_TRUE(MoveTo(641, 100));

@@ -223,11 +223,8 @@ TEST_F(MultiMonitor, OtherMonitorsStayCoveredWhileThePasswordPromptRuns) {
   SaverProcess saver = StartSaver({640, 300}, &clock);
   ASSERT_TRUE(Covers(saver, clock, kThree));
   ASSERT_TRUE(Xdotool("key a"));
-  HWND prompt = nullptr;
-  ASSERT_TRUE(WaitUntil([&] {
-    const auto dialogs = TopLevelWindows(saver.pid(), L"#32770");
-    return (prompt = dialogs.empty() ? nullptr : dialogs.front()) != nullptr;
-  })) << "the password prompt never showed";
+  const HWND prompt = WaitForPrompt(saver);
+  ASSERT_NE(prompt, nullptr) << "the password prompt never showed";
   EXPECT_TRUE(Covers(saver, clock, kThree)) << "the other monitors stay covered while the prompt runs";
   PostMessageW(prompt, WM_CLOSE, 0, 0);  // refused
   EXPECT_TRUE(KeepsTicking(saver));

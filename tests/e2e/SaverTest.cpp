@@ -197,6 +197,16 @@ std::optional<POINT> SaverTest::PanelOnScreen(const Image& screen) {
   return std::nullopt;
 }
 
+HWND SaverTest::WaitForPrompt(const SaverProcess& saver) {
+  HWND prompt = nullptr;
+  WaitUntil([&] {
+    const auto dialogs = TopLevelWindows(saver.pid(), L"#32770");
+    prompt = dialogs.empty() ? nullptr : dialogs.front();
+    return prompt != nullptr;
+  });
+  return prompt;
+}
+
 HWND SaverTest::CaptureOf(HWND window) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;

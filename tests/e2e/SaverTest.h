@@ -63,6 +63,10 @@ class SaverTest : public ::testing::Test {
   // screen shows no complete clock.
   static std::optional<POINT> PanelOnScreen(const Image& screen);
 
+  // The password prompt of the password.cpl double (a dialog of the
+  // saver's), once it shows; nothing if it never does.
+  static HWND WaitForPrompt(const SaverProcess& saver);
+
   // The window holding the mouse capture in `window`'s thread.
   static HWND CaptureOf(HWND window);
 
