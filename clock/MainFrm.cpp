@@ -128,15 +128,7 @@ void TMainForm::LoadArtwork() {
     ColonImage = LoadArtworkBitmap(IDB_COLON);
 }
 
-void TMainForm::Show() {
-    ShowWindow(Handle(), SW_SHOWMAXIMIZED);
-    if (!coverMonitors_) return;
-    try {
-        CoverMonitors(CurrentMonitors());
-    } catch (...) {
-        // The clock still shows; the next tick tries the other monitors again.
-    }
-}
+void TMainForm::Show() { ShowWindow(Handle(), SW_SHOWMAXIMIZED); }
 
 TMainForm::DeskLayout TMainForm::CurrentMonitors() {
     DeskLayout layout;
@@ -177,14 +169,18 @@ void TMainForm::CoverMonitors(DeskLayout layout) {
 }
 
 // Called on every display change and once a tick: some platforms announce
-// a new monitor layout, others only show it.
+// a new monitor layout, others only show it. The first call, at the end of
+// the first tick, covers the other monitors: listing the monitors can take
+// a while the first time, and the clock comes first.
 void TMainForm::FollowMonitors() noexcept {
     if (!coverMonitors_) return;
     try {
         DeskLayout now = CurrentMonitors();
         if (now == monitors_) return;
+        const bool first = monitors_.monitors.empty();
         const ScreenRect primary = now.primary;
         CoverMonitors(std::move(now));
+        if (first) return;
         SetWindowPos(Handle(), nullptr, 0, 0, primary.right, primary.bottom,
                      SWP_NOZORDER | SWP_NOACTIVATE);
         // Windows coming and going can leave the keyboard with nobody; the
