@@ -62,24 +62,23 @@ wine_env_free_display() {
   return 1
 }
 
-# Starts Xvfb on a free display and exports DISPLAY. Waits until the server
-# answers (xdpyinfo), up to 20 s.
-wine_env_start_xvfb() {
-  local n
+# Starts the X server PROGRAM on a free display (PROGRAM :N ARGS...) and
+# exports DISPLAY. Waits until the server answers (xdpyinfo), up to 20 s.
+wine_env_start_x_server() {
+  local program=$1 n
+  shift
   for _ in 1 2 3 4 5; do
     n=$(wine_env_free_display) || { wine_env_log "no free X display"; return 1; }
-    Xvfb ":$n" -screen 0 "$WINE_ENV_SCREEN" -nolisten tcp -ac -noreset \
-      >>"$_wine_env_log" 2>&1 &
+    "$program" ":$n" "$@" >>"$_wine_env_log" 2>&1 &
     _wine_env_xvfb_pid=$!
     for _ in $(seq 1 100); do
       if ! kill -0 "$_wine_env_xvfb_pid" 2>/dev/null; then
         break      # lost a race for that display number: try another one
       fi
-      # The lock must be ours: another Xvfb may have taken the number first.
+      # The lock must be ours: another server may have taken the number first.
       if [[ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X${n}-lock")" == "$_wine_env_xvfb_pid" ]] &&
         DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
         export DISPLAY=":$n"
-        wine_env_log "Xvfb on $DISPLAY ($WINE_ENV_SCREEN), pid $_wine_env_xvfb_pid"
         return 0
       fi
       sleep 0.2
@@ -87,18 +86,21 @@ wine_env_start_xvfb() {
     kill "$_wine_env_xvfb_pid" 2>/dev/null
     wait "$_wine_env_xvfb_pid" 2>/dev/null
     _wine_env_xvfb_pid=
-_wine_env_xorg_dir=
   done
-  wine_env_log "could not start Xvfb"
+  wine_env_log "could not start $program"
   return 1
 }
 
-# Starts an Xorg server with the dummy video driver on a free display, lays
-# out WINE_ENV_MONITORS and exports DISPLAY. Xvfb shows Wine one monitor
+wine_env_start_xvfb() {
+  wine_env_start_x_server Xvfb -screen 0 "$WINE_ENV_SCREEN" -nolisten tcp -ac -noreset || return 1
+  wine_env_log "Xvfb on $DISPLAY ($WINE_ENV_SCREEN), pid $_wine_env_xvfb_pid"
+}
+
+# Starts an Xorg server with the dummy video driver, lays out
+# WINE_ENV_MONITORS and exports DISPLAY. Xvfb shows Wine one monitor
 # whatever its options; the dummy driver's outputs are real RandR outputs,
 # which Wine follows while it runs.
 wine_env_start_xorg() {
-  local n
   _wine_env_xorg_dir=$(mktemp -d "${TMPDIR:-/tmp}/lumidial-xorg.XXXXXX") || return 1
   cat >"$_wine_env_xorg_dir/dummy.conf" <<'CONF'
 Section "ServerFlags"
@@ -127,32 +129,17 @@ Section "Screen"
   EndSubSection
 EndSection
 CONF
-  for _ in 1 2 3 4 5; do
-    n=$(wine_env_free_display) || { wine_env_log "no free X display"; return 1; }
-    Xorg ":$n" -config "$_wine_env_xorg_dir/dummy.conf" -noreset -nolisten tcp -ac \
-      -logfile "$_wine_env_xorg_dir/Xorg.log" >>"$_wine_env_log" 2>&1 &
-    _wine_env_xvfb_pid=$!
-    for _ in $(seq 1 100); do
-      kill -0 "$_wine_env_xvfb_pid" 2>/dev/null || break
-      if [[ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X${n}-lock")" == "$_wine_env_xvfb_pid" ]] &&
-        DISPLAY=":$n" xrandr -q >/dev/null 2>&1; then
-        export DISPLAY=":$n"
-        # shellcheck disable=SC2086  # one geometry per word
-        if ! "$(dirname "${BASH_SOURCE[0]}")/monitors.sh" $WINE_ENV_MONITORS; then
-          wine_env_log "could not lay out the monitors $WINE_ENV_MONITORS"
-          return 1
-        fi
-        wine_env_log "Xorg (dummy driver) on $DISPLAY, monitors $WINE_ENV_MONITORS, pid $_wine_env_xvfb_pid"
-        return 0
-      fi
-      sleep 0.1
-    done
-    kill "$_wine_env_xvfb_pid" 2>/dev/null
-    wait "$_wine_env_xvfb_pid" 2>/dev/null
-    _wine_env_xvfb_pid=
-  done
-  wine_env_log "could not start Xorg with the dummy driver; log: $_wine_env_xorg_dir/Xorg.log"
-  return 1
+  if ! wine_env_start_x_server Xorg -config "$_wine_env_xorg_dir/dummy.conf" -noreset -nolisten tcp \
+    -ac -logfile "$_wine_env_xorg_dir/Xorg.log"; then
+    wine_env_log "log: $_wine_env_xorg_dir/Xorg.log"
+    return 1
+  fi
+  # shellcheck disable=SC2086  # one geometry per word
+  if ! "$(dirname "${BASH_SOURCE[0]}")/monitors.sh" $WINE_ENV_MONITORS; then
+    wine_env_log "could not lay out the monitors $WINE_ENV_MONITORS"
+    return 1
+  fi
+  wine_env_log "Xorg (dummy driver) on $DISPLAY, monitors $WINE_ENV_MONITORS, pid $_wine_env_xvfb_pid"
 }
 
 # Creates (or reuses) the prefix, starts the persistent wineserver and boots
@@ -263,7 +250,6 @@ wine_env_stop() {
     kill "$_wine_env_xvfb_pid" 2>/dev/null || true
     wait "$_wine_env_xvfb_pid" 2>/dev/null || true
     _wine_env_xvfb_pid=
-_wine_env_xorg_dir=
   fi
   if [[ -n "$_wine_env_xorg_dir" && -d "$_wine_env_xorg_dir" ]]; then
     rm -rf "$_wine_env_xorg_dir"
