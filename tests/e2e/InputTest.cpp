@@ -162,11 +162,8 @@ TEST_F(RunModeInput, PasswordIsAskedOnlyWhenSetAndItsLowByteDecides) {
 // saver the pointer is the desktop's: the saver's ShowCursor count ends with
 // its thread, here as on Windows.
 TEST_F(RunModeInput, PointerShowsOnlyForThePasswordPromptAndAfterTheSaver) {
-  SystemFile cpl(L"password.cpl", L"LUMIDIAL_PASSWORD_CPL_DOUBLE");
-  ASSERT_TRUE(cpl.installed());
-  PasswordSet password;
-  SetDword(kDoubleKey, L"VerifyAnswer", 0);
-  SetDword(kDoubleKey, L"PromptHold", 1);
+  HeldPasswordPrompt held;
+  ASSERT_TRUE(held.cpl.installed());
 
   SaverProcess saver = StartSaver({640, 100});
   ASSERT_TRUE(saver.IsRunning());

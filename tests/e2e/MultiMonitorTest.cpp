@@ -214,11 +214,8 @@ TEST_F(MultiMonitor, MonitorsComingGoingAndResizingAreFollowed) {
 // The password prompt (the password.cpl double, held open) shows on the
 // primary, where the pointer is; the other monitors stay black meanwhile.
 TEST_F(MultiMonitor, OtherMonitorsStayCoveredWhileThePasswordPromptRuns) {
-  SystemFile cpl(L"password.cpl", L"LUMIDIAL_PASSWORD_CPL_DOUBLE");
-  ASSERT_TRUE(cpl.installed());
-  PasswordSet password;
-  SetDword(kDoubleKey, L"VerifyAnswer", 0);
-  SetDword(kDoubleKey, L"PromptHold", 1);
+  HeldPasswordPrompt held;
+  ASSERT_TRUE(held.cpl.installed());
   HWND clock = nullptr;
   SaverProcess saver = StartSaver({640, 300}, &clock);
   ASSERT_TRUE(Covers(saver, clock, kThree));

@@ -23,6 +23,17 @@ struct PasswordSet {
   ~PasswordSet() { DeleteValue(kDesktop, kUsePassword); }
 };
 
+// The password.cpl double in the system directory and a password in force;
+// the double refuses and holds its prompt open until the test closes it.
+struct HeldPasswordPrompt {
+  HeldPasswordPrompt() {
+    SetDword(kDoubleKey, L"VerifyAnswer", 0);
+    SetDword(kDoubleKey, L"PromptHold", 1);
+  }
+  SystemFile cpl{L"password.cpl", L"LUMIDIAL_PASSWORD_CPL_DOUBLE"};
+  PasswordSet password;
+};
+
 // The whole-hour offset east of UTC (minutes, -11 h .. +12 h) at which the
 // local hour is `localHour` now.
 int OffsetForLocalHour(int localHour);
