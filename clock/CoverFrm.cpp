@@ -4,7 +4,7 @@
 
 namespace lumidial {
 
-TCoverForm::TCoverForm(HWND owner, const ScreenRect& monitor) : monitor_(monitor) {
+TCoverForm::TCoverForm(HWND owner, const ScreenRect& monitor) {
     WNDCLASSEXW wc{};
     wc.hCursor = nullptr;  // no pointer over the saver
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
@@ -16,7 +16,6 @@ TCoverForm::TCoverForm(HWND owner, const ScreenRect& monitor) : monitor_(monitor
 }
 
 void TCoverForm::Cover(const ScreenRect& monitor, HWND above) noexcept {
-    monitor_ = monitor;
     SetWindowPos(Handle(), above ? above : HWND_TOPMOST, monitor.left, monitor.top,
                  monitor.right - monitor.left, monitor.bottom - monitor.top,
                  SWP_NOACTIVATE | SWP_SHOWWINDOW);

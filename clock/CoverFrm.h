@@ -22,14 +22,10 @@ public:
     // without activating.
     void Cover(const ScreenRect& monitor, HWND above) noexcept;
 
-    const ScreenRect& Monitor() const noexcept { return monitor_; }
-
     ControlEvents Events;
 
 private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-
-    ScreenRect monitor_;
 };
 
 }  // namespace lumidial
