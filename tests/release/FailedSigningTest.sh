@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2015  # "A && B || fail" here fails when either fails
 # "./dev.sh package --sign" that cannot sign: a wrong password (in a file,
 # in the environment), no password for a key that has one, a missing key,
 # an expired certificate, a time-stamp server that does not answer. Each
@@ -10,7 +11,6 @@
 #
 # Uses the first clone and build of CleanBuildsTest.sh.
 set -uo pipefail
-# shellcheck disable=SC2015  # "A && B || fail": fails when either fails
 
 work=$1
 # shellcheck source-path=SCRIPTDIR source=common.sh

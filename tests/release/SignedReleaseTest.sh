@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2015  # "A && B || fail" here fails when either fails
 # "./dev.sh package --sign KEY.p12" with a throwaway key and self-signed
 # certificate made here: with the password in a file, in the environment,
 # and for a key without one, both Lumidial.scr and the package verify
@@ -13,7 +14,6 @@
 # unsigned release; runs in the Windows-side session (WINEPREFIX, DISPLAY),
 # whose prefix it leaves with nothing installed.
 set -uo pipefail
-# shellcheck disable=SC2015  # "A && B || fail": fails when either fails
 
 work=$1
 # shellcheck source-path=SCRIPTDIR source=common.sh
