@@ -57,7 +57,8 @@ refused() {
   local left
   left=$(find "$build" -maxdepth 1 -name '.release.*' -o -maxdepth 1 -name 'release.old')
   [[ -z "$left" ]] || fail "./dev.sh package $* left $left"
-  echo "refused as it should: $* ($(grep '^\[dev\] error:' <<<"$output" | tail -n 1))"
+  echo "refused as it should: ${assignments[*]} $*"
+  echo "  $(grep '^\[dev\] error:' <<<"$output" | tail -n 1)"
 }
 
 refused "wrong password" -- --sign signer.p12 --password-file wrong
