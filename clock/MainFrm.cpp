@@ -497,7 +497,7 @@ void TMainForm::RunPreview() {
         UniqueMemoryDc picture(host ? CreateCompatibleDC(host.get()) : nullptr);
         // At the host window's density: a scaled host shows the picture at
         // the size it has beside a 96-DPI host's preview area.
-        const int dpi = WindowDpi(ParentHandle);
+        const int dpi = ForeignWindowDpi(ParentHandle);
         UniqueBitmap image = dpi == kDesignDpi ? LoadBitmapResource(IDB_PREVIEW) : PreviewBitmap(dpi);
         failed = !host || !picture || !image;
         if (!failed) {
