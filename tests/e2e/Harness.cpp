@@ -75,6 +75,21 @@ std::optional<std::wstring> GetString(const wchar_t* key, const wchar_t* name) {
   return value;
 }
 
+namespace {
+constexpr const wchar_t* kDesktopKey = L"Control Panel\\Desktop";
+}
+
+Density::Density(int dpi) : original_(GetDword(kDesktopKey, L"LogPixels")) {
+  SetDword(kDesktopKey, L"LogPixels", DWORD(dpi));
+}
+
+Density::~Density() {
+  if (original_)
+    SetDword(kDesktopKey, L"LogPixels", *original_);
+  else
+    DeleteValue(kDesktopKey, L"LogPixels");
+}
+
 std::optional<DWORD> ScratchRegistry::GetType(const wchar_t* name) const {
   DWORD type = 0;
   if (RegGetValueW(HKEY_CURRENT_USER, kKeyPath, name, RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr,

@@ -62,6 +62,20 @@ struct ScratchRegistry {
   std::optional<DWORD> GetType(const wchar_t* name) const;
 };
 
+// The pixel density that Wine programs started from now on run at (Wine
+// reads HKCU\Control Panel\Desktop "LogPixels" when a program starts),
+// until the end of the scope; then the prefix's own again.
+class Density {
+ public:
+  explicit Density(int dpi);
+  ~Density();
+  Density(const Density&) = delete;
+  Density& operator=(const Density&) = delete;
+
+ private:
+  std::optional<DWORD> original_;
+};
+
 // Where the password library doubles (tests/doubles) take their answers
 // from and record their calls.
 inline constexpr const wchar_t* kDoubleKey = L"Software\\Lumidial Tests\\Doubles";
