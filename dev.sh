@@ -14,7 +14,19 @@
 #                                Xvfb, then the several-monitor tests on a
 #                                private Xorg (dummy driver)
 #   ./dev.sh build               install what is missing and build only
-#   ./dev.sh package             build the MSI package and print its path
+#   ./dev.sh package             build the release: the MSI package,
+#                                Lumidial.scr and SHA256SUMS, in
+#                                build/win64/release/; prints the package's
+#                                path. The same commit gives the same bytes.
+#   ./dev.sh package --sign KEY.p12 [--password-file FILE] [--timestamp URL]
+#                                the same, with Lumidial.scr and then the
+#                                package signed (Authenticode, SHA-256) with
+#                                the key and certificate in KEY.p12. The
+#                                password comes from FILE (its first line)
+#                                or from $LUMIDIAL_SIGN_PASSWORD, never from
+#                                the command line; a key without a password
+#                                needs neither. URL: an RFC 3161 time-stamp
+#                                server.
 #
 # Builds go to build/native and build/win64 (override with
 # LUMIDIAL_NATIVE_BUILD / LUMIDIAL_WIN64_BUILD); JOBS sets the build
@@ -22,6 +34,7 @@
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+CALLER_DIR=$PWD # where relative paths on the command line start
 cd "$ROOT"
 
 NATIVE_BUILD=${LUMIDIAL_NATIVE_BUILD:-build/native}
@@ -199,23 +212,167 @@ cmd_test() {
   ((failed == 0 && TOTAL_FAILED == 0))
 }
 
-# Builds the MSI package and prints its path (the only thing on standard
-# output).
+# A path given on the command line, made absolute from the caller's folder.
+caller_path() {
+  case "$1" in
+    /*) printf '%s\n' "$1" ;;
+    *) printf '%s\n' "$CALLER_DIR/$1" ;;
+  esac
+}
+
+# Signing (./dev.sh package --sign): the key, where its password comes from
+# (SIGN_PASSWORD_FILE, or $LUMIDIAL_SIGN_PASSWORD when SIGN_PASSWORD_FROM_ENV
+# is 1, else none) and the time-stamp server's options. The tools read the
+# password from its file or through a pipe themselves: it never stands on a
+# command line.
+SIGN_KEY=
+SIGN_PASSWORD_FILE=
+SIGN_PASSWORD_FROM_ENV=0
+SIGN_TIMESTAMP=()
+
+# Checks before anything is built that the key opens with its password and
+# that its certificate is valid now; says what is wrong if not.
+sign_check_key() {
+  [[ -e "$SIGN_KEY" ]] || die "signing key $SIGN_KEY: no such file"
+  [[ -f "$SIGN_KEY" && -r "$SIGN_KEY" ]] || die "signing key $SIGN_KEY: not a readable file"
+  local cert passin=(-passin pass:)
+  if [[ -n "$SIGN_PASSWORD_FILE" ]]; then
+    passin=(-passin "file:$SIGN_PASSWORD_FILE")
+  elif ((SIGN_PASSWORD_FROM_ENV)); then
+    passin=(-passin env:LUMIDIAL_SIGN_PASSWORD)
+  fi
+  # Keys exported with the old algorithms (RC2, 3DES) need OpenSSL's legacy
+  # provider; try without it first.
+  if ! cert=$(openssl pkcs12 -in "$SIGN_KEY" -nokeys -clcerts "${passin[@]}" 2>/dev/null) &&
+    ! cert=$(openssl pkcs12 -legacy -in "$SIGN_KEY" -nokeys -clcerts "${passin[@]}" 2>/dev/null); then
+    if [[ -n "$SIGN_PASSWORD_FILE" ]] || ((SIGN_PASSWORD_FROM_ENV)); then
+      die "signing key $SIGN_KEY: cannot be opened with the password given (wrong password, or not a PKCS#12 file)"
+    fi
+    die "signing key $SIGN_KEY: cannot be opened without a password (give it with --password-file FILE or in LUMIDIAL_SIGN_PASSWORD), or not a PKCS#12 file"
+  fi
+  [[ "$cert" == *"BEGIN CERTIFICATE"* ]] || die "signing key $SIGN_KEY: holds no certificate of its own key"
+  local not_before not_after now
+  not_before=$(openssl x509 -noout -startdate <<<"$cert" | sed 's/^notBefore=//')
+  not_after=$(openssl x509 -noout -enddate <<<"$cert" | sed 's/^notAfter=//')
+  now=$(date +%s)
+  if (($(date -d "$not_after" +%s) <= now)); then
+    die "signing key $SIGN_KEY: its certificate expired on $not_after"
+  fi
+  if (($(date -d "$not_before" +%s) > now)); then
+    die "signing key $SIGN_KEY: its certificate is not valid before $not_before"
+  fi
+}
+
+# sign_file IN OUT: Authenticode signature, SHA-256, time-stamped when a
+# server was given. osslsigncode writes OUT only when it succeeds.
+sign_file() {
+  if ((SIGN_PASSWORD_FROM_ENV)); then
+    # printf is a shell builtin: the password goes into the pipe, not into a
+    # process's arguments.
+    sign_file_with "$1" "$2" -readpass <(printf '%s' "$LUMIDIAL_SIGN_PASSWORD")
+  elif [[ -n "$SIGN_PASSWORD_FILE" ]]; then
+    sign_file_with "$1" "$2" -readpass "$SIGN_PASSWORD_FILE"
+  else
+    sign_file_with "$1" "$2"
+  fi
+}
+
+# sign_file_with IN OUT [PASSWORD OPTIONS...]
+sign_file_with() {
+  local in=$1 out=$2 log
+  shift 2
+  log=$(osslsigncode sign -pkcs12 "$SIGN_KEY" "$@" -h sha256 -n "Lumidial screen saver" \
+    "${SIGN_TIMESTAMP[@]}" -in "$in" -out "$out" 2>&1) || {
+    printf '%s\n' "$log" >&2
+    if ((${#SIGN_TIMESTAMP[@]})); then
+      die "signing $(basename "$in") failed (time-stamp server ${SIGN_TIMESTAMP[1]}): nothing was replaced"
+    fi
+    die "signing $(basename "$in") failed: nothing was replaced"
+  }
+}
+
+# Builds the release into $WIN64_BUILD/release: the MSI package, the
+# Lumidial.scr inside it and SHA256SUMS of both, signed when asked; prints
+# the package's path (the only thing on standard output). The release is
+# made in a folder beside it and takes the old one's place only when it is
+# complete: a failure leaves the previous release as it was.
 cmd_package() {
+  local timestamp=
+  while (($#)); do
+    case "$1" in
+      --sign) (($# >= 2)) || usage 2; SIGN_KEY=$(caller_path "$2"); shift 2 ;;
+      --password-file) (($# >= 2)) || usage 2; SIGN_PASSWORD_FILE=$(caller_path "$2"); shift 2 ;;
+      --timestamp) (($# >= 2)) || usage 2; timestamp=$2; shift 2 ;;
+      *) usage 2 ;;
+    esac
+  done
+  if [[ -z "$SIGN_KEY" && -n "$SIGN_PASSWORD_FILE$timestamp" ]]; then
+    die "--password-file and --timestamp go with --sign KEY.p12"
+  fi
   lumidial_ensure_packages || die "could not install the required packages"
+
+  if [[ -n "$SIGN_KEY" ]]; then
+    if [[ -n "$SIGN_PASSWORD_FILE" ]]; then
+      [[ -z "${LUMIDIAL_SIGN_PASSWORD+set}" ]] ||
+        die "the password is given twice: by --password-file and by LUMIDIAL_SIGN_PASSWORD"
+      [[ -f "$SIGN_PASSWORD_FILE" && -r "$SIGN_PASSWORD_FILE" ]] ||
+        die "password file $SIGN_PASSWORD_FILE: not a readable file"
+    elif [[ -n "${LUMIDIAL_SIGN_PASSWORD:-}" ]]; then
+      SIGN_PASSWORD_FROM_ENV=1
+    fi
+    [[ -z "$timestamp" ]] || SIGN_TIMESTAMP=(-ts "$timestamp")
+    sign_check_key
+  fi
+
   build_windows msi >&2
   local version
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$WIN64_BUILD/CMakeCache.txt")
-  local msi="$WIN64_BUILD/Lumidial-$version-x64.msi"
+  local msi_name="Lumidial-$version-x64.msi"
+  local msi="$WIN64_BUILD/$msi_name" scr="$WIN64_BUILD/Lumidial.scr"
   [[ -n "$version" && -f "$msi" ]] || die "no package in $WIN64_BUILD"
-  echo "$(cd "$(dirname "$msi")" && pwd)/$(basename "$msi")"
+
+  local release="$WIN64_BUILD/release" next
+  next=$(mktemp -d "$WIN64_BUILD/.release.XXXXXX")
+  chmod "$(printf '%o' $((0777 & ~$(umask))))" "$next" # as mkdir makes it
+  # shellcheck disable=SC2064  # the folder's name now
+  trap "rm -rf '$next'" EXIT
+  if [[ -z "$SIGN_KEY" ]]; then
+    cp "$scr" "$next/Lumidial.scr"
+    cp "$msi" "$next/$msi_name"
+  else
+    say "signing Lumidial.scr with $SIGN_KEY"
+    sign_file "$scr" "$next/Lumidial.scr"
+    # Whoever has the unsigned build can check a signed release against it.
+    if ! osslsigncode remove-signature -in "$next/Lumidial.scr" -out "$next/stripped.scr" >/dev/null 2>&1 ||
+      ! cmp -s "$next/stripped.scr" "$scr"; then
+      die "the signed Lumidial.scr without its signature is not the unsigned one"
+    fi
+    rm -f "$next/stripped.scr"
+    say "packaging the signed Lumidial.scr"
+    local python
+    python=$(sed -n 's/^LUMIDIAL_PYTHON:FILEPATH=//p' "$WIN64_BUILD/CMakeCache.txt")
+    "${python:-/usr/bin/python3}" "$ROOT/installer/package.py" "@$WIN64_BUILD/installer/msi.args" \
+      --saver "$next/Lumidial.scr" --output "$next/unsigned.msi" || die "packaging the signed Lumidial.scr failed"
+    say "signing the package"
+    sign_file "$next/unsigned.msi" "$next/$msi_name"
+    rm -f "$next/unsigned.msi"
+  fi
+  (cd "$next" && sha256sum "$msi_name" Lumidial.scr >SHA256SUMS) || die "could not write SHA256SUMS"
+
+  # The new release takes the old one's place.
+  rm -rf "$release.old"
+  if [[ -e "$release" ]]; then mv "$release" "$release.old"; fi
+  mv "$next" "$release" || die "could not move the release into $release"
+  rm -rf "$release.old"
+  trap - EXIT
+  echo "$(cd "$release" && pwd)/$msi_name"
 }
 
 case "${1:-}" in
   run) shift; cmd_run "$@" ;;
   test) shift; (($# == 0)) || usage 2; cmd_test ;;
   build) shift; build_all ;;
-  package) shift; (($# == 0)) || usage 2; cmd_package ;;
+  package) shift; cmd_package "$@" ;;
   -h | --help | help) usage 0 ;;
   *) usage 2 ;;
 esac

@@ -31,6 +31,13 @@ LUMIDIAL_PACKAGES=(
   wixl
   # So is the end-to-end tests' pointer probe (XFixes).
   libxfixes-dev
+  # installer/package.py gives the package its package code and dates
+  # through libmsi: Debian's Python and its GObject bindings.
+  python3 python3-gi gir1.2-libmsi-1.0
+  # Releases: Authenticode signatures (osslsigncode) and key checks
+  # (openssl); the release tests build clones of the commit (git), one with
+  # the clock moved ahead (faketime), and read packages (msitools).
+  osslsigncode openssl git faketime msitools
 )
 
 # Prints the packages of LUMIDIAL_PACKAGES that are not installed.

@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# Two clean builds of the commit checked out, each from its own clone in a
+# folder of its own, the second at a clock moved three days ahead (and in
+# another time zone, as another user, with another umask), give the same
+# Lumidial.scr, package and SHA256SUMS, byte for byte. Their times are the
+# commit's time; with SOURCE_DATE_EPOCH set, that time.
+#
+#   CleanBuildsTest.sh <source folder> <work folder>
+#
+# Leaves in the work folder what the signing tests use: the first clone and
+# its build (a/src, a/build) and a copy of the second build's release
+# (unsigned/).
+set -uo pipefail
+
+root=$1 work=$2
+# shellcheck source-path=SCRIPTDIR source=common.sh
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+commit=$(git -C "$root" rev-parse --verify HEAD 2>/dev/null) ||
+  fail "$root is not a git checkout: the test builds clones of its commit"
+commit_time=$(git -C "$root" log -1 --format=%ct HEAD)
+if [[ -n "$(git -C "$root" status --porcelain --untracked-files=no 2>/dev/null)" ]]; then
+  echo "note: $root has uncommitted changes; the builds are of commit $commit without them"
+fi
+
+rm -rf "$work"
+mkdir -p "$work" || fail "cannot make $work"
+
+# clone_commit DIR: the checked-out commit alone, in a repository of its own.
+clone_commit() {
+  git init -q "$1" &&
+    git -C "$1" fetch -q --depth 1 --no-tags "$root" HEAD &&
+    git -C "$1" checkout -q --detach FETCH_HEAD &&
+    [[ "$(git -C "$1" rev-parse HEAD)" == "$commit" ]]
+}
+
+# build_release SOURCE BUILD LOG [COMMAND PREFIX...]: the clone's own
+# "./dev.sh package" (unsigned), building into BUILD; prints the package.
+build_release() {
+  local source=$1 build=$2 log=$3
+  shift 3
+  (cd "$source" && env -u SOURCE_DATE_EPOCH -u LUMIDIAL_SIGN_PASSWORD LUMIDIAL_WIN64_BUILD="$build" \
+    JOBS="${JOBS:-2}" "$@" ./dev.sh package 2>"$log") || {
+    tail -n 30 "$log"
+    fail "./dev.sh package failed in $source"
+  }
+}
+
+a=$work/a b=$work/b/another/place
+clone_commit "$a/src" || fail "cannot clone $commit into $a/src"
+clone_commit "$b/lumidial-source" || fail "cannot clone $commit into $b/lumidial-source"
+
+start=$SECONDS
+msi_a=$(build_release "$a/src" "$a/build" "$work/a.log")
+echo "first build: $((SECONDS - start)) s"
+
+# The second build sees a clock three days ahead; the shell it runs in
+# writes down the time it sees, to show that it did.
+start=$SECONDS
+seen="$work/b-clock"
+# shellcheck disable=SC2016  # expanded by that shell
+msi_b=$(build_release "$b/lumidial-source" "$b/out/win64-second" "$work/b.log" \
+  faketime -f '+3d' env TZ=Pacific/Kiritimati USER=someone-else LOGNAME=someone-else \
+  bash -c 'date +%s >"$0"; umask 0077; exec "$@"' "$seen")
+echo "second build: $((SECONDS - start)) s"
+ahead=$(($(cat "$seen") - $(date +%s)))
+((ahead > 2 * 86400)) || fail "the second build's clock was not moved ahead (by $ahead s)"
+
+release_a=$(dirname "$msi_a") release_b=$(dirname "$msi_b")
+[[ "$release_a" == "$a/build/release" && "$release_b" == "$b/out/win64-second/release" ]] ||
+  fail "the releases are not in the build folders' release/: $msi_a, $msi_b"
+name=$(basename "$msi_a")
+for file in Lumidial.scr "$name" SHA256SUMS; do
+  [[ -s "$release_a/$file" ]] || fail "the first release has no $file"
+  cmp -s "$release_a/$file" "$release_b/$file" || {
+    cmp -l "$release_a/$file" "$release_b/$file" | head -n 20
+    fail "$file differs between the two builds ($(cmp -l "$release_a/$file" "$release_b/$file" | wc -l) bytes)"
+  }
+done
+(cd "$release_a" && sha256sum -c --strict SHA256SUMS) || fail "sha256sum -c SHA256SUMS fails"
+[[ "$(awk '{ print $2 }' "$release_a/SHA256SUMS" | sort | tr '\n' ' ')" == "$name Lumidial.scr " ]] ||
+  fail "SHA256SUMS does not list exactly the package and Lumidial.scr: $(cat "$release_a/SHA256SUMS")"
+echo "identical: Lumidial.scr, $name, SHA256SUMS"
+
+# The times in them are the commit's, and the package code is a name-based
+# GUID (version 5), not a random one.
+[[ "$(pe_time_stamp "$release_a/Lumidial.scr")" == "$commit_time" ]] ||
+  fail "the PE time stamp is $(pe_time_stamp "$release_a/Lumidial.scr"), not the commit's time $commit_time"
+for field in Created "Last saved"; do
+  [[ "$(msi_summary "$msi_a" "$field")" == "$(utc_ctime "$commit_time")" ]] ||
+    fail "the package's \"$field\" is $(msi_summary "$msi_a" "$field"), not the commit's time $(utc_ctime "$commit_time")"
+done
+package_code=$(msi_summary "$msi_a" "Revision number (UUID)")
+[[ "$package_code" =~ ^\{[0-9A-F]{8}-[0-9A-F]{4}-5[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}\}$ ]] ||
+  fail "the package code $package_code is not a name-based (version 5) GUID"
+
+mkdir -p "$work/unsigned" || fail "cannot make $work/unsigned"
+cp "$release_b"/* "$work/unsigned/" || fail "cannot keep the unsigned release"
+
+# SOURCE_DATE_EPOCH, when set, is the time instead (relinks and repackages
+# the second build); a package with other content gets another package code.
+epoch=1600000000
+(cd "$b/lumidial-source" && SOURCE_DATE_EPOCH=$epoch LUMIDIAL_WIN64_BUILD="$b/out/win64-second" \
+  JOBS="${JOBS:-2}" ./dev.sh package >/dev/null 2>"$work/b-epoch.log") || {
+  tail -n 30 "$work/b-epoch.log"
+  fail "./dev.sh package with SOURCE_DATE_EPOCH=$epoch failed"
+}
+[[ "$(pe_time_stamp "$release_b/Lumidial.scr")" == "$epoch" ]] ||
+  fail "with SOURCE_DATE_EPOCH=$epoch the PE time stamp is $(pe_time_stamp "$release_b/Lumidial.scr")"
+[[ "$(msi_summary "$msi_b" Created)" == "$(utc_ctime "$epoch")" ]] ||
+  fail "with SOURCE_DATE_EPOCH=$epoch the package was created $(msi_summary "$msi_b" Created)"
+[[ "$(msi_summary "$msi_b" "Revision number (UUID)")" != "$package_code" ]] ||
+  fail "a package with another Lumidial.scr kept the package code $package_code"
+[[ "$(msi_property "$msi_b" UpgradeCode)" == "$(msi_property "$msi_a" UpgradeCode)" ]] ||
+  fail "the upgrade code changed with the source date"
+
+echo "PASS: two clean builds of $commit are identical; times from the commit or SOURCE_DATE_EPOCH"
