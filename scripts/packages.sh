@@ -27,8 +27,9 @@ LUMIDIAL_PACKAGES=(
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   # The benchmark's X screen probe (bench/run.sh) is built from C source.
   libx11-dev
-  # The Windows Installer package (./dev.sh package) is compiled by wixl.
-  wixl
+  # The Windows Installer package (./dev.sh package) is compiled by wixl;
+  # the installer tests read its tables with msitools' msiinfo.
+  wixl msitools
   # So is the end-to-end tests' pointer probe (XFixes).
   libxfixes-dev
 )
