@@ -209,6 +209,17 @@ KeyContents SettingsKey() {
   return contents;
 }
 
+// "type N: xx xx ...", the first 16 bytes.
+std::string Describe(const std::pair<DWORD, std::vector<BYTE>>& value) {
+  std::string text = "type " + std::to_string(value.first) + ":";
+  char hex[4];
+  for (size_t i = 0; i < value.second.size() && i < 16; ++i) {
+    std::snprintf(hex, sizeof hex, " %02x", value.second[i]);
+    text += hex;
+  }
+  return text + (value.second.size() > 16 ? " ..." : "");
+}
+
 // The same names, types and bytes; else what differs.
 ::testing::AssertionResult SameKey(const KeyContents& expected, const KeyContents& actual) {
   if (expected == actual) return ::testing::AssertionSuccess();
@@ -218,9 +229,8 @@ KeyContents SettingsKey() {
     if (found == actual.end())
       failure << " \"" << Narrow(name) << "\" is gone;";
     else if (found->second != value)
-      failure << " \"" << Narrow(name) << "\" changed (type " << value.first << ", " << value.second.size()
-              << " bytes before; type " << found->second.first << ", " << found->second.second.size()
-              << " bytes now);";
+      failure << " \"" << Narrow(name) << "\" changed from " << Describe(value) << " to "
+              << Describe(found->second) << ";";
   }
   for (const auto& [name, value] : actual)
     if (!expected.count(name)) failure << " \"" << Narrow(name) << "\" was added;";
@@ -351,7 +361,8 @@ TEST_F(Installer, InstallsTheBuiltSaverAndUninstallRemovesItLeavingTheSettingsBy
   ASSERT_EQ(saved.size(), 7u) << "the user's settings are in place";
   ASSERT_EQ(Install(package), kSucceeded);
   ASSERT_TRUE(Installed(version, L"LUMIDIAL_PACKAGED_SCR"));
-  EXPECT_TRUE(SameKey(saved, SettingsKey())) << "installing changes none of the user's settings";
+  const KeyContents installed = SettingsKey();
+  EXPECT_TRUE(SameKey(saved, installed)) << "installing changes none of the user's settings";
 
   {
     SCOPED_TRACE("the installed saver runs and a key ends it");
@@ -361,11 +372,11 @@ TEST_F(Installer, InstallsTheBuiltSaverAndUninstallRemovesItLeavingTheSettingsBy
     EXPECT_TRUE(EndsNormally(saver));
   }
 
-  // As the saver left them: uninstalling is judged on its own.
-  const KeyContents beforeUninstall = SettingsKey();
+  EXPECT_TRUE(SameKey(installed, SettingsKey())) << "the clock only reads the settings";
+
   EXPECT_EQ(Uninstall(package), kSucceeded);
   EXPECT_TRUE(NothingLeft());
-  EXPECT_TRUE(SameKey(beforeUninstall, SettingsKey())) << "uninstalling keeps every value the user had";
+  EXPECT_TRUE(SameKey(saved, SettingsKey())) << "uninstalling keeps every value the user had";
 }
 
 // The shell starts a .scr opened without arguments in run mode on Windows:
