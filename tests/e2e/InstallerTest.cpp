@@ -474,7 +474,7 @@ TEST_F(Installer, NewerPackageUpgradesInPlaceAndAnOlderOneIsRefused) {
   EXPECT_EQ(run.code, kRefused) << "the older package is refused";
   std::string shown;
   for (const auto& text : run.boxTexts) shown.append(" \"").append(Narrow(text)).append("\"");
-  EXPECT_NE(std::find(run.boxTexts.begin(), run.boxTexts.end(), kDowngradeMessage), run.boxTexts.end())
+  EXPECT_TRUE(std::find(run.boxTexts.begin(), run.boxTexts.end(), kDowngradeMessage) != run.boxTexts.end())
       << "the box says why; it shows" << (shown.empty() ? " nothing" : shown);
   EXPECT_TRUE(Installed(newerVersion, L"LUMIDIAL_RAISED_SCR")) << "the newer one stays as it was";
 
