@@ -108,8 +108,12 @@ class MultiMonitor : public SaverTest {
       if (!saver.IsRunning()) return problem = "the saver ended", true;
       if (!EqualRect(&clockRect, &desk.monitors[0]))
         problem = std::string("the clock window lies at ").append(Describe(clockRect));
-      else if (!Same(WindowRects(covers), others))
-        problem = std::to_string(covers.size()) + " covering windows, not one per monitor";
+      else if (!Same(WindowRects(covers), others)) {
+        problem = "covering windows at";
+        for (const RECT& r : Sorted(WindowRects(covers))) problem.append(" ").append(Describe(r));
+        problem.append(", not one on each other monitor:");
+        for (const RECT& r : Sorted(others)) problem.append(" ").append(Describe(r));
+      }
       for (const RECT& monitor : others)
         if (problem.empty() && Unlike(monitor, kBlack) != 0) problem = Describe(monitor) + " is not black";
       return problem.empty();
