@@ -373,6 +373,17 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
+PreviewHost::PreviewHost(const RECT& rect) : rect_(rect) {
+  window_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP | WS_VISIBLE, rect.left,
+                            rect.top, rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, nullptr,
+                            nullptr);
+}
+
+void PreviewHost::Close() {
+  if (window_) DestroyWindow(window_);
+  window_ = nullptr;
+}
+
 std::vector<HWND> TopLevelWindows(DWORD pid, const wchar_t* windowClass, const wchar_t* caption,
                                   bool includeHidden) {
   struct Query {

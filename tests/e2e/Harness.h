@@ -175,6 +175,26 @@ std::vector<HWND> TopLevelWindows(DWORD pid, const wchar_t* windowClass = nullpt
 std::wstring WindowClass(HWND window);
 std::wstring WindowText(HWND window);
 
+// A plain top-most window of the driver's at `rect` (screen coordinates),
+// standing in for a host's preview window; destroyed with the object or by
+// Close, which is how a host ends a preview.
+class PreviewHost {
+ public:
+  explicit PreviewHost(const RECT& rect);
+  ~PreviewHost() { Close(); }
+  PreviewHost(const PreviewHost&) = delete;
+  PreviewHost& operator=(const PreviewHost&) = delete;
+  HWND window() const { return window_; }
+  const RECT& rect() const { return rect_; }
+  // "/p" and the window's number, as a host starts the preview.
+  std::wstring Argument() const { return L"/p " + std::to_wstring(reinterpret_cast<INT_PTR>(window_)); }
+  void Close();
+
+ private:
+  HWND window_ = nullptr;
+  RECT rect_{};
+};
+
 // Ends every Lumidial.scr of the prefix (left over from an earlier test).
 void KillStraySavers();
 

@@ -240,7 +240,7 @@ std::string Describe(const std::pair<DWORD, std::vector<BYTE>>& value) {
 // What msiexec ends with (the codes of winerror.h, as GetExitCodeProcess
 // reads them in full; only a Unix shell would see them cut to 8 bits).
 constexpr DWORD kSucceeded = ERROR_SUCCESS;
-constexpr DWORD kRefused = ERROR_INSTALL_FAILURE;  // 1603: a launch condition is not met
+constexpr DWORD kRefused = ERROR_INSTALL_FAILURE;  // 1603, also for a launch condition not met
 // The package's own words when it refuses a downgrade.
 constexpr wchar_t kDowngradeMessage[] =
     L"A newer version of Orvane Lumidial is already installed. To install this version, uninstall the newer "
