@@ -10,8 +10,9 @@
 #   ./dev.sh test                install what is missing, build, run the
 #                                native unit tests, then the Windows-side
 #                                tests under Wine on a private Xvfb, then
-#                                the several-monitor tests on a private
-#                                Xorg (dummy driver)
+#                                the scaled-screen tests on a 2560 x 1600
+#                                Xvfb, then the several-monitor tests on a
+#                                private Xorg (dummy driver)
 #   ./dev.sh build               install what is missing and build only
 #   ./dev.sh package             build the MSI package and print its path
 #
@@ -169,7 +170,16 @@ cmd_test() {
   # The Windows-side tests share one screen and one pointer: one at a time.
   say "Windows-side tests under Wine ($DISPLAY, $WINEPREFIX)"
   run_ctest windows "$logs/windows.log" --test-dir "$WIN64_BUILD" --output-on-failure \
-    -j 1 -LE multimon || failed=1
+    -j 1 -LE 'multimon|hidpi' || failed=1
+  wine_env_stop
+
+  # The clock on scaled screens: 120 to 192 DPI need room for a clock up to
+  # twice its 96-DPI size.
+  say "starting a Wine environment with a 2560 x 1600 screen"
+  WINE_ENV_SCREEN=2560x1600x24 wine_env_start || die "could not start the Wine environment"
+  say "scaled-screen tests under Wine ($DISPLAY, $WINEPREFIX)"
+  run_ctest hidpi "$logs/hidpi.log" --test-dir "$WIN64_BUILD" --output-on-failure \
+    -j 1 -L hidpi || failed=1
   wine_env_stop
 
   # Run mode on several monitors needs an X server whose monitors can come

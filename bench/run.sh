@@ -16,6 +16,9 @@
 #   BENCH_WINDOW=60     seconds of run mode for the CPU and memory figures
 #   BENCH_SETTLE=2      seconds after the first frame before that window opens
 #   BENCH_NO_BUILD=1    use the binaries already in BUILD_DIR as they are
+#   BENCH_SCALED=1      also measure on a scaled screen: 2560 x 1600 at 192 DPI
+#                       (start-up, and CPU and memory over BENCH_SCALED_WINDOW
+#                       seconds, default 30); 0 leaves it out
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -24,6 +27,9 @@ BUILD_DIR=${1:-build/win64}
 RUNS=${BENCH_RUNS:-5}
 WINDOW=${BENCH_WINDOW:-60}
 SETTLE=${BENCH_SETTLE:-2}
+SCALED=${BENCH_SCALED:-1}
+SCALED_WINDOW=${BENCH_SCALED_WINDOW:-30}
+PROBE_SCALE=()        # screenprobe's --scale for the screen being measured
 START_TIMEOUT=30      # s, per launch, until the first frame
 CLOSE_TIMEOUT=10      # s, per program, from the key press until it has gone
 ROOT_COLOUR=405060    # painted on the X root so that a black window shows
@@ -156,7 +162,7 @@ launch() {
   local kind=$1 out=$WORK/probe.out i
   local -a cmd
   if [[ $kind == saver ]]; then
-    cmd=(--digits -- wine "$SAVER" /s)
+    cmd=(--digits "${PROBE_SCALE[@]}" -- wine "$SAVER" /s)
   else
     cmd=(-- wine "$BASELINE")
   fi
@@ -243,23 +249,28 @@ seconds() {
 # ---------------------------------------------------------------- start-up
 declare -a saver_covered=() saver_digits=() base_covered=()
 startup_log=()
-say "start-up: 1 warm-up + $RUNS measured launches of each, alternating"
-for ((run = 0; run <= RUNS; run++)); do
-  for kind in saver baseline; do
-    if launch "$kind"; then ok=1; else ok=0; fi
-    close_program
-    label=$([[ $run == 0 ]] && echo "warm-up" || echo "run $run")
-    startup_log+=("$(printf '  %-8s %-8s %s%s' "$label" "$kind" "${launch_line#pid=* }" \
-      "$([[ $ok == 1 ]] || echo '  (FAILED)')")")
-    [[ $run == 0 || $ok != 1 ]] && continue
-    if [[ $kind == saver ]]; then
-      saver_covered+=("$(field covered_ms "$launch_line")")
-      saver_digits+=("$(field digits_ms "$launch_line")")
-    else
-      base_covered+=("$(field covered_ms "$launch_line")")
-    fi
+startup_runs() {
+  saver_covered=() saver_digits=() base_covered=()
+  startup_log=()
+  say "start-up: 1 warm-up + $RUNS measured launches of each, alternating"
+  for ((run = 0; run <= RUNS; run++)); do
+    for kind in saver baseline; do
+      if launch "$kind"; then ok=1; else ok=0; fi
+      close_program
+      label=$([[ $run == 0 ]] && echo "warm-up" || echo "run $run")
+      startup_log+=("$(printf '  %-8s %-8s %s%s' "$label" "$kind" "${launch_line#pid=* }" \
+        "$([[ $ok == 1 ]] || echo '  (FAILED)')")")
+      [[ $run == 0 || $ok != 1 ]] && continue
+      if [[ $kind == saver ]]; then
+        saver_covered+=("$(field covered_ms "$launch_line")")
+        saver_digits+=("$(field digits_ms "$launch_line")")
+      else
+        base_covered+=("$(field covered_ms "$launch_line")")
+      fi
+    done
   done
-done
+}
+startup_runs
 
 # ---------------------------------------------------------------- run mode
 # measure_window KIND: CPU (user, sys, in ticks) of the program and of the
@@ -346,4 +357,36 @@ echo "    The wineserver is shared by the prefix; its row is for information."
 echo "  peak memory: VmHWM from /proc/PID/status at the end of that window."
 echo
 echo "Start-up launches (ms from start)"
+printf '%s\n' "${startup_log[@]}"
+
+# ---------------------------------------------------------------- scaled screen
+[[ "$SCALED" == 1 ]] || exit 0
+say "scaled screen: 2560 x 1600 at 192 DPI"
+wine_env_stop
+WINE_ENV_SCREEN=2560x1600x24 wine_env_start || die "could not start the Wine environment"
+"$PROBE" paint-root "$ROOT_COLOUR" || die "cannot paint the X root"
+# Wine takes the density from here when a program starts.
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 192 /f >/dev/null 2>&1 ||
+  die "cannot set the density"
+PROBE_SCALE=(--scale 2)
+startup_runs
+WINDOW=$SCALED_WINDOW
+measure_window saver
+s_cpu=$win_cpu s_hwm=$win_hwm
+measure_window baseline
+b_cpu=$win_cpu b_hwm=$win_hwm
+echo
+echo "On a scaled screen: Xvfb 2560x1600, 192 DPI (the clock twice its 96-DPI size)"
+echo
+printf '%-52s %14s %14s %8s\n' "" "Lumidial.scr" "baseline" "ratio"
+row "start to first frame, digits lit, ms (median of $RUNS)" "$(median "${saver_digits[@]}")" \
+  "$(median "${base_covered[@]}")"
+row "start to black full screen, ms (median)" "$(median "${saver_covered[@]}")" "$(median "${base_covered[@]}")"
+row "CPU over ${WINDOW} s of run mode, s (user+sys)" "$s_cpu" "$b_cpu"
+row "peak memory (VmHWM) after ${WINDOW} s, KiB" "$s_hwm" "$b_hwm"
+echo
+echo "  As above, with every figure of the clock doubled for the probe; both programs work in"
+echo "  physical pixels. Lumidial.scr draws its digits at this size as it first shows them."
+echo
+echo "Start-up launches on the scaled screen (ms from start)"
 printf '%s\n' "${startup_log[@]}"

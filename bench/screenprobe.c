@@ -5,7 +5,7 @@
  *       Sets the root window's background to that colour and clears it, so
  *       that a black full-screen window becomes visible as a change.
  *
- *   screenprobe launch [--timeout S] [--digits] -- COMMAND [ARG...]
+ *   screenprobe launch [--timeout S] [--digits] [--scale K] -- COMMAND [ARG...]
  *       Opens the display, notes the time, starts COMMAND (left running) and
  *       polls the screen every 5 ms until
  *         - "covered": a grid of rows across the screen, clear of the clock
@@ -13,7 +13,8 @@
  *         - with --digits, "digits": the clock's digits are lit, seen as a
  *           pure green (0,255,0) pixel in the band of the 978 x 327 clock
  *           panel (centred on the screen) that only the minute units
- *           picture covers (kUnitsBandLeft below).
+ *           picture covers (kUnitsBandLeft below). On a screen of K times
+ *           96 DPI every one of these figures is K times larger.
  *       Prints "pid=N covered_ms=T [digits_ms=T]" (milliseconds from just
  *       before fork; "-" for a condition not met before the time-out), closes
  *       its output and stays the program's parent until the program ends, so
@@ -111,11 +112,15 @@ static void print_ms(const char *name, double ms) {
     else printf(" %s=%.0f", name, ms);
 }
 
+/* A figure of the 96-DPI clock at K times the density, rounded. */
+static int scaled(int figure, double k) { return (int)(figure * k + 0.5); }
+
 static int launch(int argc, char **argv) {
-    double timeout_s = 30;
+    double timeout_s = 30, k = 1;
     int digits = 0, i = 0;
     for (; i < argc; ++i) {
         if (!strcmp(argv[i], "--timeout") && i + 1 < argc) timeout_s = atof(argv[++i]);
+        else if (!strcmp(argv[i], "--scale") && i + 1 < argc) k = atof(argv[++i]);
         else if (!strcmp(argv[i], "--digits")) digits = 1;
         else if (!strcmp(argv[i], "--")) { ++i; break; }
         else break;
@@ -126,12 +131,15 @@ static int launch(int argc, char **argv) {
     Display *dpy = XOpenDisplay(NULL);
     if (!dpy) { fprintf(stderr, "screenprobe: cannot open display\n"); return 1; }
     int sw = DisplayWidth(dpy, DefaultScreen(dpy)), sh = DisplayHeight(dpy, DefaultScreen(dpy));
-    int px = (sw - kPanelWidth) / 2, py = (sh - kPanelHeight) / 2;
+    const int panelWidth = scaled(kPanelWidth, k), panelHeight = scaled(kPanelHeight, k);
+    const int bandLeft = scaled(kUnitsBandLeft, k), bandWidth = scaled(kUnitsBandWidth, k);
+    const int digitHeight = scaled(kDigitHeight, k);
+    int px = (sw - panelWidth) / 2, py = (sh - panelHeight) / 2;
     unsigned long black = pixel_of(dpy, 0, 0, 0), green = pixel_of(dpy, 0, 255, 0);
     int rows[kGridRows + 1], nrows = 0;
     for (int k = 0; k <= kGridRows; ++k) {
         int y = k == kGridRows ? sh - 1 : k * sh / kGridRows;
-        if (y >= py && y < py + kPanelHeight) continue;  /* the clock may be there */
+        if (y >= py && y < py + panelHeight) continue;  /* the clock may be there */
         rows[nrows++] = y;
     }
 
@@ -163,7 +171,7 @@ static int launch(int argc, char **argv) {
             for (int k = 0; k < nrows && all; ++k) all = scan(dpy, 0, rows[k], sw, 1, black, 1);
             if (all) covered = t - t0;
         }
-        if (digits && lit < 0 && scan(dpy, px + kUnitsBandLeft, py, kUnitsBandWidth, kDigitHeight, green, 0))
+        if (digits && lit < 0 && scan(dpy, px + bandLeft, py, bandWidth, digitHeight, green, 0))
             lit = t - t0;
         if (covered >= 0 && (!digits || lit >= 0)) break;
         if (t > deadline) break;
@@ -186,6 +194,6 @@ int main(int argc, char **argv) {
     if (argc >= 3 && !strcmp(argv[1], "paint-root")) return paint_root(argv[2]);
     if (argc >= 3 && !strcmp(argv[1], "launch")) return launch(argc - 2, argv + 2);
     fprintf(stderr, "usage: screenprobe paint-root RRGGBB\n"
-                    "       screenprobe launch [--timeout S] [--digits] -- COMMAND [ARG...]\n");
+                    "       screenprobe launch [--timeout S] [--digits] [--scale K] -- COMMAND [ARG...]\n");
     return 1;
 }

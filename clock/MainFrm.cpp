@@ -1,7 +1,9 @@
 #include "MainFrm.h"
 
 #include "Application.h"
+#include "ClockArt.h"
 #include "ClockFace.h"
+#include "Dpi.h"
 #include "Drift.h"
 #include "PointerThreshold.h"
 #include "ScreenSaverUtils.h"
@@ -17,27 +19,14 @@ namespace lumidial {
 
 namespace {
 
-// The window's designed layout, in pixels relative to each control's parent.
-struct ControlLayout {
-    int left, top, width, height;
-};
-constexpr ControlLayout kPnlClock{0, 0, kPanelWidth, kPanelHeight};  // centred at creation
-constexpr ControlLayout kPnlClockInner{0, 0, 978, 327};
-constexpr ControlLayout kImgHour1{0, 0, 220, 325};
-constexpr ControlLayout kImgHour2{221, 0, 220, 325};
-constexpr ControlLayout kImgColon{442, 0, 93, 325};
-constexpr ControlLayout kImgMin1{536, 0, 220, 325};
-constexpr ControlLayout kImgMin2{757, 0, 220, 325};
 constexpr UINT kFirstTickInterval = 5;
 constexpr UINT kTickInterval = 1000;
 constexpr UINT_PTR kDrawTimerId = 1;
 constexpr DWORD kPreviewInterval = 100;
 constexpr DWORD kHostWaitSlice = 10;
-constexpr int kPreviewWidth = 160;
-constexpr int kPreviewHeight = 120;
 
 template <typename Control>
-std::unique_ptr<Control> Make(HWND parent, const ControlLayout& layout, bool visible) {
+std::unique_ptr<Control> Make(HWND parent, const PictureRect& layout, bool visible) {
     return std::make_unique<Control>(parent, layout.left, layout.top, layout.width, layout.height,
                                      visible);
 }
@@ -86,6 +75,46 @@ UniqueBitmap LoadArtworkBitmap(int id) {
     return bitmap;
 }
 
+// A picture drawn at a scaled screen's size: 8 bits a pixel, the index
+// being the level of green, like the stored artwork held in memory.
+UniqueBitmap GreenBitmap(const art::GreenImage& picture) noexcept {
+    struct {
+        BITMAPINFOHEADER header;
+        RGBQUAD colours[256];
+    } info{};
+    info.header.biSize = sizeof info.header;
+    info.header.biWidth = picture.width;
+    info.header.biHeight = -picture.height;  // top row first, as drawn
+    info.header.biPlanes = 1;
+    info.header.biBitCount = 8;
+    info.header.biCompression = BI_RGB;
+    info.header.biClrUsed = 256;
+    for (int level = 0; level < 256; ++level) info.colours[level].rgbGreen = BYTE(level);
+    void* bits = nullptr;
+    UniqueBitmap bitmap(CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS,
+                                         &bits, nullptr, 0));
+    if (!bitmap || !bits) return {};
+    const size_t stride = (size_t(picture.width) + 3) & ~size_t(3);
+    for (int y = 0; y < picture.height; ++y)
+        CopyMemory(static_cast<BYTE*>(bits) + stride * size_t(y), &picture.levels[size_t(y) * size_t(picture.width)],
+                   size_t(picture.width));
+    return bitmap;
+}
+
+UniqueBitmap PreviewBitmap(int dpi) noexcept {
+    try {
+        return GreenBitmap(art::DrawPreview(ClockGeometryAt(dpi).scale));
+    } catch (...) {
+        return {};
+    }
+}
+
+UniqueBitmap DrawnBitmap(const art::GreenImage& picture) {
+    UniqueBitmap bitmap = GreenBitmap(picture);
+    if (!bitmap) throw std::runtime_error("Failed to draw the clock artwork");
+    return bitmap;
+}
+
 }  // namespace
 
 TMainForm::TMainForm() {
@@ -97,6 +126,8 @@ TMainForm::TMainForm() {
     CreateHandle(L"TMainForm", wc, WS_EX_TOPMOST, WS_POPUP | WS_CLIPCHILDREN, L"MainForm", 0, 0,
                  GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                  Application->Handle());
+    // The window lies on the primary monitor: its density is that monitor's.
+    geometry_ = ClockGeometryAt(WindowDpi(Handle()));
     CreateControls();
     Guarded([this] { FormCreate(); });
 }
@@ -105,13 +136,15 @@ TMainForm::~TMainForm() { DestroyHandle(); }
 
 void TMainForm::CreateControls() {
     LoadArtwork();
-    pnlClock = Make<TPanel>(Handle(), kPnlClock, false);
-    pnlClockInner = Make<TPanel>(pnlClock->Handle(), kPnlClockInner, true);
-    imgHour1 = Make<TImage>(pnlClockInner->Handle(), kImgHour1, true);
-    imgHour2 = Make<TImage>(pnlClockInner->Handle(), kImgHour2, true);
-    imgColon = Make<TImage>(pnlClockInner->Handle(), kImgColon, true);
-    imgMin1 = Make<TImage>(pnlClockInner->Handle(), kImgMin1, true);
-    imgMin2 = Make<TImage>(pnlClockInner->Handle(), kImgMin2, true);
+    const PictureRect panel{0, 0, geometry_.panelWidth, geometry_.panelHeight};
+    pnlClock = Make<TPanel>(Handle(), panel, false);  // centred at creation
+    pnlClockInner = Make<TPanel>(pnlClock->Handle(), panel, true);
+    const auto& at = geometry_.pictures;
+    imgHour1 = Make<TImage>(pnlClockInner->Handle(), at[0], true);
+    imgHour2 = Make<TImage>(pnlClockInner->Handle(), at[1], true);
+    imgColon = Make<TImage>(pnlClockInner->Handle(), at[2], true);
+    imgMin1 = Make<TImage>(pnlClockInner->Handle(), at[3], true);
+    imgMin2 = Make<TImage>(pnlClockInner->Handle(), at[4], true);
     imgColon->SetBitmap(ColonImage.get());
     for (TImage* picture : Pictures()) {
         picture->Tag = -1;  // no digit shown yet; the colon's tag is unused
@@ -123,9 +156,22 @@ std::array<TImage*, 5> TMainForm::Pictures() const noexcept {
     return {imgColon.get(), imgHour1.get(), imgHour2.get(), imgMin1.get(), imgMin2.get()};
 }
 
+// On a 96-DPI screen the stored artwork; on any other, the same pictures
+// drawn at that size (never the stored ones enlarged), the digits only as
+// the clock comes to show them.
 void TMainForm::LoadArtwork() {
-    for (int digit = 0; digit < 10; ++digit) DigitImages[digit] = LoadArtworkBitmap(IDB_DIGIT0 + digit);
-    ColonImage = LoadArtworkBitmap(IDB_COLON);
+    if (geometry_.dpi == kDesignDpi) {
+        for (int digit = 0; digit < 10; ++digit) DigitImages[digit] = LoadArtworkBitmap(IDB_DIGIT0 + digit);
+        ColonImage = LoadArtworkBitmap(IDB_COLON);
+    } else {
+        ColonImage = DrawnBitmap(art::DrawColon(geometry_.scale));
+    }
+}
+
+HBITMAP TMainForm::DigitImage(int digit) {
+    UniqueBitmap& image = DigitImages.at(size_t(digit));
+    if (!image) image = DrawnBitmap(art::DrawDigit(digit, geometry_.scale));
+    return image.get();
 }
 
 void TMainForm::Show() { ShowWindow(Handle(), SW_SHOWMAXIMIZED); }
@@ -335,7 +381,7 @@ void TMainForm::FormMouseMove(HWND control, int x, int y) {
     POINT point{x, y};
     if (control != Handle()) MapWindowPoints(control, Handle(), &point, 1);
     PointerReference reference{MouseStartX, MouseStartY};
-    const bool moved = PointerMovedEnough(reference, point.x, point.y);
+    const bool moved = PointerMovedEnough(reference, point.x, point.y, geometry_.pointerThreshold);
     MouseStartX = reference.x;
     MouseStartY = reference.y;
     if (moved) Close();
@@ -398,15 +444,16 @@ void TMainForm::DrawTime() {
         face.hour1Visible = imgHour1->Visible();
         face.innerLeft = pnlClockInner->Left();
         face.colonVisible = imgColon->Visible();
-        const ClockFaceChanges changes = AdvanceClockFace(
-            face, now.wHour, now.wMinute, Settings->TwentyFourHour, Settings->FlashSecond);
+        const ClockFaceChanges changes =
+            AdvanceClockFace(face, now.wHour, now.wMinute, Settings->TwentyFourHour, Settings->FlashSecond,
+                             geometry_.hiddenDigitShift);
 
         if (changes.colonToggled) imgColon->SetVisible(face.colonVisible);
         if (changes.digitChanged[0]) {
             imgHour1->Tag = face.tags[0];
             imgHour1->SetVisible(face.hour1Visible);
             pnlClockInner->SetLeft(face.innerLeft);
-            imgHour1->SetBitmap(DigitImages[face.tags[0]].get());
+            imgHour1->SetBitmap(DigitImage(face.tags[0]));
             imgHour1->Repaint();
         }
         TImage* const others[] = {imgHour2.get(), imgMin1.get(), imgMin2.get()};
@@ -414,7 +461,7 @@ void TMainForm::DrawTime() {
             if (!changes.digitChanged[i]) continue;
             TImage* picture = others[i - 1];
             picture->Tag = face.tags[i];
-            picture->SetBitmap(DigitImages[face.tags[i]].get());
+            picture->SetBitmap(DigitImage(face.tags[i]));
             picture->Repaint();
         }
         pnlClock->SetVisible(true);
@@ -448,10 +495,16 @@ void TMainForm::RunPreview() {
     {
         ScopedGetDC host(ParentHandle);
         UniqueMemoryDc picture(host ? CreateCompatibleDC(host.get()) : nullptr);
-        UniqueBitmap image = LoadBitmapResource(IDB_PREVIEW);
+        // At the host window's density: a scaled host shows the picture at
+        // the size it has beside a 96-DPI host's preview area.
+        const int dpi = ForeignWindowDpi(ParentHandle);
+        UniqueBitmap image = dpi == kDesignDpi ? LoadBitmapResource(IDB_PREVIEW) : PreviewBitmap(dpi);
         failed = !host || !picture || !image;
         if (!failed) {
             ScopedSelect select(picture.get(), image.get());
+            BITMAP header{};
+            GetObjectW(image.get(), sizeof header, &header);
+            const SIZE size{header.bmWidth, header.bmHeight};
             RECT bounds{};
             GetWindowRect(ParentHandle, &bounds);
             const RECT area{0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top};
@@ -461,8 +514,7 @@ void TMainForm::RunPreview() {
                     break;
                 }
                 if (!IsWindowVisible(ParentHandle)) break;
-                if (!BitBlt(host.get(), 0, 0, kPreviewWidth, kPreviewHeight, picture.get(), 0, 0,
-                            SRCCOPY)) {
+                if (!BitBlt(host.get(), 0, 0, size.cx, size.cy, picture.get(), 0, 0, SRCCOPY)) {
                     failed = true;
                     break;
                 }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "ClockGeometry.h"
 #include "Controls.h"
 #include "CoverFrm.h"
 #include "Form.h"
@@ -46,6 +47,9 @@ private:
     // The colon and the four digits, in that order.
     std::array<TImage*, 5> Pictures() const noexcept;
     void LoadArtwork();
+    // The picture of `digit` at the clock's scale; on a scaled screen drawn
+    // the first time it is needed.
+    HBITMAP DigitImage(int digit);
     void EnableDrawTimer(UINT interval) noexcept;
     void DisableDrawTimer() noexcept;
     bool ActsOnSharedState() const noexcept;
@@ -87,6 +91,8 @@ private:
     bool drawTimerEnabled_ = false;
     UINT drawTimerInterval_ = 5;
 
+    // The layout at the primary screen's density, fixed at creation.
+    ClockGeometry geometry_;
     std::array<UniqueBitmap, 10> DigitImages;
     UniqueBitmap ColonImage;
 

@@ -2,6 +2,7 @@
 
 #include "Application.h"
 #include "DateTimeText.h"
+#include "Dpi.h"
 #include "ScreenSaverUtils.h"
 #include "SingleInstance.h"
 
@@ -16,22 +17,6 @@
 namespace lumidial {
 
 namespace {
-
-// The window's own density where the system can say (Windows 10 1607 and
-// later, per monitor); else the screen's.
-int WindowDpi(HWND window) noexcept {
-    using GetDpiForWindowProc = UINT(WINAPI*)(HWND);
-    if (HMODULE user32 = GetModuleHandleW(L"user32.dll")) {
-        auto proc = reinterpret_cast<GetDpiForWindowProc>(
-            reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
-        if (proc) {
-            if (UINT dpi = proc(window)) return static_cast<int>(dpi);
-        }
-    }
-    ScopedGetDC screen(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
-    return dpi > 0 ? dpi : cfg::kDesignDpi;
-}
 
 const wchar_t* ClassOf(cfg::ControlKind kind) noexcept {
     switch (kind) {

@@ -16,7 +16,7 @@ std::array<int, 4> ClockDigits(int hour, int minute, bool twentyFourHour) {
 // The tags remember what each picture shows, so a tick only reports the
 // pictures whose digit really changed and the window code repaints no more.
 ClockFaceChanges AdvanceClockFace(ClockFaceState& state, int hour, int minute,
-                                  bool twentyFourHour, bool flashSecond) {
+                                  bool twentyFourHour, bool flashSecond, int hiddenShift) {
     ClockFaceChanges changes;
     if (flashSecond) {
         state.colonVisible = !state.colonVisible;
@@ -27,7 +27,7 @@ ClockFaceChanges AdvanceClockFace(ClockFaceState& state, int hour, int minute,
     if (digits[0] != state.tags[0]) {
         state.tags[0] = digits[0];
         state.hour1Visible = digits[0] != 0;
-        state.innerLeft = state.hour1Visible ? 0 : kHiddenDigitShift;
+        state.innerLeft = state.hour1Visible ? 0 : hiddenShift;
         changes.digitChanged[0] = true;
     }
     for (std::size_t i = 1; i < digits.size(); ++i) {

@@ -31,8 +31,10 @@ struct ClockFaceChanges {
 
 // One tick: blinks the colon when flashSecond is set, then updates the digit
 // tags; a changed hour tens digit also decides the first picture's visibility
-// (hidden for 0) and the inner panel's left (0 or kHiddenDigitShift).
+// (hidden for 0) and the inner panel's left (0 or hiddenShift, which is
+// kHiddenDigitShift on a 96-DPI screen).
 ClockFaceChanges AdvanceClockFace(ClockFaceState& state, int hour, int minute,
-                                  bool twentyFourHour, bool flashSecond);
+                                  bool twentyFourHour, bool flashSecond,
+                                  int hiddenShift = kHiddenDigitShift);
 
 }  // namespace lumidial

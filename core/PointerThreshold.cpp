@@ -11,12 +11,12 @@ long long Distance(int a, int b) { return std::llabs(static_cast<long long>(a) -
 
 }  // namespace
 
-bool PointerMovedEnough(PointerReference& reference, int x, int y) {
+bool PointerMovedEnough(PointerReference& reference, int x, int y, int threshold) {
     if (reference.x == -1 && reference.y == -1) {
         reference = {x, y};
         return false;
     }
-    if (Distance(x, reference.x) > 2 && Distance(y, reference.y) > 2) {
+    if (Distance(x, reference.x) > threshold && Distance(y, reference.y) > threshold) {
         reference = {x, y};
         return true;
     }

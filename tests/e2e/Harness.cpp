@@ -75,6 +75,21 @@ std::optional<std::wstring> GetString(const wchar_t* key, const wchar_t* name) {
   return value;
 }
 
+namespace {
+constexpr const wchar_t* kDesktopKey = L"Control Panel\\Desktop";
+}
+
+Density::Density(int dpi) : original_(GetDword(kDesktopKey, L"LogPixels")) {
+  SetDword(kDesktopKey, L"LogPixels", DWORD(dpi));
+}
+
+Density::~Density() {
+  if (original_)
+    SetDword(kDesktopKey, L"LogPixels", *original_);
+  else
+    DeleteValue(kDesktopKey, L"LogPixels");
+}
+
 std::optional<DWORD> ScratchRegistry::GetType(const wchar_t* name) const {
   DWORD type = 0;
   if (RegGetValueW(HKEY_CURRENT_USER, kKeyPath, name, RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr,
@@ -371,17 +386,6 @@ std::wstring WindowText(HWND window) {
   wchar_t text[1024] = {};
   GetWindowTextW(window, text, 1024);
   return text;
-}
-
-PreviewHost::PreviewHost(const RECT& rect) : rect_(rect) {
-  window_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP | WS_VISIBLE, rect.left,
-                            rect.top, rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, nullptr,
-                            nullptr);
-}
-
-void PreviewHost::Close() {
-  if (window_) DestroyWindow(window_);
-  window_ = nullptr;
 }
 
 std::vector<HWND> TopLevelWindows(DWORD pid, const wchar_t* windowClass, const wchar_t* caption,

@@ -62,6 +62,20 @@ struct ScratchRegistry {
   std::optional<DWORD> GetType(const wchar_t* name) const;
 };
 
+// The pixel density that Wine programs started from now on run at (Wine
+// reads HKCU\Control Panel\Desktop "LogPixels" when a program starts),
+// until the end of the scope; then the prefix's own again.
+class Density {
+ public:
+  explicit Density(int dpi);
+  ~Density();
+  Density(const Density&) = delete;
+  Density& operator=(const Density&) = delete;
+
+ private:
+  std::optional<DWORD> original_;
+};
+
 // Where the password library doubles (tests/doubles) take their answers
 // from and record their calls.
 inline constexpr const wchar_t* kDoubleKey = L"Software\\Lumidial Tests\\Doubles";
@@ -174,26 +188,6 @@ std::vector<HWND> TopLevelWindows(DWORD pid, const wchar_t* windowClass = nullpt
                                   const wchar_t* caption = nullptr, bool includeHidden = false);
 std::wstring WindowClass(HWND window);
 std::wstring WindowText(HWND window);
-
-// A plain top-most window of the driver's at `rect` (screen coordinates),
-// standing in for a host's preview window; destroyed with the object or by
-// Close, which is how a host ends a preview.
-class PreviewHost {
- public:
-  explicit PreviewHost(const RECT& rect);
-  ~PreviewHost() { Close(); }
-  PreviewHost(const PreviewHost&) = delete;
-  PreviewHost& operator=(const PreviewHost&) = delete;
-  HWND window() const { return window_; }
-  const RECT& rect() const { return rect_; }
-  // "/p" and the window's number, as a host starts the preview.
-  std::wstring Argument() const { return L"/p " + std::to_wstring(reinterpret_cast<INT_PTR>(window_)); }
-  void Close();
-
- private:
-  HWND window_ = nullptr;
-  RECT rect_{};
-};
 
 // Ends every Lumidial.scr of the prefix (left over from an earlier test).
 void KillStraySavers();

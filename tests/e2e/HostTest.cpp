@@ -2,6 +2,7 @@
 // host's, the password change through the provider library (the mpr.dll
 // doubles), and the single-instance guard between copies. The driver plays
 // the host: the saver paints into its windows or owns its boxes with them.
+#include "HostWindow.h"
 #include "SaverTest.h"
 
 #include <cstdlib>
@@ -9,55 +10,6 @@
 
 namespace e2e {
 namespace {
-
-// The driver's own window colour: a window the saver did not paint never
-// looks like one it did.
-constexpr COLORREF kHostColour = RGB(40, 60, 200);
-
-// A top-level, top-most window of the driver's, shown without activation.
-// Not a child window as a real host's would be: under Wine 8 another
-// process's drawing into a child window never reaches the screen.
-class HostWindow {
- public:
-  HostWindow(POINT at, SIZE size, bool visible = true) {
-    static const ATOM registered = [] {
-      WNDCLASSW wc{};
-      wc.lpfnWndProc = DefWindowProcW;
-      wc.hbrBackground = CreateSolidBrush(kHostColour);
-      wc.lpszClassName = L"LumidialPreviewHost";
-      return RegisterClassW(&wc);
-    }();
-    window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, MAKEINTATOM(registered), L"Host",
-                             WS_POPUP, at.x, at.y, size.cx, size.cy, nullptr, nullptr, nullptr, nullptr);
-    if (visible) ShowWindow(window, SW_SHOWNA);
-  }
-  ~HostWindow() { DestroyWindow(window); }
-  // The handle as a host puts it on the command line.
-  std::wstring Number() const { return std::to_wstring(reinterpret_cast<INT_PTR>(window)); }
-  // Pixels of the window's area on the screen unlike `expected(x, y)`.
-  int Mismatches(const std::function<Rgb(int, int)>& expected) const {
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    const Image shown = GrabScreen(rect);
-    int mismatches = shown.empty();
-    auto off = [](int a, int b) { return std::abs(a - b) > 24; };
-    for (int y = 0; y < shown.height(); ++y)
-      for (int x = 0; x < shown.width(); ++x) {
-        const Rgb want = expected(x, y), got = shown.At(x, y);
-        mismatches += off(want.r, got.r) || off(want.g, got.g) || off(want.b, got.b);
-      }
-    return mismatches;
-  }
-  bool ShowsOwnColour() const { return Mismatches([](int, int) { return Rgb{40, 60, 200}; }) == 0; }
-  // The preview picture at (0,0), clipped, black beyond it.
-  int PreviewMismatches() const {
-    const Image& picture = SaverTest::Art().preview;
-    return Mismatches([&](int x, int y) {
-      return x < picture.width() && y < picture.height() ? picture.At(x, y) : Rgb{};
-    });
-  }
-  HWND window = nullptr;
-};
 
 bool InstanceMutexExists() {
   HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, "Mervisk");
@@ -69,10 +21,10 @@ class Host : public SaverTest {
  protected:
   // Waits until `host` shows the preview painted by `saver`.
   static ::testing::AssertionResult ShowsPreview(const SaverProcess& saver, const HostWindow& host) {
-    if (WaitUntil([&] { return host.PreviewMismatches() == 0 || !saver.IsRunning(); }) &&
+    if (WaitUntil([&] { return host.PreviewMismatches(Art().preview) == 0 || !saver.IsRunning(); }) &&
         saver.IsRunning())
       return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << host.PreviewMismatches() << " pixels unlike the preview; "
+    return ::testing::AssertionFailure() << host.PreviewMismatches(Art().preview) << " pixels unlike the preview; "
                                          << SaveScreenshot("preview");
   }
   // The saver ends by itself, normally, without showing a window.

@@ -271,13 +271,15 @@ TEST_F(MultiMonitor, DialogAndPreviewCoverNothing) {
     ASSERT_TRUE(dialog.WaitForWindow(lumidial::cfg::kFormClass)) << "no settings dialog";
     nothingElsewhere(dialog);
   }
-  PreviewHost host({300, 300, 460, 420});
-  ASSERT_NE(host.window(), nullptr);
-  SaverProcess preview = SaverProcess::Start(host.Argument());
-  EXPECT_TRUE(WaitUntil([&] { return Difference(GrabScreen(host.rect()), 0, 0, Art().preview) < 0.5; }))
+  HWND host = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 300, 300,
+                              160, 120, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(host, nullptr);
+  SaverProcess preview = SaverProcess::Start(L"/p " + std::to_wstring(reinterpret_cast<INT_PTR>(host)));
+  const RECT hostRect{300, 300, 460, 420};
+  EXPECT_TRUE(WaitUntil([&] { return Difference(GrabScreen(hostRect), 0, 0, Art().preview) < 0.5; }))
       << "the preview shows in the host's window";
   nothingElsewhere(preview);
-  host.Close();
+  DestroyWindow(host);
   EXPECT_TRUE(EndsNormally(preview));
 }
 

@@ -162,8 +162,12 @@ SaverProcess SaverTest::StartSaver(POINT pointer, HWND* window, const std::wstri
   HWND found = saver.WaitForWindow(kMainClass, kMainCaption);
   windowSeenAt = std::chrono::steady_clock::now();
   EXPECT_NE(found, nullptr) << "no run-mode window";
-  EXPECT_TRUE(found && WaitUntil([&] { return PanelOnScreen(GrabScreen()) || !saver.IsRunning(); }) &&
-              saver.IsRunning())
+  const auto clockShown = [&] {
+    if (density == 96) return PanelOnScreen(GrabScreen()).has_value();
+    const ClockReading r = Reader().ReadScreen();
+    return r.recognised && r.showsTime();
+  };
+  EXPECT_TRUE(found && WaitUntil([&] { return clockShown() || !saver.IsRunning(); }) && saver.IsRunning())
       << "no clock on the screen; " << SaveScreenshot("no-clock");
   if (window) *window = found;
   return saver;

@@ -46,7 +46,8 @@ class SaverTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
-  static ClockReader Reader() { return ClockReader(Art(), ClockLayout::ForPrimaryScreen()); }
+  // Reads the centred clock of a saver running at `density`.
+  ClockReader Reader() const { return ClockReader(Art(), ClockLayout::ForPrimaryScreen(density)); }
 
   // Waits until the centred clock shows a time; checks that it is the local
   // time now (the minute before or after accepted) in the time zone
@@ -66,8 +67,9 @@ class SaverTest : public ::testing::Test {
 
   // Starts "Lumidial.scr /s" with the pointer seen at `pointer` (a window of
   // the driver's sees it there first: a fresh X server leaves Wine believing
-  // in an old position) and waits for its window and a drawn clock. The
-  // saver under test, or the one at `path`.
+  // in an old position) and waits for its window and a drawn clock (at 96
+  // DPI wherever it has drifted, else centred). The saver under test, or
+  // the one at `path`.
   SaverProcess StartSaver(POINT pointer, HWND* window = nullptr, const std::wstring& path = SaverPath());
 
   // Top-left of the clock panel wherever it has drifted to; nothing if the
@@ -85,6 +87,8 @@ class SaverTest : public ::testing::Test {
   static std::string SaveScreenshot(const std::string& name);
 
   ScratchRegistry registry;
+  // The pixel density the savers of the test run at (see Density).
+  int density = 96;
   // When StartSaver first saw the run-mode window: its first tick is due.
   std::chrono::steady_clock::time_point windowSeenAt;
 };

@@ -3,6 +3,7 @@
 #include "resource.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -91,14 +92,23 @@ Artwork Artwork::Load(const std::wstring& saverPath) {
   return art;
 }
 
-ClockLayout ClockLayout::ForPrimaryScreen() {
-  return ClockLayout{POINT{(GetSystemMetrics(SM_CXSCREEN) - kPanelWidth) / 2,
-                           (GetSystemMetrics(SM_CYSCREEN) - kPanelHeight) / 2}};
+ClockLayout ClockLayout::ForPrimaryScreen(int dpi) {
+  ClockLayout layout{POINT{}, dpi / 96.0};
+  layout.panel = {(GetSystemMetrics(SM_CXSCREEN) - layout.Scaled(kPanelWidth)) / 2,
+                  (GetSystemMetrics(SM_CYSCREEN) - layout.Scaled(kPanelHeight)) / 2};
+  return layout;
+}
+
+int ClockLayout::Scaled(double designPixels) const { return int(std::lround(designPixels * scale)); }
+
+RECT ClockLayout::PanelRect() const {
+  return {panel.x, panel.y, panel.x + Scaled(kPanelWidth), panel.y + Scaled(kPanelHeight)};
 }
 
 RECT ClockLayout::PictureRect(int index, int shift) const {
-  const int left = panel.x + kPictureX[size_t(index)] + shift;
-  return RECT{left, panel.y, left + (index == 2 ? kColonWidth : kDigitWidth), panel.y + kDigitHeight};
+  const int left = panel.x + Scaled(kPictureX[size_t(index)] + shift);
+  return RECT{left, panel.y, left + Scaled(index == 2 ? kColonWidth : kDigitWidth),
+              panel.y + Scaled(kDigitHeight)};
 }
 
 double Difference(const Image& screen, int x0, int y0, const Image& picture) {
@@ -128,7 +138,29 @@ double DifferenceFromBlack(const Image& screen, const RECT& rect) {
   return Difference(screen, rect.left, rect.top, Image(rect.right - rect.left, rect.bottom - rect.top));
 }
 
+namespace {
+
+// The middles of the segments a..g in a digit's tile, and of the colon's
+// squares in its own, at 96 DPI.
+constexpr std::array<POINT, 7> kSegmentMiddles{POINT{110, 43}, {160, 101}, {160, 220}, {110, 278},
+                                               {61, 220},      {61, 101},  {110, 160}};
+constexpr std::array<POINT, 2> kColonMiddles{POINT{46, 89}, {46, 238}};
+// The segments each digit lights, a as bit 0 .. g as bit 6.
+constexpr std::array<unsigned, 10> kDigitSegments{0x3F, 0x06, 0x5B, 0x4F, 0x66, 0x6D, 0x7D, 0x07, 0x7F, 0x6F};
+
+// 1 lit (pure green), 0 dark (below half brightness, no red or blue), -1
+// neither: not a clock picture, or one half drawn.
+int SegmentState(const Image& screen, int x, int y) {
+  if (x < 0 || y < 0 || x >= screen.width() || y >= screen.height()) return -1;
+  const Rgb p = screen.At(x, y);
+  if (p.r > 40 || p.b > 40) return -1;
+  return p.g >= 200 ? 1 : (p.g < 128 ? 0 : -1);
+}
+
+}  // namespace
+
 ClockReading ClockReader::ReadWithShift(const Image& screen, int shift) const {
+  if (layout_.scale != 1.0) return ReadSegments(screen, shift);
   ClockReading reading;
   reading.shift = shift;
   reading.detail = "shift " + std::to_string(shift) + ":";
@@ -154,6 +186,40 @@ ClockReading ClockReader::ReadWithShift(const Image& screen, int shift) const {
     reading.detail += detail;
   }
   reading.recognised = worst <= kMatchLimit;
+  return reading;
+}
+
+ClockReading ClockReader::ReadSegments(const Image& screen, int shift) const {
+  ClockReading reading;
+  reading.shift = shift;
+  reading.recognised = true;
+  reading.detail = "shift " + std::to_string(shift) + ":";
+  for (int picture = shift ? 1 : 0; picture < 5; ++picture) {
+    const RECT rect = layout_.PictureRect(picture, shift);
+    unsigned lit = 0;
+    bool clear = true;
+    const auto look = [&](POINT middle, unsigned bit) {
+      const int state = SegmentState(screen, rect.left + layout_.Scaled(middle.x), rect.top + layout_.Scaled(middle.y));
+      clear = clear && state >= 0;
+      if (state == 1) lit |= bit;
+    };
+    if (picture == 2) {
+      for (POINT middle : kColonMiddles) look(middle, 1u);
+      reading.colonShown = lit != 0;
+      reading.detail += reading.colonShown ? " :" : " .";
+      continue;
+    }
+    for (size_t segment = 0; segment < kSegmentMiddles.size(); ++segment) look(kSegmentMiddles[segment], 1u << segment);
+    std::optional<int> digit;
+    for (int d = 0; d < 10; ++d)
+      if (kDigitSegments[size_t(d)] == lit) digit = d;
+    clear = clear && (digit || lit == 0);
+    reading.digits[size_t(picture < 2 ? picture : picture - 1)] = digit;
+    reading.recognised = reading.recognised && clear;
+    char detail[32];
+    std::snprintf(detail, sizeof detail, " %c(%02x)", digit ? '0' + *digit : (clear ? '_' : '?'), lit);
+    reading.detail += detail;
+  }
   return reading;
 }
 

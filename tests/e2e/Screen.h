@@ -47,7 +47,10 @@ struct Artwork {
 
 // Where the clock sits: a 978 x 327 panel, centred unless it drifts, with
 // pictures at fixed offsets inside it; with a one-digit hour the hour-tens
-// picture is hidden and the rest moves left by kOneDigitShift.
+// picture is hidden and the rest moves left by kOneDigitShift. Those are the
+// figures at 96 DPI; on a screen of another density every one of them is
+// multiplied by `scale`, the density over 96 (the saver rounds to whole
+// pixels, so scaled positions may be a pixel or two off).
 struct ClockLayout {
   static constexpr int kPanelWidth = 978, kPanelHeight = 327;
   static constexpr int kDigitWidth = 220, kDigitHeight = 325, kColonWidth = 93;
@@ -56,9 +59,11 @@ struct ClockLayout {
   static constexpr std::array<int, 5> kPictureX = {0, 221, 442, 536, 757};
 
   POINT panel;  // top-left on the screen
+  double scale = 1.0;
 
-  static ClockLayout ForPrimaryScreen();
-  RECT PanelRect() const { return {panel.x, panel.y, panel.x + kPanelWidth, panel.y + kPanelHeight}; }
+  static ClockLayout ForPrimaryScreen(int dpi = 96);
+  int Scaled(double designPixels) const;
+  RECT PanelRect() const;
   RECT PictureRect(int index, int shift) const;
 };
 
@@ -78,7 +83,9 @@ struct ClockReading {
   std::string text() const;  // "12:05", " 3.07" (colon hidden)
 };
 
-// Recognises the clock by comparing each picture's place with the artwork.
+// Recognises the clock: at 96 DPI by comparing each picture's place with
+// the artwork; on a scaled screen by the seven segments of each digit,
+// looked at in their middles (and the colon's two squares).
 class ClockReader {
  public:
   ClockReader(const Artwork& artwork, ClockLayout layout) : artwork_(artwork), layout_(layout) {}
@@ -87,6 +94,7 @@ class ClockReader {
 
  private:
   ClockReading ReadWithShift(const Image& screen, int shift) const;
+  ClockReading ReadSegments(const Image& screen, int shift) const;
   const Artwork& artwork_;
   ClockLayout layout_;
 };

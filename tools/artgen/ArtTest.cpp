@@ -20,18 +20,6 @@ Bytes ReadFile(const fs::path& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-bool Lit(const Image& image, int x, int y) { return image.at(x, y) == kLit; }
-
-// Lit extent as {left, right, top, bottom}, inclusive.
-std::array<int, 4> LitBox(const Image& image) {
-    std::array<int, 4> box{image.width, -1, image.height, -1};
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x)
-            if (Lit(image, x, y))
-                box = {std::min(box[0], x), std::max(box[1], x), std::min(box[2], y), std::max(box[3], y)};
-    return box;
-}
-
 // Reads back an 8-bit run-length coded .bmp as the format defines it:
 // pairs (count, index), or an escape 0 followed by 0 (end of line), 1 (end
 // of bitmap), 2 (a move, which the writer has no use for) or 3..255
@@ -90,11 +78,11 @@ TEST(ArtFiles, CommittedAndFreshlyGeneratedFilesMatchTheGeneratorByteForByte) {
 }
 
 // The pictures are stored run-length coded with a palette of their own
-// colours and read back to exactly what the generator draws.
+// colours and read back to exactly what the drawing module draws.
 TEST(ArtFiles, PicturesDecodeToExactlyTheDrawnPictures) {
-    std::vector<std::pair<std::string, Image>> drawn{{"colon.bmp", RenderColon()},
-                                                     {"preview.bmp", RenderPreview()}};
-    for (int d = 0; d <= 9; ++d) drawn.emplace_back("digit" + std::to_string(d) + ".bmp", RenderDigit(d));
+    std::vector<std::pair<std::string, Image>> drawn{{"colon.bmp", ToRgb(DrawColon())},
+                                                     {"preview.bmp", ToRgb(DrawPreview())}};
+    for (int d = 0; d <= 9; ++d) drawn.emplace_back("digit" + std::to_string(d) + ".bmp", ToRgb(DrawDigit(d)));
     for (const auto& [name, picture] : drawn) {
         SCOPED_TRACE(name);
         const Bytes file = ReadFile(fs::path(LUMIDIAL_ART_DIR) / name);
@@ -116,100 +104,77 @@ TEST(ArtFiles, PicturesDecodeToExactlyTheDrawnPictures) {
     }
 }
 
-TEST(Digits, LightTheirSegmentsInsideTheEight) {
-    const Image eight = RenderDigit(8);
-    EXPECT_EQ(LitBox(eight), (std::array{24, 196, 23, 297}));
-    const std::array<int, 4> one = LitBox(RenderDigit(1));
-    EXPECT_EQ(one[0], 140);
-    EXPECT_EQ(one[1], 179);
-    const char* const kFont[10] = {"abcdef", "bc", "abged", "abgcd", "fgbc",
-                                   "afgcd",  "afgedc", "abc", "abcdefg", "abcdfg"};
-    const std::pair<char, std::array<int, 2>> kCentres[] = {
-        {'a', {110, 43}}, {'b', {160, 100}}, {'c', {160, 220}}, {'d', {110, 278}},
-        {'e', {60, 220}}, {'f', {60, 100}},  {'g', {110, 160}}};
-    for (int d = 0; d <= 9; ++d) {
-        const Image image = RenderDigit(d);
-        for (const auto& [segment, at] : kCentres)
-            EXPECT_EQ(Lit(image, at[0], at[1]), std::string(kFont[d]).find(segment) != std::string::npos)
-                << "digit " << d << " segment " << segment;
-        for (int y = 0; y < kDigitHeight; ++y)
-            for (int x = 0; x < kDigitWidth; ++x)
-                ASSERT_TRUE(!Lit(image, x, y) || Lit(eight, x, y)) << d << " at " << x << "," << y;
-    }
-    // Gaps part the segments: a, b, g, c, d down column 160; a and b across their corner.
-    int down = 0, across = 0;
-    for (int i = 1; i < kDigitHeight; ++i) {
-        down += Lit(eight, 160, i) && !Lit(eight, 160, i - 1);
-        if (100 + i < kDigitWidth) across += Lit(eight, 100 + i, i) && !Lit(eight, 99 + i, i - 1);
-    }
-    EXPECT_EQ(down, 5);
-    EXPECT_EQ(across, 2);
-}
-
-TEST(ColonAndPreview, LightExactlyTheirShapes) {
-    const Image colon = RenderColon();
-    ASSERT_EQ(colon.height, 325);
-    for (int y = 0; y < colon.height; ++y) {
-        const bool squareRow = (y >= 69 && y <= 108) || (y >= 218 && y <= 257);
-        for (int x = 0; x < colon.width; ++x)
-            ASSERT_EQ(Lit(colon, x, y), squareRow && x >= 26 && x <= 65) << x << "," << y;
-    }
-    const Image preview = RenderPreview();
-    EXPECT_EQ(LitBox(preview), (std::array{29, 127, 40, 72}));
-    const auto litColumn = [&](int x) {
-        for (int y = 0; y < preview.height; ++y) if (Lit(preview, x, y)) return true;
-        return false;
-    };
-    int groups = 0;  // of lit columns: 1, 2, the colon, 3, 0
-    for (int x = 1; x < preview.width; ++x) groups += litColumn(x) && !litColumn(x - 1);
-    EXPECT_EQ(groups, 5);
-}
-
-TEST(Glow, IsDarkGreenAndVisibleNextToSegments) {
-    std::vector<Image> images{RenderColon(), RenderPreview()};
-    for (int d = 0; d <= 9; ++d) images.push_back(RenderDigit(d));
-    for (const Image& image : images)
-        for (int y = 0; y < image.height; ++y)
-            for (int x = 0; x < image.width; ++x) {
-                const Rgb p = image.at(x, y);
-                if (p == kLit) continue;
-                ASSERT_TRUE(p.r == 0 && p.b == 0 && p.g < 128) << x << "," << y;
-                if (x > 0 && Lit(image, x - 1, y)) {
-                    ASSERT_GE(p.g, 40) << x << "," << y;
-                }
-            }
-    const Image eight = RenderDigit(8);
-    EXPECT_EQ(eight.at(2, 2), Rgb{});      // far from any segment
-    EXPECT_EQ(eight.at(110, 101), Rgb{});  // inside the upper loop
-}
-
-TEST(Icon, HoldsFourImagesAtSixteenColoursAndTrueColour) {
+// Seven images: the four small ones every Windows reads, and 48, 64 and 256
+// pixels for scaled screens and large icon views, the last one a PNG. The
+// PNG is read back by ImageMagick, a decoder of its own.
+TEST(Icon, HoldsSevenImagesFromSixteenColoursToA256PixelPng) {
     const Bytes ico = ReadFile(fs::path(LUMIDIAL_ART_DIR) / "lumidial.ico");
-    ASSERT_GE(ico.size(), 6u + 4 * 16);
+    ASSERT_GE(ico.size(), 6u + 7 * 16);
     EXPECT_EQ(GetU32(ico, 0), 0x10000u);  // reserved, type icon
-    ASSERT_EQ(GetU16(ico, 4), 4u);
-    std::size_t expectedOffset = 6 + 4 * 16;
-    for (int i = 0; i < 4; ++i) {
-        SCOPED_TRACE("image " + std::to_string(i));
+    ASSERT_EQ(GetU16(ico, 4), 7u);
+    struct Expected {
+        int size, bits;
+    };
+    constexpr Expected kImages[] = {{16, 4}, {32, 4}, {16, 24}, {32, 24}, {48, 32}, {64, 32}, {256, 32}};
+    std::size_t expectedOffset = 6 + 7 * 16;
+    for (int i = 0; i < 7; ++i) {
+        const auto [size, bits] = kImages[i];
+        SCOPED_TRACE(std::to_string(size) + " pixels, " + std::to_string(bits) + " bits");
         const std::size_t entry = 6 + 16 * std::size_t(i);
-        const int size = i % 2 ? 32 : 16, bits = i < 2 ? 4 : 24;
-        EXPECT_EQ(Bytes(ico.begin() + entry, ico.begin() + entry + 3),
-                  (Bytes{std::uint8_t(size), std::uint8_t(size), std::uint8_t(bits == 4 ? 16 : 0)}));
+        EXPECT_EQ(Bytes(ico.begin() + entry, ico.begin() + entry + 4),
+                  (Bytes{std::uint8_t(size % 256), std::uint8_t(size % 256), std::uint8_t(bits == 4 ? 16 : 0), 0}));
         EXPECT_EQ(GetU32(ico, entry + 4), 1u | unsigned(bits) << 16);
         const std::size_t length = GetU32(ico, entry + 8), at = GetU32(ico, entry + 12);
         EXPECT_EQ(at, expectedOffset);
         expectedOffset += length;
         ASSERT_LE(at + length, ico.size());
-        const std::size_t colourRow = std::size_t(size * bits + 31) / 32 * 4, maskRow = (size + 31) / 32 * 4;
-        EXPECT_EQ(length, 40 + (bits == 4 ? 64 : 0) + (colourRow + maskRow) * size);
+        const IconFace face = DrawIconFace(size);
+        const std::size_t centre = std::size_t(size / 2) * std::size_t(size) + std::size_t(size / 2);
+        ASSERT_EQ(face.picture.levels[centre], kLitLevel) << "the middle bar of the 8 crosses the centre";
+        ASSERT_LT(face.opacity[0], 128) << "the corners are cut round";
+        ASSERT_EQ(face.opacity[centre], 255);
+
+        if (size == 256) {
+            const Bytes png(ico.begin() + at, ico.begin() + at + length);
+            EXPECT_EQ(Bytes(png.begin(), png.begin() + 8), (Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}));
+            const fs::path dir = fs::temp_directory_path() / "lumidial_icon_test";
+            fs::create_directories(dir);
+            std::ofstream(dir / "icon.png", std::ios::binary)
+                .write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
+            const std::string command = "convert \"" + (dir / "icon.png").string() + "\" -depth 8 \"rgba:" +
+                                        (dir / "icon.rgba").string() + '"';
+            ASSERT_EQ(std::system(command.c_str()), 0) << "ImageMagick cannot read the PNG image";
+            const Bytes rgba = ReadFile(dir / "icon.rgba");
+            fs::remove_all(dir);
+            ASSERT_EQ(rgba.size(), 256u * 256u * 4u);
+            std::size_t wrong = 0;
+            for (std::size_t p = 0; p < 256u * 256u; ++p)
+                wrong += rgba[4 * p] != 0 || rgba[4 * p + 1] != face.picture.levels[p] || rgba[4 * p + 2] != 0 ||
+                         rgba[4 * p + 3] != face.opacity[p];
+            EXPECT_EQ(wrong, 0u) << "pixels of the PNG unlike the drawn icon";
+            EXPECT_LT(length, 32u * 1024u) << "compressed";
+            continue;
+        }
+        const std::size_t colourRow = std::size_t(size * bits + 31) / 32 * 4, maskRow = std::size_t(size + 31) / 32 * 4;
+        EXPECT_EQ(length, 40 + (bits == 4 ? 64 : 0) + (colourRow + maskRow) * std::size_t(size));
         EXPECT_EQ(GetU32(ico, at), 40u);
         EXPECT_EQ(int(GetU32(ico, at + 4)), size);
         EXPECT_EQ(int(GetU32(ico, at + 8)), size * 2);
         EXPECT_EQ(int(GetU16(ico, at + 14)), bits);
-        if (bits == 24) {  // the middle of the "8" is lit
-            const std::size_t centre = at + 40 + colourRow * std::size_t(size / 2 - 1) + 3 * (size / 2);
-            EXPECT_EQ(Bytes(ico.begin() + centre, ico.begin() + centre + 3), (Bytes{0, 255, 0}));
+        // Rows are stored bottom-up: the centre pixel, then the mask's top-left.
+        const std::size_t pixels = at + 40 + (bits == 4 ? 64 : 0);
+        const std::size_t row = pixels + colourRow * std::size_t(size - 1 - size / 2);
+        if (bits == 4) {
+            EXPECT_EQ((ico[row + std::size_t(size / 4)] >> 4) & 0xF, 10) << "bright green in the 16 colours";
+        } else {
+            const std::size_t px = row + std::size_t(bits / 8) * std::size_t(size / 2);
+            EXPECT_EQ(Bytes(ico.begin() + px, ico.begin() + px + 3), (Bytes{0, 255, 0}));
+            if (bits == 32) {
+                EXPECT_EQ(ico[px + 3], 255);
+            }
         }
+        const std::size_t maskTop = pixels + colourRow * std::size_t(size) + maskRow * std::size_t(size - 1);
+        EXPECT_EQ(ico[maskTop] & 0x80, 0x80) << "the top-left corner is transparent";
     }
     EXPECT_EQ(expectedOffset, ico.size());
 }

@@ -22,7 +22,6 @@ namespace {
 namespace cfg = lumidial::cfg;
 
 constexpr wchar_t kCaption[] = L"Configure Orvane Lumidial";
-constexpr wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
 
 void PumpMessages() {
   MSG message;
@@ -73,19 +72,6 @@ class Dialog : public ::testing::Test {
   void TearDown() override {
     saver.Terminate();
     KillStraySavers();
-    if (!densitySet) return;
-    if (originalDensity)
-      SetDword(kDesktopKey, L"LogPixels", *originalDensity);
-    else
-      DeleteValue(kDesktopKey, L"LogPixels");
-  }
-
-  // The pixel density that saver processes started from now on run at; the
-  // prefix's own comes back in TearDown.
-  void SetDensity(int dpi) {
-    if (!densitySet) originalDensity = GetDword(kDesktopKey, L"LogPixels");
-    densitySet = true;
-    SetDword(kDesktopKey, L"LogPixels", DWORD(dpi));
   }
 
   // Starts "Lumidial.scr <arguments>" and waits for its dialog, found by
@@ -118,8 +104,6 @@ class Dialog : public ::testing::Test {
   ScratchRegistry registry;
   SaverProcess saver;
   HWND dialog = nullptr;
-  bool densitySet = false;  // LogPixels set by the test, restored in TearDown
-  std::optional<DWORD> originalDensity;
 };
 
 constexpr const wchar_t* kDwordNames[] = {L"ClockMoveDirection", L"ClockMoveSpeed", L"FlashSecond",
@@ -399,7 +383,7 @@ TEST_F(Dialog, LayoutMatchesTheDesignAndScales) {
   for (int dpi : {96, 144}) {
     SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
     auto scaled = [dpi](int value) { return MulDiv(value, dpi, 96); };
-    SetDensity(dpi);
+    const Density density(dpi);
     ASSERT_TRUE(Open());  // finds the dialog by its caption
     RECT window{}, client{};
     GetWindowRect(dialog, &window);

@@ -1,0 +1,58 @@
+#include "Dpi.h"
+
+#include "ScopedWin.h"
+
+namespace lumidial {
+
+namespace {
+
+// user32's functions of Windows 10 1607 and later, looked up where used so
+// that older systems still start the program.
+template <typename Proc>
+Proc User32Proc(const char* name) noexcept {
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    return user32 ? reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(user32, name))) : nullptr;
+}
+
+int ScreenDpi() noexcept {
+    ScopedGetDC screen(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
+    return dpi > 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
+}
+
+// shcore's GetDpiForMonitor (Windows 8.1 and later), loaded only when asked.
+int MonitorDpi(HMONITOR monitor) noexcept {
+    using GetDpiForMonitorProc = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+    constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
+    UniqueLibrary shcore(LoadLibraryW(L"shcore.dll"));
+    auto proc = shcore ? reinterpret_cast<GetDpiForMonitorProc>(
+                             reinterpret_cast<void*>(GetProcAddress(shcore.get(), "GetDpiForMonitor")))
+                       : nullptr;
+    UINT x = 0, y = 0;
+    if (proc && SUCCEEDED(proc(monitor, kEffectiveDpi, &x, &y)) && y > 0) return static_cast<int>(y);
+    return ScreenDpi();
+}
+
+}  // namespace
+
+int WindowDpi(HWND window) noexcept {
+    if (auto proc = User32Proc<UINT(WINAPI*)(HWND)>("GetDpiForWindow")) {
+        if (UINT dpi = proc(window)) return static_cast<int>(dpi);
+    }
+    return ScreenDpi();
+}
+
+// Windows answers GetDpiForWindow with the monitor's density for a window
+// of a program aware of each monitor's; Wine answers 96 for every other
+// process's window, so such a window is asked for its monitor instead.
+int ForeignWindowDpi(HWND window) noexcept {
+    using ContextProc = DPI_AWARENESS_CONTEXT(WINAPI*)(HWND);
+    using AwarenessProc = DPI_AWARENESS(WINAPI*)(DPI_AWARENESS_CONTEXT);
+    auto context = User32Proc<ContextProc>("GetWindowDpiAwarenessContext");
+    auto awareness = User32Proc<AwarenessProc>("GetAwarenessFromDpiAwarenessContext");
+    if (context && awareness && awareness(context(window)) == DPI_AWARENESS_PER_MONITOR_AWARE)
+        return MonitorDpi(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
+    return WindowDpi(window);
+}
+
+}  // namespace lumidial

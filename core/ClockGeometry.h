@@ -1,0 +1,39 @@
+// The clock panel's layout on a screen of a given density. The layout is
+// designed at 96 DPI; on a scaled screen every figure of it is the designed
+// one times the density over 96, so the clock keeps its designed size
+// beside everything else on the desk, drawn sharp at that size.
+#pragma once
+
+#include <array>
+
+namespace lumidial {
+
+inline constexpr int kDesignDpi = 96;
+
+struct PictureRect {
+    int left = 0, top = 0, width = 0, height = 0;
+    int right() const { return left + width; }
+    bool operator==(const PictureRect&) const = default;
+};
+
+struct ClockGeometry {
+    int dpi = kDesignDpi;
+    double scale = 1.0;  // dpi / 96
+    int panelWidth = 0, panelHeight = 0;
+    // Hour tens, hour units, colon, minute tens, minute units.
+    std::array<PictureRect, 5> pictures{};
+    // The inner panel's left while the hour tens digit is hidden: half a
+    // digit to the left, which centres the three digits left.
+    int hiddenDigitShift = 0;
+    // How far (more than this many pixels, on both axes at once) the
+    // pointer must move to end the saver: 2 at 96 DPI, so that a hand's
+    // tremor counts the same on a dense screen.
+    int pointerThreshold = 0;
+};
+
+// The designed layout at 96 DPI, scaled for any other density (clamped to
+// 48..768 DPI). Scaled pictures are rounded to whole pixels and keep at
+// least a one-pixel gap between them, never overlapping, inside the panel.
+ClockGeometry ClockGeometryAt(int dpi);
+
+}  // namespace lumidial
