@@ -27,17 +27,18 @@ LUMIDIAL_PACKAGES=(
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   # The benchmark's X screen probe (bench/run.sh) is built from C source.
   libx11-dev
-  # The Windows Installer package (./dev.sh package) is compiled by wixl.
-  wixl
   # So is the end-to-end tests' pointer probe (XFixes).
   libxfixes-dev
+  # The Windows Installer package (./dev.sh package) is compiled by wixl;
+  # the installer and release tests read packages with msitools.
+  wixl msitools
   # installer/package.py gives the package its package code and dates
   # through libmsi: Debian's Python and its GObject bindings.
   python3 python3-gi gir1.2-libmsi-1.0
   # Releases: Authenticode signatures (osslsigncode) and key checks
   # (openssl); the release tests build clones of the commit (git), one with
-  # the clock moved ahead (faketime), and read packages (msitools).
-  osslsigncode openssl git faketime msitools
+  # the clock moved ahead (faketime).
+  osslsigncode openssl git faketime
 )
 
 # Prints the packages of LUMIDIAL_PACKAGES that are not installed.

@@ -1,15 +1,19 @@
 // The Windows Installer package, installed and removed by Wine's msiexec as
 // an administrator deploys it (quietly): what it puts on the machine, the
-// saver it installs, upgrading, refusing a downgrade (also as a user sees
-// it), and what uninstalling leaves. Every test starts and ends with no
-// Lumidial product installed.
+// saver it installs, its Start-menu shortcut (as the package declares it and
+// as installed), upgrading, refusing a downgrade (also as a user sees it),
+// and what installing and uninstalling leave of a user's settings. Every
+// test starts and ends with no Lumidial product installed.
 #include "ConfigureIds.h"
 #include "SaverTest.h"
 
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <map>
+#include <sstream>
 
 namespace e2e {
 namespace {
@@ -35,6 +39,14 @@ std::string ReadWholeFile(const std::wstring& path) {
     std::fclose(file);
   }
   return bytes;
+}
+
+// The Unix path in an environment variable that ctest sets.
+std::string UnixPathFromEnvironment(const char* name) {
+  char value[MAX_PATH * 2] = {};
+  const DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
+  if (n == 0 || n >= sizeof value) ADD_FAILURE() << name << " is not set (tests/e2e/CMakeLists.txt sets it for ctest)";
+  return value;
 }
 
 std::wstring InstalledSaver() {
@@ -98,9 +110,145 @@ std::optional<std::wstring> SettingsShortcut() {
   return std::nullopt;
 }
 
+// What a shortcut file starts: the program's path and its arguments, as the
+// shell reads them from the link.
+struct LinkTarget {
+  std::wstring path, arguments;
+};
+
+std::optional<LinkTarget> ReadLink(const std::wstring& file) {
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  std::optional<LinkTarget> target;
+  IShellLinkW* link = nullptr;
+  IPersistFile* persist = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                 reinterpret_cast<void**>(&link))) &&
+      SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
+      SUCCEEDED(persist->Load(file.c_str(), STGM_READ))) {
+    wchar_t path[MAX_PATH] = {}, arguments[1024] = {};
+    if (SUCCEEDED(link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH)) &&
+        SUCCEEDED(link->GetArguments(arguments, 1024)))
+      target = LinkTarget{path, arguments};
+  }
+  if (persist) persist->Release();
+  if (link) link->Release();
+  if (SUCCEEDED(com)) CoUninitialize();
+  return target;
+}
+
+// One table of a package as msitools' "msiinfo export" writes it (the
+// installer's text archive format: column names, column types, table name
+// and keys, then one tab-separated row a line): each row by column name.
+using TableRow = std::map<std::string, std::string>;
+
+std::vector<TableRow> PackageTable(const std::string& unixPackage, const std::string& table) {
+  const std::string file = "/tmp/lumidial-e2e-" + std::to_string(GetCurrentProcessId()) + "-" + table + ".idt";
+  std::vector<TableRow> rows;
+  if (auto exported = RunUnix("/usr/bin/msiinfo export '" + unixPackage + "' " + table + " >'" + file + "'");
+      !exported) {
+    ADD_FAILURE() << exported.message() << " (msiinfo is in Debian's msitools)";
+    return rows;
+  }
+  std::istringstream text(ReadWholeFile(ToWindowsPath(file)));
+  DeleteFileW(ToWindowsPath(file).c_str());
+  auto fields = [](std::string line) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::vector<std::string> out(1);
+    for (char c : line) {
+      if (c == '\t')
+        out.emplace_back();
+      else
+        out.back().push_back(c);
+    }
+    return out;
+  };
+  std::string line;
+  std::getline(text, line);
+  const std::vector<std::string> columns = fields(line);
+  for (int header = 0; header < 2; ++header) std::getline(text, line);
+  while (std::getline(text, line)) {
+    const std::vector<std::string> values = fields(line);
+    TableRow& row = rows.emplace_back();
+    for (size_t i = 0; i < columns.size(); ++i) row[columns[i]] = i < values.size() ? values[i] : "";
+  }
+  return rows;
+}
+
+// The long name of a "short|long" file or shortcut name.
+std::string LongName(const std::string& name) { return name.substr(name.find('|') + 1); }
+
+// Every value under an HKCU key and its subkeys, by "subkey\name": its type
+// and its bytes.
+using KeyContents = std::map<std::wstring, std::pair<DWORD, std::vector<BYTE>>>;
+
+void ReadKey(const std::wstring& path, const std::wstring& prefix, KeyContents& contents) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key)) return;
+  wchar_t name[16384];
+  for (DWORD i = 0;; ++i) {
+    DWORD nameSize = 16384, type = 0, size = 0;
+    if (RegEnumValueW(key, i, name, &nameSize, nullptr, &type, nullptr, &size)) break;
+    std::vector<BYTE> data(size);
+    nameSize = 16384;
+    RegEnumValueW(key, i, name, &nameSize, nullptr, &type, data.data(), &size);
+    data.resize(size);
+    contents[prefix + name] = {type, data};
+  }
+  for (DWORD i = 0;; ++i) {
+    DWORD nameSize = 256;
+    if (RegEnumKeyExW(key, i, name, &nameSize, nullptr, nullptr, nullptr, nullptr)) break;
+    contents[prefix + name + L"\\"] = {REG_NONE, {}};  // the subkey itself, even if empty
+    ReadKey(path + L"\\" + name, prefix + name + L"\\", contents);
+  }
+  RegCloseKey(key);
+}
+
+KeyContents SettingsKey() {
+  KeyContents contents;
+  ReadKey(ScratchRegistry::kKeyPath, L"", contents);
+  return contents;
+}
+
+// "type N: xx xx ...", the first 16 bytes.
+std::string Describe(const std::pair<DWORD, std::vector<BYTE>>& value) {
+  std::string text = "type " + std::to_string(value.first) + ":";
+  char hex[4];
+  for (size_t i = 0; i < value.second.size() && i < 16; ++i) {
+    std::snprintf(hex, sizeof hex, " %02x", value.second[i]);
+    text += hex;
+  }
+  return text + (value.second.size() > 16 ? " ..." : "");
+}
+
+// The same names, types and bytes; else what differs.
+::testing::AssertionResult SameKey(const KeyContents& expected, const KeyContents& actual) {
+  if (expected == actual) return ::testing::AssertionSuccess();
+  auto failure = ::testing::AssertionFailure() << "under HKCU\\" << Narrow(ScratchRegistry::kKeyPath) << ":";
+  for (const auto& [name, value] : expected) {
+    const auto found = actual.find(name);
+    if (found == actual.end())
+      failure << " \"" << Narrow(name) << "\" is gone;";
+    else if (found->second != value)
+      failure << " \"" << Narrow(name) << "\" changed from " << Describe(value) << " to "
+              << Describe(found->second) << ";";
+  }
+  for (const auto& [name, value] : actual)
+    if (!expected.count(name)) failure << " \"" << Narrow(name) << "\" was added;";
+  return failure;
+}
+
+// What msiexec ends with (the codes of winerror.h, as GetExitCodeProcess
+// reads them in full; only a Unix shell would see them cut to 8 bits).
+constexpr DWORD kSucceeded = ERROR_SUCCESS;
+constexpr DWORD kRefused = ERROR_INSTALL_FAILURE;  // 1603, also for a launch condition not met
+// The package's own words when it refuses a downgrade.
+constexpr wchar_t kDowngradeMessage[] =
+    L"A newer version of Orvane Lumidial is already installed. To install this version, uninstall the newer "
+    L"one first.";
+
 struct MsiexecRun {
   DWORD code = 0xFFFFFFFF;
-  std::wstring message;  // the text of the message box it showed
+  std::vector<std::wstring> boxTexts;  // the texts of the message box it showed, if any
 };
 
 // "msiexec <arguments>", quietly (/qn) as an administrator deploys a package,
@@ -121,13 +269,13 @@ MsiexecRun Msiexec(const std::wstring& arguments, bool quiet = true) {
       box) {
     EnumChildWindows(
         box,
-        [](HWND child, LPARAM message) {
+        [](HWND child, LPARAM texts) {
           wchar_t text[512] = {};
           SendMessageW(child, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
-          reinterpret_cast<std::wstring*>(message)->append(text).append(L"\n");
+          if (*text) reinterpret_cast<std::vector<std::wstring>*>(texts)->push_back(text);
           return TRUE;
         },
-        reinterpret_cast<LPARAM>(&run.message));
+        reinterpret_cast<LPARAM>(&run.boxTexts));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
   }
   if (WaitUntil([&] { return !running(); }, 4 * kTimeout))
@@ -191,14 +339,30 @@ class Installer : public SaverTest {
     return ::testing::AssertionSuccess();
   }
 
+  // A user's saved settings: all six, none at its default, and a value this
+  // version does not know (one a later version might write).
+  void SaveUsersSettings() {
+    registry.SetDword(L"ClockMoveDirection", 3);
+    registry.SetDword(L"ClockMoveSpeed", 2);
+    registry.SetDword(L"FlashSecond", 0);
+    registry.SetDword(L"TwentyFourHour", 1);
+    registry.SetDword(L"CountDown", 1);
+    registry.SetString(L"CountDownTime", L"12/31/2026 11:59:00 PM");
+    registry.SetBinary(L"ClockColour", {0x00, 0xFF, 0x40, 0x00, 0x7F});
+  }
+
   const std::wstring package = PathFromEnvironment(L"LUMIDIAL_MSI");
   const std::wstring version = Variable(L"LUMIDIAL_VERSION");
 };
 
-TEST_F(Installer, InstallsTheBuiltSaverWithEntryAndShortcutAndUninstallKeepsOnlyTheSettings) {
-  registry.SetDword(L"TwentyFourHour", 1);  // a user's saved settings
-  ASSERT_EQ(Install(package), 0u);
+TEST_F(Installer, InstallsTheBuiltSaverAndUninstallRemovesItLeavingTheSettingsByteForByte) {
+  SaveUsersSettings();
+  const KeyContents saved = SettingsKey();
+  ASSERT_EQ(saved.size(), 7u) << "the user's settings are in place";
+  ASSERT_EQ(Install(package), kSucceeded);
   ASSERT_TRUE(Installed(version, L"LUMIDIAL_PACKAGED_SCR"));
+  const KeyContents installed = SettingsKey();
+  EXPECT_TRUE(SameKey(saved, installed)) << "installing changes none of the user's settings";
 
   {
     SCOPED_TRACE("the installed saver runs and a key ends it");
@@ -207,11 +371,64 @@ TEST_F(Installer, InstallsTheBuiltSaverWithEntryAndShortcutAndUninstallKeepsOnly
     ASSERT_TRUE(Xdotool("key a"));
     EXPECT_TRUE(EndsNormally(saver));
   }
+
+  EXPECT_TRUE(SameKey(installed, SettingsKey())) << "the clock only reads the settings";
+
+  EXPECT_EQ(Uninstall(package), kSucceeded);
+  EXPECT_TRUE(NothingLeft());
+  EXPECT_TRUE(SameKey(saved, SettingsKey())) << "uninstalling keeps every value the user had";
+}
+
+// The shell starts a .scr opened without arguments in run mode on Windows:
+// the shortcut must carry the settings switch. Read from the package's
+// Shortcut table (what Windows Installer creates the shortcut from) and
+// from the shortcut Wine's installer made; then opened as a user would.
+TEST_F(Installer, SettingsShortcutStartsTheInstalledSaverWithSlashC) {
   {
-    SCOPED_TRACE("the Start-menu shortcut opens the settings dialog");
+    SCOPED_TRACE("the package's Shortcut table");
+    const std::string unixPackage = UnixPathFromEnvironment("LUMIDIAL_MSI");
+    auto field = [](const TableRow& row, const char* column) {
+      const auto found = row.find(column);
+      return found == row.end() ? std::string("(no column ") + column + ")" : found->second;
+    };
+    const auto shortcuts = PackageTable(unixPackage, "Shortcut");
+    ASSERT_EQ(shortcuts.size(), 1u) << "one shortcut";
+    const TableRow& shortcut = shortcuts[0];
+    EXPECT_EQ(LongName(field(shortcut, "Name")), "Lumidial Settings");
+    EXPECT_EQ(field(shortcut, "Directory_"), "ProgramMenuFolder");
+    EXPECT_EQ(field(shortcut, "Arguments"), "/c");
+    // "[#File]" stands for the installed path of that file.
+    const std::string target = field(shortcut, "Target");
+    ASSERT_TRUE(target.size() > 3 && target.compare(0, 2, "[#") == 0 && target.back() == ']')
+        << "the target is not a file of the package: " << target;
+    const std::string fileKey = target.substr(2, target.size() - 3);
+    std::string component;
+    for (const TableRow& file : PackageTable(unixPackage, "File")) {
+      if (field(file, "File") != fileKey) continue;
+      EXPECT_EQ(LongName(field(file, "FileName")), "Lumidial.scr") << "the target file";
+      component = field(file, "Component_");
+    }
+    ASSERT_FALSE(component.empty()) << "no file " << fileKey << " in the package";
+    std::string directory = "(no component " + component + ")";
+    for (const TableRow& row : PackageTable(unixPackage, "Component"))
+      if (field(row, "Component") == component) directory = field(row, "Directory_");
+    EXPECT_EQ(directory, "System64Folder") << "where the target file goes";
+  }
+
+  ASSERT_EQ(Install(package), kSucceeded);
+  ASSERT_TRUE(Installed(version, L"LUMIDIAL_PACKAGED_SCR"));
+  const std::wstring shortcut = SettingsShortcut().value_or(L"");
+  {
+    SCOPED_TRACE("the installed shortcut");
+    const auto link = ReadLink(shortcut);
+    ASSERT_TRUE(link) << "cannot read " << Narrow(shortcut);
+    EXPECT_EQ(_wcsicmp(link->path.c_str(), InstalledSaver().c_str()), 0) << "starts " << Narrow(link->path);
+    EXPECT_EQ(link->arguments, L"/c");
+  }
+  {
+    SCOPED_TRACE("opened, it shows the installed saver's settings dialog");
     SHELLEXECUTEINFOW request{};
     request.cbSize = sizeof request;
-    const std::wstring shortcut = SettingsShortcut().value_or(L"");
     request.lpFile = shortcut.c_str();
     request.nShow = SW_SHOWNORMAL;
     ASSERT_TRUE(ShellExecuteExW(&request)) << "error " << GetLastError();
@@ -235,30 +452,35 @@ TEST_F(Installer, InstallsTheBuiltSaverWithEntryAndShortcutAndUninstallKeepsOnly
     CloseHandle(process);
   }
 
-  EXPECT_EQ(Uninstall(package), 0u);
+  EXPECT_EQ(Uninstall(package), kSucceeded);
   EXPECT_TRUE(NothingLeft());
-  EXPECT_EQ(registry.GetDword(L"TwentyFourHour"), 1u) << "uninstalling keeps the user's settings";
 }
 
 TEST_F(Installer, NewerPackageUpgradesInPlaceAndAnOlderOneIsRefused) {
   const std::wstring newer = PathFromEnvironment(L"LUMIDIAL_MSI_RAISED");
   const std::wstring newerVersion = Variable(L"LUMIDIAL_RAISED_VERSION");
-  ASSERT_EQ(Install(package), 0u);
+  SaveUsersSettings();
+  const KeyContents saved = SettingsKey();
+  ASSERT_EQ(Install(package), kSucceeded);
   ASSERT_TRUE(Installed(version, L"LUMIDIAL_PACKAGED_SCR"));
 
-  EXPECT_EQ(Install(newer), 0u);
+  EXPECT_EQ(Install(newer), kSucceeded);
   EXPECT_TRUE(Installed(newerVersion, L"LUMIDIAL_RAISED_SCR")) << "the newer package replaces the older";
+  EXPECT_TRUE(SameKey(saved, SettingsKey())) << "upgrading changes none of the user's settings";
 
-  // Quietly, and as a user starts it, who is told why.
-  EXPECT_NE(Install(package), 0u) << "the older package is refused";
+  // Quietly, and as a user starts it, who is told why in the package's words.
+  EXPECT_EQ(Install(package), kRefused) << "the older package is refused";
   const MsiexecRun run = Msiexec(L"/i \"" + package + L"\"", false);
-  EXPECT_NE(run.code, 0u) << "the older package is refused";
-  EXPECT_NE(run.message.find(L"A newer version of Orvane Lumidial is already installed."), std::wstring::npos)
-      << "with a message saying why, not \"" << Narrow(run.message) << "\"";
+  EXPECT_EQ(run.code, kRefused) << "the older package is refused";
+  std::string shown;
+  for (const auto& text : run.boxTexts) shown.append(" \"").append(Narrow(text)).append("\"");
+  EXPECT_TRUE(std::find(run.boxTexts.begin(), run.boxTexts.end(), kDowngradeMessage) != run.boxTexts.end())
+      << "the box says why; it shows" << (shown.empty() ? " nothing" : shown);
   EXPECT_TRUE(Installed(newerVersion, L"LUMIDIAL_RAISED_SCR")) << "the newer one stays as it was";
 
-  EXPECT_EQ(Uninstall(newer), 0u);
+  EXPECT_EQ(Uninstall(newer), kSucceeded);
   EXPECT_TRUE(NothingLeft());
+  EXPECT_TRUE(SameKey(saved, SettingsKey())) << "and none is lost when the package goes";
 }
 
 }  // namespace

@@ -22,6 +22,12 @@ const Desk kThree{"1280x1024+1024+0 1024x768+0+0 800x600+2304+100",
 // A fourth monitor, below the primary.
 const Desk kFour{"1280x1024+1024+0 1024x768+0+0 800x600+2304+100 640x480+1500+1024",
                  {{0, 0, 1280, 1024}, {-1024, 0, 0, 768}, {1280, 100, 2080, 700}, {476, 1024, 1116, 1504}}};
+// As many monitors as kThree, the primary as it was: first the left one
+// moved down, then the right one grown as well.
+const Desk kLeftMoved{"1280x1024+1024+0 1024x768+0+256 800x600+2304+100",
+                      {{0, 0, 1280, 1024}, {-1024, 256, 0, 1024}, {1280, 100, 2080, 700}}};
+const Desk kRightResized{"1280x1024+1024+0 1024x768+0+256 1024x768+2304+100",
+                         {{0, 0, 1280, 1024}, {-1024, 256, 0, 1024}, {1280, 100, 2304, 868}}};
 // Two monitors gone, the primary grown.
 const Desk kWide{"1600x1024+1024+0 1024x768+0+0", {{0, 0, 1600, 1024}, {-1024, 0, 0, 768}}};
 
@@ -102,8 +108,12 @@ class MultiMonitor : public SaverTest {
       if (!saver.IsRunning()) return problem = "the saver ended", true;
       if (!EqualRect(&clockRect, &desk.monitors[0]))
         problem = std::string("the clock window lies at ").append(Describe(clockRect));
-      else if (!Same(WindowRects(covers), others))
-        problem = std::to_string(covers.size()) + " covering windows, not one per monitor";
+      else if (!Same(WindowRects(covers), others)) {
+        problem = "covering windows at";
+        for (const RECT& r : Sorted(WindowRects(covers))) problem.append(" ").append(Describe(r));
+        problem.append(", not one on each other monitor:");
+        for (const RECT& r : Sorted(others)) problem.append(" ").append(Describe(r));
+      }
       for (const RECT& monitor : others)
         if (problem.empty() && Unlike(monitor, kBlack) != 0) problem = Describe(monitor) + " is not black";
       return problem.empty();
@@ -209,6 +219,23 @@ TEST_F(MultiMonitor, MonitorsComingGoingAndResizingAreFollowed) {
   ASSERT_TRUE(Xdotool("key a"));
   EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout)) << "a key still ends the saver";
   EXPECT_TRUE(NothingCovers(kWide));
+}
+
+// The same number of monitors and the same primary, laid out anew: each
+// monitor's covering window follows it.
+TEST_F(MultiMonitor, MonitorsMovedOrResizedAreCoveredAnew) {
+  HWND clock = nullptr;
+  SaverProcess saver = StartSaver({640, 100}, &clock);
+  ASSERT_TRUE(Covers(saver, clock, kThree));
+  ASSERT_TRUE(Layout(kLeftMoved));
+  EXPECT_TRUE(Covers(saver, clock, kLeftMoved)) << "the monitor moved is covered where it is now, and only there";
+  ASSERT_TRUE(Layout(kRightResized));
+  EXPECT_TRUE(Covers(saver, clock, kRightResized)) << "the monitor resized is covered to its new edges";
+  EXPECT_TRUE(KeepsTicking(saver)) << "the clock goes on on the primary";
+  EXPECT_TRUE(WaitUntil([&] { return ActiveAndFocused(clock); })) << "the clock window keeps the keyboard";
+  ASSERT_TRUE(Xdotool("key a"));
+  EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout)) << "a key still ends the saver";
+  EXPECT_TRUE(NothingCovers(kRightResized));
 }
 
 // The password prompt (the password.cpl double, held open) shows on the
