@@ -453,7 +453,11 @@ void TMainForm::DrawTime() {
             imgHour1->Tag = face.tags[0];
             imgHour1->SetVisible(face.hour1Visible);
             pnlClockInner->SetLeft(face.innerLeft);
-            imgHour1->SetBitmap(DigitImage(face.tags[0]));
+            // A hidden 0 keeps whatever picture of it there is: on a scaled
+            // screen it is not drawn for a picture nobody sees, which spares
+            // the first frame of a one-digit hour that work.
+            imgHour1->SetBitmap(face.hour1Visible ? DigitImage(face.tags[0])
+                                                  : DigitImages.at(size_t(face.tags[0])).get());
             imgHour1->Repaint();
         }
         TImage* const others[] = {imgHour2.get(), imgMin1.get(), imgMin2.get()};

@@ -1,5 +1,8 @@
 #include "ClockGeometry.h"
 
+#include "ClockArt.h"
+#include "Drift.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -7,14 +10,15 @@ namespace lumidial {
 
 namespace {
 
-// The designed layout: a 978 x 327 panel with four 220 x 325 digits and the
-// 93-pixel colon, a pixel apart.
-constexpr int kPanelWidth = 978, kPanelHeight = 327;
+// The designed layout: four 220 x 325 digits and the 93-pixel colon, a pixel
+// apart, in the kPanelWidth x kPanelHeight panel.
 constexpr std::array<PictureRect, 5> kDesigned{
     PictureRect{0, 0, 220, 325}, PictureRect{221, 0, 220, 325}, PictureRect{442, 0, 93, 325},
     PictureRect{536, 0, 220, 325}, PictureRect{757, 0, 220, 325}};
 constexpr int kDesignedThreshold = 2;
 
+// A position or distance; sizes are the pictures' own (art::ScaledSize), so
+// that each picture is exactly as large as what is drawn for it.
 int Scaled(int designed, double scale) { return int(std::lround(designed * scale)); }
 
 }  // namespace
@@ -27,8 +31,8 @@ ClockGeometry ClockGeometryAt(int dpi) {
     for (std::size_t i = 0; i < kDesigned.size(); ++i) {
         const PictureRect& d = kDesigned[i];
         PictureRect& p = g.pictures[i];
-        p.width = std::max(1, Scaled(d.width, g.scale));
-        p.height = std::max(1, Scaled(d.height, g.scale));
+        p.width = art::ScaledSize(d.width, g.scale);
+        p.height = art::ScaledSize(d.height, g.scale);
         p.left = std::max(Scaled(d.left, g.scale), nextFree);
         p.top = Scaled(d.top, g.scale);
         nextFree = p.right() + 1;
