@@ -186,10 +186,11 @@ cmd_test() {
     -j 1 -LE 'multimon|hidpi' || failed=1
   wine_env_stop
 
-  # The clock on scaled screens: 120 to 192 DPI need room for a clock up to
-  # twice its 96-DPI size.
+  # The clock on scaled screens: one monitor whose size the tests change
+  # while the saver runs, so Xorg's dummy driver; 2560 x 1600 to start with,
+  # room for a clock twice its 96-DPI size.
   say "starting a Wine environment with a 2560 x 1600 screen"
-  WINE_ENV_SCREEN=2560x1600x24 wine_env_start || die "could not start the Wine environment"
+  WINE_ENV_MONITORS="2560x1600+0+0" wine_env_start || die "could not start the Wine environment"
   say "scaled-screen tests under Wine ($DISPLAY, $WINEPREFIX)"
   run_ctest hidpi "$logs/hidpi.log" --test-dir "$WIN64_BUILD" --output-on-failure \
     -j 1 -L hidpi || failed=1

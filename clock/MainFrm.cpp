@@ -126,20 +126,23 @@ TMainForm::TMainForm() {
     CreateHandle(L"TMainForm", wc, WS_EX_TOPMOST, WS_POPUP | WS_CLIPCHILDREN, L"MainForm", 0, 0,
                  GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                  Application->Handle());
-    // The window lies on the primary monitor: its density is that monitor's.
-    geometry_ = ClockGeometryAt(WindowDpi(Handle()));
+    layout_ = PlaceOnPrimary();
     CreateControls();
     Guarded([this] { FormCreate(); });
 }
 
 TMainForm::~TMainForm() { DestroyHandle(); }
 
+// The preview paints the host's window and shows none of these: it gets
+// the panels only, no pictures and no artwork.
 void TMainForm::CreateControls() {
-    LoadArtwork();
-    const PictureRect panel{0, 0, geometry_.panelWidth, geometry_.panelHeight};
+    const ClockGeometry& geometry = layout_.geometry;
+    const PictureRect panel{0, 0, geometry.panelWidth, geometry.panelHeight};
     pnlClock = Make<TPanel>(Handle(), panel, false);  // centred at creation
     pnlClockInner = Make<TPanel>(pnlClock->Handle(), panel, true);
-    const auto& at = geometry_.pictures;
+    if (ScreenSaverMode != smRun) return;
+    LoadArtwork(geometry.scale);
+    const auto& at = geometry.pictures;
     imgHour1 = Make<TImage>(pnlClockInner->Handle(), at[0], true);
     imgHour2 = Make<TImage>(pnlClockInner->Handle(), at[1], true);
     imgColon = Make<TImage>(pnlClockInner->Handle(), at[2], true);
@@ -156,22 +159,75 @@ std::array<TImage*, 5> TMainForm::Pictures() const noexcept {
     return {imgColon.get(), imgHour1.get(), imgHour2.get(), imgMin1.get(), imgMin2.get()};
 }
 
-// On a 96-DPI screen the stored artwork; on any other, the same pictures
+std::array<TImage*, 4> TMainForm::DigitPictures() const noexcept {
+    return {imgHour1.get(), imgHour2.get(), imgMin1.get(), imgMin2.get()};
+}
+
+// At the designed size the stored artwork; at any other, the same pictures
 // drawn at that size (never the stored ones enlarged), the digits only as
-// the clock comes to show them.
-void TMainForm::LoadArtwork() {
-    if (geometry_.dpi == kDesignDpi) {
-        for (int digit = 0; digit < 10; ++digit) DigitImages[digit] = LoadArtworkBitmap(IDB_DIGIT0 + digit);
-        ColonImage = LoadArtworkBitmap(IDB_COLON);
+// the clock comes to show them. The artwork in use is replaced only once
+// the new one is complete.
+void TMainForm::LoadArtwork(double scale) {
+    std::array<UniqueBitmap, 10> digits;
+    UniqueBitmap colon;
+    if (scale == 1.0) {
+        for (int digit = 0; digit < 10; ++digit) digits[size_t(digit)] = LoadArtworkBitmap(IDB_DIGIT0 + digit);
+        colon = LoadArtworkBitmap(IDB_COLON);
     } else {
-        ColonImage = DrawnBitmap(art::DrawColon(geometry_.scale));
+        colon = DrawnBitmap(art::DrawColon(scale));
     }
+    DigitImages = std::move(digits);
+    ColonImage = std::move(colon);
 }
 
 HBITMAP TMainForm::DigitImage(int digit) {
     UniqueBitmap& image = DigitImages.at(size_t(digit));
-    if (!image) image = DrawnBitmap(art::DrawDigit(digit, geometry_.scale));
+    if (!image) image = DrawnBitmap(art::DrawDigit(digit, layout_.geometry.scale));
     return image.get();
+}
+
+// The window lies on the primary monitor: its density is that monitor's.
+ClockPlacement TMainForm::PlaceOnPrimary() const {
+    return PlaceClock(WindowDpi(Handle()), GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+}
+
+// The panel centred, and the drift's bounds, for the layout in force.
+void TMainForm::PlaceClockPanel() noexcept {
+    pnlClock->SetBounds(layout_.centre.left, layout_.centre.top, layout_.geometry.panelWidth,
+                        layout_.geometry.panelHeight);
+    LeftMargin = layout_.bounds.leftMargin;
+    RightLimit = layout_.bounds.rightLimit;
+    TopMargin = layout_.bounds.topMargin;
+    BottomLimit = layout_.bounds.bottomLimit;
+}
+
+// A primary screen of another size (a resolution changed, a laptop docked,
+// another monitor made the primary): the clock is fitted and centred anew,
+// and every picture is drawn again at this tick. The drift goes on from the
+// centre in the directions it had. A failure leaves the old layout, and the
+// next tick tries again.
+void TMainForm::FollowPrimary() {
+    const SIZE screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (screen.cx == layoutScreen_.cx && screen.cy == layoutScreen_.cy) return;
+    const ClockPlacement placement = PlaceOnPrimary();
+    if (placement.geometry.scale != layout_.geometry.scale) {
+        LoadArtwork(placement.geometry.scale);
+        imgColon->SetBitmap(ColonImage.get());
+        // The digits' old pictures are gone; each is drawn anew below.
+        for (TImage* picture : DigitPictures()) picture->SetBitmap(nullptr);
+    }
+    layout_ = placement;
+    layoutScreen_ = screen;
+    const ClockGeometry& geometry = layout_.geometry;
+    pnlClockInner->SetBounds(0, 0, geometry.panelWidth, geometry.panelHeight);
+    const std::array<TImage*, 5> pictures{imgHour1.get(), imgHour2.get(), imgColon.get(), imgMin1.get(),
+                                          imgMin2.get()};
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        const PictureRect& at = geometry.pictures[i];
+        pictures[i]->SetBounds(at.left, at.top, at.width, at.height);
+    }
+    for (TImage* picture : DigitPictures()) picture->Tag = -1;
+    PlaceClockPanel();
 }
 
 void TMainForm::Show() { ShowWindow(Handle(), SW_SHOWMAXIMIZED); }
@@ -222,22 +278,43 @@ void TMainForm::FollowMonitors() noexcept {
     if (!coverMonitors_) return;
     try {
         DeskLayout now = CurrentMonitors();
-        if (now == monitors_) return;
-        const bool first = monitors_.monitors.empty();
         const ScreenRect primary = now.primary;
-        CoverMonitors(std::move(now));
-        if (first) return;
-        SetWindowPos(Handle(), nullptr, 0, 0, primary.right, primary.bottom,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+        const bool changed = !(now == monitors_);
+        const bool first = monitors_.monitors.empty();
+        if (changed) CoverMonitors(std::move(now));
+        CoverPrimary(primary);
         // Windows coming and going can leave the keyboard with nobody; the
         // platform's password prompt, though, keeps it while it runs.
-        if (!verifyingPassword_) {
+        if (changed && !first && !verifyingPassword_) {
             SetForegroundWindow(Handle());
             SetFocus(Handle());
         }
     } catch (...) {
         // The next tick looks again.
     }
+}
+
+// Windows keeps a maximised window over its monitor when that changes size;
+// some window systems leave it at its old size (Wine without a window
+// manager) and size it only as it is maximised. So the window is restored
+// to the new size and maximised again. That activates it, which must wait
+// until the password prompt, if one runs, is done.
+void TMainForm::CoverPrimary(const ScreenRect& primary) noexcept {
+    const RECT whole{0, 0, primary.right, primary.bottom};
+    RECT now{};
+    if (verifyingPassword_ || !GetWindowRect(Handle(), &now) || EqualRect(&now, &whole)) return;
+    if (!IsZoomed(Handle())) {
+        SetWindowPos(Handle(), nullptr, 0, 0, whole.right, whole.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+        return;
+    }
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    if (!GetWindowPlacement(Handle(), &placement)) return;
+    placement.rcNormalPosition = whole;
+    placement.showCmd = SW_SHOWNOACTIVATE;
+    SetWindowPlacement(Handle(), &placement);
+    placement.showCmd = SW_SHOWMAXIMIZED;
+    SetWindowPlacement(Handle(), &placement);
 }
 
 // A copy that lost the single-instance guard leaves the running copy's
@@ -272,10 +349,14 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_GETMINMAXINFO: {
-        // Maximised means the whole primary screen, task bar included.
+        // Maximised means the whole primary screen, task bar included, also
+        // once the primary has grown beyond the desk the system measured the
+        // largest window by.
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
         info->ptMaxPosition = {0, 0};
         info->ptMaxSize = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        info->ptMaxTrackSize.x = std::max(info->ptMaxTrackSize.x, info->ptMaxSize.x);
+        info->ptMaxTrackSize.y = std::max(info->ptMaxTrackSize.y, info->ptMaxSize.y);
         return 0;
     }
     case WM_SYSCOMMAND:
@@ -304,18 +385,8 @@ void TMainForm::FormCreate() {
     MouseStartY = -1;
     SetWindowPos(Handle(), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
-    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
-    const int panelWidth = pnlClock->Width();
-    const int panelHeight = pnlClock->Height();
-    const PanelPoint centre = CentredPanel(screenWidth, screenHeight, panelWidth, panelHeight);
-    pnlClock->SetBounds(centre.left, centre.top, panelWidth, panelHeight);
-
-    const DriftBounds bounds = ComputeDriftBounds(screenWidth, screenHeight, panelWidth, panelHeight);
-    LeftMargin = bounds.leftMargin;
-    RightLimit = bounds.rightLimit;
-    TopMargin = bounds.topMargin;
-    BottomLimit = bounds.bottomLimit;
+    layoutScreen_ = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    PlaceClockPanel();
 
     MovingLeft = RandomInt(2) == 1;
     MovingUp = RandomInt(2) == 1;
@@ -381,7 +452,7 @@ void TMainForm::FormMouseMove(HWND control, int x, int y) {
     POINT point{x, y};
     if (control != Handle()) MapWindowPoints(control, Handle(), &point, 1);
     PointerReference reference{MouseStartX, MouseStartY};
-    const bool moved = PointerMovedEnough(reference, point.x, point.y, geometry_.pointerThreshold);
+    const bool moved = PointerMovedEnough(reference, point.x, point.y, layout_.geometry.pointerThreshold);
     MouseStartX = reference.x;
     MouseStartY = reference.y;
     if (moved) Close();
@@ -422,6 +493,7 @@ void TMainForm::tmrDrawTimer() noexcept {
         // The whole update, drift included, reaches the screen in one step.
         LockWindowUpdate(Handle());
         try {
+            FollowPrimary();
             DrawTime();
             ++MoveTicks;
             if (DriftDue(MoveTicks, Settings ? Settings->ClockMoveSpeed : -1)) MoveClock();
@@ -444,29 +516,33 @@ void TMainForm::DrawTime() {
         face.hour1Visible = imgHour1->Visible();
         face.innerLeft = pnlClockInner->Left();
         face.colonVisible = imgColon->Visible();
+        std::array<HBITMAP, 4> ready{};
+        const auto draw = [&](int index, int digit) noexcept {
+            try {
+                // A hidden 0 keeps whatever picture of it there is: on a
+                // scaled screen it is not drawn for a picture nobody sees,
+                // which spares the first frame of a one-digit hour that work.
+                ready[size_t(index)] = index == 0 && digit == 0 ? DigitImages[0].get() : DigitImage(digit);
+                return true;
+            } catch (...) {
+                return false;
+            }
+        };
         const ClockFaceChanges changes =
             AdvanceClockFace(face, now.wHour, now.wMinute, Settings->TwentyFourHour, Settings->FlashSecond,
-                             geometry_.hiddenDigitShift);
+                             layout_.geometry.hiddenDigitShift, draw);
 
         if (changes.colonToggled) imgColon->SetVisible(face.colonVisible);
-        if (changes.digitChanged[0]) {
-            imgHour1->Tag = face.tags[0];
-            imgHour1->SetVisible(face.hour1Visible);
-            pnlClockInner->SetLeft(face.innerLeft);
-            // A hidden 0 keeps whatever picture of it there is: on a scaled
-            // screen it is not drawn for a picture nobody sees, which spares
-            // the first frame of a one-digit hour that work.
-            imgHour1->SetBitmap(face.hour1Visible ? DigitImage(face.tags[0])
-                                                  : DigitImages.at(size_t(face.tags[0])).get());
-            imgHour1->Repaint();
-        }
-        TImage* const others[] = {imgHour2.get(), imgMin1.get(), imgMin2.get()};
-        for (int i = 1; i < 4; ++i) {
+        const std::array<TImage*, 4> pictures = DigitPictures();
+        for (size_t i = 0; i < pictures.size(); ++i) {
             if (!changes.digitChanged[i]) continue;
-            TImage* picture = others[i - 1];
-            picture->Tag = face.tags[i];
-            picture->SetBitmap(DigitImage(face.tags[i]));
-            picture->Repaint();
+            pictures[i]->Tag = face.tags[i];
+            if (i == 0) {
+                imgHour1->SetVisible(face.hour1Visible);
+                pnlClockInner->SetLeft(face.innerLeft);
+            }
+            pictures[i]->SetBitmap(ready[i]);
+            pictures[i]->Repaint();
         }
         pnlClock->SetVisible(true);
         pnlClock->Repaint();

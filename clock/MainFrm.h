@@ -44,12 +44,18 @@ private:
     void RunPreview();
 
     void CreateControls();
-    // The colon and the four digits, in that order.
+    // The colon and the four digits, in that order (run mode only).
     std::array<TImage*, 5> Pictures() const noexcept;
-    void LoadArtwork();
+    // The hour tens, hour units, minute tens and minute units pictures.
+    std::array<TImage*, 4> DigitPictures() const noexcept;
+    void LoadArtwork(double scale);
     // The picture of `digit` at the clock's scale; on a scaled screen drawn
     // the first time it is needed.
     HBITMAP DigitImage(int digit);
+    // The clock laid out for the primary screen as it is now.
+    ClockPlacement PlaceOnPrimary() const;
+    void PlaceClockPanel() noexcept;
+    void FollowPrimary();
     void EnableDrawTimer(UINT interval) noexcept;
     void DisableDrawTimer() noexcept;
     bool ActsOnSharedState() const noexcept;
@@ -64,6 +70,7 @@ private:
     static DeskLayout CurrentMonitors();
     void CoverMonitors(DeskLayout layout);
     void FollowMonitors() noexcept;
+    void CoverPrimary(const ScreenRect& primary) noexcept;
 
     // Drift and pointer state.
     std::int32_t MoveTicks = 0;
@@ -91,8 +98,11 @@ private:
     bool drawTimerEnabled_ = false;
     UINT drawTimerInterval_ = 5;
 
-    // The layout at the primary screen's density, fixed at creation.
-    ClockGeometry geometry_;
+    // The clock's layout on the primary screen, fitted to its size at its
+    // density; laid out anew when the primary's size changes.
+    ClockPlacement layout_;
+    SIZE layoutScreen_{};
+    // At the layout's scale; none in preview mode.
     std::array<UniqueBitmap, 10> DigitImages;
     UniqueBitmap ColonImage;
 

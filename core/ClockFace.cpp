@@ -16,7 +16,8 @@ std::array<int, 4> ClockDigits(int hour, int minute, bool twentyFourHour) {
 // The tags remember what each picture shows, so a tick only reports the
 // pictures whose digit really changed and the window code repaints no more.
 ClockFaceChanges AdvanceClockFace(ClockFaceState& state, int hour, int minute,
-                                  bool twentyFourHour, bool flashSecond, int hiddenShift) {
+                                  bool twentyFourHour, bool flashSecond, int hiddenShift,
+                                  const DigitDrawer& draw) {
     ClockFaceChanges changes;
     if (flashSecond) {
         state.colonVisible = !state.colonVisible;
@@ -24,16 +25,13 @@ ClockFaceChanges AdvanceClockFace(ClockFaceState& state, int hour, int minute,
     }
 
     const std::array<int, 4> digits = ClockDigits(hour, minute, twentyFourHour);
-    if (digits[0] != state.tags[0]) {
-        state.tags[0] = digits[0];
-        state.hour1Visible = digits[0] != 0;
-        state.innerLeft = state.hour1Visible ? 0 : hiddenShift;
-        changes.digitChanged[0] = true;
-    }
-    for (std::size_t i = 1; i < digits.size(); ++i) {
-        if (digits[i] != state.tags[i]) {
-            state.tags[i] = digits[i];
-            changes.digitChanged[i] = true;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (digits[i] == state.tags[i] || (draw && !draw(int(i), digits[i]))) continue;
+        state.tags[i] = digits[i];
+        changes.digitChanged[i] = true;
+        if (i == 0) {
+            state.hour1Visible = digits[0] != 0;
+            state.innerLeft = state.hour1Visible ? 0 : hiddenShift;
         }
     }
     return changes;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 
 namespace lumidial {
 
@@ -29,12 +30,20 @@ struct ClockFaceChanges {
     bool colonToggled = false;
 };
 
-// One tick: blinks the colon when flashSecond is set, then updates the digit
-// tags; a changed hour tens digit also decides the first picture's visibility
-// (hidden for 0) and the inner panel's left (0 or hiddenShift, which is
-// kHiddenDigitShift on a 96-DPI screen).
+// Readies the picture of `digit` for picture `index` (0 hour tens .. 3
+// minute units); false when it could not.
+using DigitDrawer = std::function<bool(int index, int digit)>;
+
+// One tick: blinks the colon when flashSecond is set, then brings each
+// picture whose digit changed to its new digit; a changed hour tens digit
+// also decides the first picture's visibility (hidden for 0) and the inner
+// panel's left (0 or hiddenShift, which is kHiddenDigitShift on a 96-DPI
+// screen). A picture changes only once `draw` has readied its digit: one
+// whose drawing failed keeps its tag, visibility and place, so the next
+// tick draws it again. Without `draw` every picture is ready.
 ClockFaceChanges AdvanceClockFace(ClockFaceState& state, int hour, int minute,
                                   bool twentyFourHour, bool flashSecond,
-                                  int hiddenShift = kHiddenDigitShift);
+                                  int hiddenShift = kHiddenDigitShift,
+                                  const DigitDrawer& draw = nullptr);
 
 }  // namespace lumidial

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace lumidial {
 
@@ -21,12 +22,12 @@ constexpr int kDesignedThreshold = 2;
 // that each picture is exactly as large as what is drawn for it.
 int Scaled(int designed, double scale) { return int(std::lround(designed * scale)); }
 
-}  // namespace
+int ClampedDpi(int dpi) { return std::clamp(dpi, kDesignDpi / 2, kDesignDpi * 8); }
 
-ClockGeometry ClockGeometryAt(int dpi) {
+ClockGeometry GeometryAt(int dpi, double scale) {
     ClockGeometry g;
-    g.dpi = std::clamp(dpi, kDesignDpi / 2, kDesignDpi * 8);
-    g.scale = g.dpi / double(kDesignDpi);
+    g.dpi = dpi;
+    g.scale = scale;
     int nextFree = 0;  // the first column a picture may take
     for (std::size_t i = 0; i < kDesigned.size(); ++i) {
         const PictureRect& d = kDesigned[i];
@@ -40,8 +41,39 @@ ClockGeometry ClockGeometryAt(int dpi) {
     g.panelWidth = std::max(Scaled(kPanelWidth, g.scale), g.pictures.back().right() + 1);
     g.panelHeight = std::max(Scaled(kPanelHeight, g.scale), g.pictures[0].height);
     g.hiddenDigitShift = -(g.pictures[0].width / 2);
-    g.pointerThreshold = std::max(1, Scaled(kDesignedThreshold, g.scale));
+    g.pointerThreshold = std::max(1, Scaled(kDesignedThreshold, dpi / double(kDesignDpi)));
     return g;
+}
+
+bool LeavesRoomToDrift(const ClockGeometry& g, int screenWidth, int screenHeight) {
+    return 5 * std::int64_t(g.panelWidth) <= 4 * std::int64_t(screenWidth) &&
+           2 * std::int64_t(g.panelHeight) <= std::int64_t(screenHeight);
+}
+
+}  // namespace
+
+ClockGeometry ClockGeometryAt(int dpi) {
+    dpi = ClampedDpi(dpi);
+    return GeometryAt(dpi, dpi / double(kDesignDpi));
+}
+
+// The scale where the unrounded panel just fits; rounding can make the
+// panel a pixel or two larger than that, so the scale then comes down a
+// little at a time (each step about a pixel of the panel's width).
+ClockPlacement PlaceClock(int dpi, int screenWidth, int screenHeight) {
+    dpi = ClampedDpi(dpi);
+    double scale = std::min({dpi / double(kDesignDpi), 0.8 * screenWidth / kPanelWidth,
+                             0.5 * screenHeight / kPanelHeight});
+    ClockGeometry g = GeometryAt(dpi, std::max(scale, 1.0));
+    while (scale > 1.0 && !LeavesRoomToDrift(g, screenWidth, screenHeight)) {
+        scale = std::max(1.0, scale - 1.0 / kPanelWidth);
+        g = GeometryAt(dpi, scale);
+    }
+    ClockPlacement placement;
+    placement.geometry = g;
+    placement.centre = CentredPanel(screenWidth, screenHeight, g.panelWidth, g.panelHeight);
+    placement.bounds = ComputeDriftBounds(screenWidth, screenHeight, g.panelWidth, g.panelHeight);
+    return placement;
 }
 
 }  // namespace lumidial

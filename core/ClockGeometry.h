@@ -1,8 +1,11 @@
 // The clock panel's layout on a screen of a given density. The layout is
 // designed at 96 DPI; on a scaled screen every figure of it is the designed
 // one times the density over 96, so the clock keeps its designed size
-// beside everything else on the desk, drawn sharp at that size.
+// beside everything else on the desk, drawn sharp at that size, unless the
+// screen is too small for that (PlaceClock).
 #pragma once
+
+#include "Drift.h"
 
 #include <array>
 
@@ -18,7 +21,7 @@ struct PictureRect {
 
 struct ClockGeometry {
     int dpi = kDesignDpi;
-    double scale = 1.0;  // dpi / 96
+    double scale = 1.0;  // dpi / 96, or less where the clock is fitted to its screen
     int panelWidth = 0, panelHeight = 0;
     // Hour tens, hour units, colon, minute tens, minute units.
     std::array<PictureRect, 5> pictures{};
@@ -35,5 +38,20 @@ struct ClockGeometry {
 // 48..768 DPI). Scaled pictures are rounded to whole pixels and keep at
 // least a one-pixel gap between them, never overlapping, inside the panel.
 ClockGeometry ClockGeometryAt(int dpi);
+
+// The clock on a primary screen of screenWidth x screenHeight pixels at
+// `dpi`: the layout at the largest scale from 1 up to dpi / 96 at which the
+// panel takes at most 80 % of the screen's width and half its height, so
+// that the drift keeps room to wander between its margins (5 % and 10 % of
+// the screen); at scale 1 where even the design is larger than that. The
+// pointer threshold stays the density's: it is about the hand, not the
+// clock. The panel is centred, and the drift's margins and limits are
+// those of the panel at that scale.
+struct ClockPlacement {
+    ClockGeometry geometry;
+    PanelPoint centre;
+    DriftBounds bounds;
+};
+ClockPlacement PlaceClock(int dpi, int screenWidth, int screenHeight);
 
 }  // namespace lumidial

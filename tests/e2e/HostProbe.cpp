@@ -1,16 +1,17 @@
 // A stand-in for a screen-saver host that scales with its screen: a process
-// aware of each monitor's density, started at the density under test, with
-// one window of the driver's host colour. It puts the window's handle under
-// the doubles' key ("HostWindow") and ends when the window is closed.
+// aware of each monitor's density (or, with "unaware", one that leaves its
+// scaling to the system), started at the density under test, with one
+// window of the driver's host colour. It puts the window's handle under the
+// doubles' key ("HostWindow") and ends when the window is closed.
 //
-//   lumidial_e2e_host_probe.exe LEFT TOP WIDTH HEIGHT
+//   lumidial_e2e_host_probe.exe LEFT TOP WIDTH HEIGHT [unaware]
 #include <windows.h>
 
 #include <cwchar>
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 5) return 2;
-  SetThreadDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+  if (argc != 5 && !(argc == 6 && std::wcscmp(argv[5], L"unaware") == 0)) return 2;
+  SetThreadDpiAwarenessContext(argc == 5 ? DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 : DPI_AWARENESS_CONTEXT_UNAWARE);
   WNDCLASSW wc{};
   wc.lpfnWndProc = [](HWND window, UINT message, WPARAM wp, LPARAM lp) -> LRESULT {
     if (message == WM_DESTROY) PostQuitMessage(0);

@@ -92,8 +92,12 @@ Artwork Artwork::Load(const std::wstring& saverPath) {
   return art;
 }
 
+double ClockLayout::FittedScale(int dpi, int screenWidth, int screenHeight) {
+  return std::max(1.0, std::min({dpi / 96.0, 0.8 * screenWidth / kPanelWidth, 0.5 * screenHeight / kPanelHeight}));
+}
+
 ClockLayout ClockLayout::ForPrimaryScreen(int dpi) {
-  ClockLayout layout{POINT{}, dpi / 96.0};
+  ClockLayout layout{POINT{}, FittedScale(dpi, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN))};
   layout.panel = {(GetSystemMetrics(SM_CXSCREEN) - layout.Scaled(kPanelWidth)) / 2,
                   (GetSystemMetrics(SM_CYSCREEN) - layout.Scaled(kPanelHeight)) / 2};
   return layout;

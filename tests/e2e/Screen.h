@@ -49,7 +49,8 @@ struct Artwork {
 // pictures at fixed offsets inside it; with a one-digit hour the hour-tens
 // picture is hidden and the rest moves left by kOneDigitShift. Those are the
 // figures at 96 DPI; on a screen of another density every one of them is
-// multiplied by `scale`, the density over 96 (the saver rounds to whole
+// multiplied by `scale`: the density over 96, or less where the screen is
+// too small for that, as FittedScale says (the saver rounds to whole
 // pixels, so scaled positions may be a pixel or two off).
 struct ClockLayout {
   static constexpr int kPanelWidth = 978, kPanelHeight = 327;
@@ -62,6 +63,9 @@ struct ClockLayout {
   double scale = 1.0;
 
   static ClockLayout ForPrimaryScreen(int dpi = 96);
+  // The largest scale from 1 to dpi / 96 at which the panel takes at most
+  // 80 % of the screen's width and half its height; 1 if none does.
+  static double FittedScale(int dpi, int screenWidth, int screenHeight);
   int Scaled(double designPixels) const;
   RECT PanelRect() const;
   RECT PictureRect(int index, int shift) const;

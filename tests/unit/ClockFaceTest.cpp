@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
+#include <vector>
 
 namespace lumidial {
 namespace {
@@ -36,6 +37,31 @@ TEST(ClockFace, MarksOnlyChangedPicturesAndHidesALeadingZero) {
     const ClockFaceChanges none = AdvanceClockFace(state, 10, 1, true, false);
     EXPECT_EQ(none.digitChanged, Marks{});
     EXPECT_FALSE(none.colonToggled);
+}
+
+// 9:59 to 10:00 on a screen where drawing the 1 fails once: the hour tens
+// picture stays as it was, hidden with the panel shifted, and is drawn at
+// the next tick, when nothing else changes.
+TEST(ClockFace, APictureWhoseDrawingFailedIsDrawnAtTheNextTick) {
+    ClockFaceState state;
+    AdvanceClockFace(state, 9, 59, true, false, -220);
+    bool failOnce = true;
+    std::vector<std::pair<int, int>> drawn;
+    const DigitDrawer draw = [&](int index, int digit) {
+        drawn.emplace_back(index, digit);
+        if (index != 0 || !failOnce) return true;
+        failOnce = false;
+        return false;
+    };
+    EXPECT_EQ(AdvanceClockFace(state, 10, 0, true, false, -220, draw).digitChanged,
+              (Marks{false, true, true, true}));
+    EXPECT_EQ(state.tags, (Digits{0, 0, 0, 0}));
+    EXPECT_EQ(std::pair(state.hour1Visible, state.innerLeft), std::pair(false, -220));
+    EXPECT_EQ(AdvanceClockFace(state, 10, 0, true, false, -220, draw).digitChanged,
+              (Marks{true, false, false, false}));
+    EXPECT_EQ(state.tags, (Digits{1, 0, 0, 0}));
+    EXPECT_EQ(std::pair(state.hour1Visible, state.innerLeft), std::pair(true, 0));
+    EXPECT_EQ(drawn, (std::vector<std::pair<int, int>>{{0, 1}, {1, 0}, {2, 0}, {3, 0}, {0, 1}}));
 }
 
 TEST(ClockFace, ColonBlinksOnlyWithFlash) {
