@@ -10,8 +10,9 @@
 #   ./dev.sh test                install what is missing, build, run the
 #                                native unit tests, then the Windows-side
 #                                tests under Wine on a private Xvfb, then
-#                                the scaled-screen tests on a 2560 x 1600
-#                                Xvfb, then the several-monitor tests on a
+#                                the scaled-screen tests on a private Xorg
+#                                (dummy driver, one monitor whose size the
+#                                tests set), then the several-monitor tests on a
 #                                private Xorg (dummy driver)
 #   ./dev.sh build               install what is missing and build only
 #   ./dev.sh package             build the release: the MSI package,

@@ -16,9 +16,10 @@
 #   BENCH_WINDOW=60     seconds of run mode for the CPU and memory figures
 #   BENCH_SETTLE=2      seconds after the first frame before that window opens
 #   BENCH_NO_BUILD=1    use the binaries already in BUILD_DIR as they are
-#   BENCH_SCALED=1      also measure on a scaled screen: 2560 x 1600 at 192 DPI
-#                       (start-up, and CPU and memory over BENCH_SCALED_WINDOW
-#                       seconds, default 30); 0 leaves it out
+#   BENCH_SCALED=1      also measure on scaled screens: 2560 x 1600 at 192 DPI
+#                       and 1200 x 1920 (portrait) at 144 DPI (start-up, and
+#                       CPU and memory over BENCH_SCALED_WINDOW seconds,
+#                       default 30 each); 0 leaves them out
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -359,34 +360,44 @@ echo
 echo "Start-up launches (ms from start)"
 printf '%s\n' "${startup_log[@]}"
 
-# ---------------------------------------------------------------- scaled screen
+# ---------------------------------------------------------------- scaled screens
+# scaled_screen WxH DPI SCALE TITLE: the start-up, CPU and memory rows on a
+# screen of that size at that density; SCALE is the clock's size there over
+# its 96-DPI size, for the probe.
+scaled_screen() {
+  local geometry=$1 dpi=$2 scale=$3 title=$4
+  say "scaled screen: ${geometry/x/ x } at $dpi DPI"
+  wine_env_stop
+  WINE_ENV_SCREEN=${geometry}x24 wine_env_start || die "could not start the Wine environment"
+  "$PROBE" paint-root "$ROOT_COLOUR" || die "cannot paint the X root"
+  # Wine takes the density from here when a program starts.
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1 ||
+    die "cannot set the density"
+  PROBE_SCALE=(--scale "$scale")
+  startup_runs
+  WINDOW=$SCALED_WINDOW
+  measure_window saver
+  s_cpu=$win_cpu s_hwm=$win_hwm
+  measure_window baseline
+  b_cpu=$win_cpu b_hwm=$win_hwm
+  echo
+  echo "On a scaled screen: Xvfb $geometry, $dpi DPI ($title)"
+  echo
+  printf '%-52s %14s %14s %8s\n' "" "Lumidial.scr" "baseline" "ratio"
+  row "start to first frame, digits lit, ms (median of $RUNS)" "$(median "${saver_digits[@]}")" \
+    "$(median "${base_covered[@]}")"
+  row "start to black full screen, ms (median)" "$(median "${saver_covered[@]}")" "$(median "${base_covered[@]}")"
+  row "CPU over ${WINDOW} s of run mode, s (user+sys)" "$s_cpu" "$b_cpu"
+  row "peak memory (VmHWM) after ${WINDOW} s, KiB" "$s_hwm" "$b_hwm"
+  echo
+  echo "Start-up launches on this screen (ms from start)"
+  printf '%s\n' "${startup_log[@]}"
+}
+
 [[ "$SCALED" == 1 ]] || exit 0
-say "scaled screen: 2560 x 1600 at 192 DPI"
-wine_env_stop
-WINE_ENV_SCREEN=2560x1600x24 wine_env_start || die "could not start the Wine environment"
-"$PROBE" paint-root "$ROOT_COLOUR" || die "cannot paint the X root"
-# Wine takes the density from here when a program starts.
-wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 192 /f >/dev/null 2>&1 ||
-  die "cannot set the density"
-PROBE_SCALE=(--scale 2)
-startup_runs
-WINDOW=$SCALED_WINDOW
-measure_window saver
-s_cpu=$win_cpu s_hwm=$win_hwm
-measure_window baseline
-b_cpu=$win_cpu b_hwm=$win_hwm
 echo
-echo "On a scaled screen: Xvfb 2560x1600, 192 DPI (the clock twice its 96-DPI size)"
-echo
-printf '%-52s %14s %14s %8s\n' "" "Lumidial.scr" "baseline" "ratio"
-row "start to first frame, digits lit, ms (median of $RUNS)" "$(median "${saver_digits[@]}")" \
-  "$(median "${base_covered[@]}")"
-row "start to black full screen, ms (median)" "$(median "${saver_covered[@]}")" "$(median "${base_covered[@]}")"
-row "CPU over ${WINDOW} s of run mode, s (user+sys)" "$s_cpu" "$b_cpu"
-row "peak memory (VmHWM) after ${WINDOW} s, KiB" "$s_hwm" "$b_hwm"
-echo
-echo "  As above, with every figure of the clock doubled for the probe; both programs work in"
-echo "  physical pixels. Lumidial.scr draws its digits at this size as it first shows them."
-echo
-echo "Start-up launches on the scaled screen (ms from start)"
-printf '%s\n' "${startup_log[@]}"
+echo "  On the scaled screens below every figure of the clock is SCALE times its 96-DPI one for"
+echo "  the probe; both programs work in physical pixels. Lumidial.scr draws its digits at a"
+echo "  scaled size as it first shows them."
+scaled_screen 2560x1600 192 2 "the clock twice its 96-DPI size"
+scaled_screen 1200x1920 144 1 "portrait, too narrow for the clock at 1.5 times: at its 96-DPI size"
