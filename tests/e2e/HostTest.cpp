@@ -62,18 +62,24 @@ TEST_F(Host, PreviewPaintsTheHostWindowUntilItHidesAndNothingWithoutOne) {
 
   // A host window destroyed before it was ever shown: the preview waits for
   // it to show (its hidden clock window built, the guard held), then ends.
+  // That window has its two panels but no clock pictures: the preview draws
+  // none of the clock's artwork.
   auto hidden = std::make_unique<HostWindow>(POINT{600, 600}, SIZE{152, 112}, false);
   SaverProcess saver = SaverProcess::Start(L"/p " + hidden->Number());
-  ASSERT_TRUE(WaitUntil([&] {
+  int children = 0;
+  const auto countChildren = [&] {
     auto windows = TopLevelWindows(saver.pid(), kMainClass, nullptr, true);
-    int children = 0;
+    children = 0;
     if (!windows.empty())
       EnumChildWindows(windows[0], [](HWND, LPARAM n) { return ++*reinterpret_cast<int*>(n), TRUE; },
                        reinterpret_cast<LPARAM>(&children));
-    return children >= 7 || !saver.IsRunning();
-  }));
+    return children >= 2 || !saver.IsRunning();
+  };
+  ASSERT_TRUE(WaitUntil(countChildren));
   EXPECT_TRUE(saver.IsRunning()) << "the preview waits for a hidden host window to show";
   EXPECT_TRUE(InstanceMutexExists()) << "a waiting preview holds the guard";
+  countChildren();
+  EXPECT_EQ(children, 2) << "the clock window of a preview holds its panels and nothing else";
   hidden.reset();
   EndsUnseen(saver);
   EXPECT_TRUE(sentinel.ShowsOwnColour()) << "it paints nothing";
