@@ -465,33 +465,49 @@ verify_file_commit() {
   esac
 }
 
-# strip_signature IN OUT: 0 when IN was signed (OUT is IN without its
-# signature), 1 when it was not, 2 when osslsigncode cannot read it.
+# strip_signature scr|msi IN OUT: 0 when IN was signed (OUT is IN without
+# its signature), 1 when it was not, 2 when osslsigncode cannot read it.
 strip_signature() {
   local log
-  log=$(osslsigncode remove-signature -in "$1" -out "$2" 2>&1) && return 0
+  # osslsigncode says so of a program, but not of a package, without one.
+  if [[ "$1" == msi ]] && ! msiinfo streams "$2" 2>/dev/null | grep -q '^.DigitalSignature$'; then
+    return 1
+  fi
+  log=$(osslsigncode remove-signature -in "$2" -out "$3" 2>&1) && return 0
   [[ "$log" == *"No signature found"* ]] && return 1
   VERIFY_ERROR=$(grep -v '^PE checksum' <<<"$log" | head -n 1)
   return 2
 }
 
-# Who signed FILE and whether the signature verifies against this system's
-# certificate authorities. An untrusted certificate is no difference from
-# the commit: it is said, not counted.
+# Who signed FILE (the certificate in its signature that issued no other)
+# and whether the signature verifies against this system's certificate
+# authorities. An untrusted certificate is no difference from the commit: it
+# is said, not counted.
 signature_report() {
-  local log signer issuer verdict
+  local log signer='' verdict
+  if osslsigncode extract-signature -pem -in "$1" -out "$VERIFY_WORK/signature.pem" >/dev/null 2>&1; then
+    signer=$(openssl pkcs7 -in "$VERIFY_WORK/signature.pem" -print_certs -noout 2>/dev/null | awk '
+      BEGIN { n = 0 }
+      /^subject=/ { subject[n] = substr($0, 9) }
+      /^issuer=/ { issuer[n++] = substr($0, 8) }
+      END {
+        for (a = 0; a < n; a++) {
+          leaf = 1
+          for (b = 0; b < n; b++) if (b != a && issuer[b] == subject[a]) leaf = 0
+          if (leaf) { print subject[a] " (issued by " issuer[a] ")"; exit }
+        }
+      }')
+    rm -f "$VERIFY_WORK/signature.pem"
+  fi
   log=$(osslsigncode verify -in "$1" 2>&1)
-  signer=$(sed -n "/Signer's certificate:/,\$ s/^[[:space:]]*Subject: //p" <<<"$log" | head -n 1)
-  issuer=$(sed -n "/Signer's certificate:/,\$ s/^[[:space:]]*Issuer : //p" <<<"$log" | head -n 1)
   if [[ "$log" == *"Signature verification: ok"* ]]; then
     verdict="the signature verifies"
   elif [[ "$log" == *MISMATCH* ]]; then
     verdict="the signature does not verify: the file was changed after it was signed"
   else
     verdict="the signature does not verify here: $(sed -n 's/^[[:space:]]*Error: //p' <<<"$log" | head -n 1)"
-    [[ "$signer" != "$issuer" ]] || verdict+=" (a certificate that vouches for itself)"
   fi
-  echo "  signed by ${signer:-?}, certificate issued by ${issuer:-?}: $verdict (osslsigncode verify)"
+  echo "  signed by ${signer:-an unreadable certificate}: $verdict (osslsigncode verify)"
 }
 
 # pe_difference THEIRS OURS: empty when the same, else where they differ.
@@ -509,15 +525,18 @@ msi_differences() {
     echo "not a package msidump can read"
     return
   fi
+  # The cabinet (what the package installs) first; the summary information
+  # is dumped both as a table and as the stream "\005SummaryInformation".
   while IFS= read -r file; do
     cmp -s "$dir/theirs/$file" "$dir/ours/$file" && continue
     case "$file" in
+      _Streams/*.cab) found=("stream ${file#_Streams/} ($(cabinet_differences "$1" "$2"))" "${found[@]}") ;;
       _SummaryInformation.idt) found+=("the summary information") ;;
+      _Streams/?SummaryInformation) ;;
       *.idt) found+=("table ${file%.idt}") ;;
-      _Streams/*.cab) found+=("stream ${file#_Streams/} ($(cabinet_differences "$1" "$2"))") ;;
       _Streams/*) found+=("stream ${file#_Streams/}") ;;
     esac
-  done < <(cd "$dir" && find theirs ours -type f | cut -d/ -f2- | sort -u)
+  done < <(cd "$dir" && find theirs ours -type f | cut -d/ -f2- | LC_ALL=C sort -u)
   joined ', ' "${found[@]}"
 }
 
@@ -543,7 +562,7 @@ cabinet_differences() {
 # verify_scr NAME PATH INDEX COMMIT OURS: one line, and the signature's.
 verify_scr() {
   local theirs=$VERIFY_WORK/theirs-$3.scr signed=0 status=0 difference
-  strip_signature "$2" "$theirs" || status=$?
+  strip_signature scr "$2" "$theirs" || status=$?
   case $status in
     0) signed=1 ;;
     1) theirs=$2 ;;
@@ -569,7 +588,7 @@ verify_msi() {
   local dir=$VERIFY_WORK/msi-$3 status=0 found=() ours_msi saver difference
   ours_msi=$(echo "$5"/*.msi)
   mkdir -p "$dir/files"
-  strip_signature "$2" "$dir/stripped.msi" || status=$?
+  strip_signature msi "$2" "$dir/stripped.msi" || status=$?
   case $status in
     0)
       (cd "$dir/files" && msiextract "$2" >/dev/null 2>&1)
@@ -577,7 +596,7 @@ verify_msi() {
       if [[ -z "$saver" ]]; then
         found+=("it holds no Lumidial.scr")
       else
-        strip_signature "$saver" "$dir/saver.scr" || cp "$saver" "$dir/saver.scr"
+        strip_signature scr "$saver" "$dir/saver.scr" || cp "$saver" "$dir/saver.scr"
         difference=$(pe_difference "$dir/saver.scr" "$5/Lumidial.scr")
         [[ -z "$difference" ]] || found+=("its Lumidial.scr: $difference")
         if package_saver "$6" "$7" "$saver" "$dir/remade.msi" >/dev/null 2>&1; then
@@ -624,7 +643,7 @@ verify_sums() {
   [[ "$(awk '{ print $2 }' "$2" | sort)" == "$(awk '{ print $2 }' "$4/SHA256SUMS" | sort)" ]] ||
     found+=("it lists $(awk '{ print $2 }' "$2" | xargs), the rebuild $(awk '{ print $2 }' "$4/SHA256SUMS" | xargs)")
   if ((${#found[@]} == 0)); then
-    echo "$1: the sums of the files beside it (not the rebuild's: those files are signed or differ)"
+    echo "$1: the right sums of the files beside it, whose own lines say how they compare"
     return 0
   fi
   echo "$1: differs from commit $3: $(joined '; ' "${found[@]}")"
