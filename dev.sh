@@ -662,7 +662,10 @@ cmd_verify_release() {
     folder=$(dirname "${VERIFY_PATHS[i]}")
     while read -r sum name; do
       name=${name#\*}
-      [[ ! -f "$folder/$name" ]] || listed+=("$(dirname "${VERIFY_NAMES[i]}")/$name")
+      if [[ -f "$folder/$name" ]]; then
+        name=$(dirname "${VERIFY_NAMES[i]}")/$name
+        listed+=("${name#./}")
+      fi
     done <"${VERIFY_PATHS[i]}"
   done
   for arg in "${listed[@]}"; do verify_add "$arg"; done
