@@ -5,9 +5,10 @@ for the same inputs wherever and whenever it runs.
     package.py @ARGS-FILE --saver Lumidial.scr --output Lumidial-1.0.0-x64.msi
 
 CMake writes the arguments that belong to a build (wixl, the source, the
-icon, the version, the product and upgrade codes, the source date) into
-ARGS-FILE, one a line; ./dev.sh passes the same file to package a signed
-Lumidial.scr.
+icon, the version, the product and upgrade codes, the source date and
+commit) into ARGS-FILE, one a line; ./dev.sh passes the same file to
+package a signed Lumidial.scr, and to remake a release's package when it
+checks one against the source.
 
 wixl (msitools 0.101) stamps each package with the time it ran and a random
 package code, and dates the files in its cabinet by their modification
@@ -89,6 +90,7 @@ def main():
     parser.add_argument("--product-code", required=True)
     parser.add_argument("--upgrade-code", required=True)
     parser.add_argument("--epoch", required=True, type=int, help="the source date, seconds since 1970")
+    parser.add_argument("--commit", required=True, help="the commit the build is made from")
     parser.add_argument("--saver", required=True, help="the Lumidial.scr to package")
     parser.add_argument("--output", required=True)
     args = parser.parse_args()
@@ -109,6 +111,7 @@ def main():
                    "--define", f"Version={args.version}",
                    "--define", f"ProductCode={args.product_code}",
                    "--define", f"UpgradeCode={args.upgrade_code}",
+                   "--define", f"SourceCommit={args.commit}",
                    "--output", draft, os.path.abspath(args.wxs)]
         # The cabinet's file dates do not depend on the time zone with
         # libgcab 1.5; UTC makes sure of it.

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2015  # "A && B || fail" here fails when either fails
 # Two clean builds of the commit checked out, each from its own clone in a
 # folder of its own, the second at a clock moved three days ahead (and in
 # another time zone, as another user, with another umask), give the same
-# Lumidial.scr, package and SHA256SUMS, byte for byte. Their times are the
-# commit's time; with SOURCE_DATE_EPOCH set, that time.
+# Lumidial.scr, package and SHA256SUMS, byte for byte. Both name the commit;
+# their times are the commit's time; with SOURCE_DATE_EPOCH set, that time.
+# Where git cannot read the checkout (another user's), the build stops and
+# says why; in a tree without git it says the date it takes.
 #
 #   CleanBuildsTest.sh <source folder> <work folder>
 #
@@ -90,6 +93,10 @@ for field in Created "Last saved"; do
   [[ "$(msi_summary "$msi_a" "$field")" == "$(utc_ctime "$commit_time")" ]] ||
     fail "the package's \"$field\" is $(msi_summary "$msi_a" "$field"), not the commit's time $(utc_ctime "$commit_time")"
 done
+grep -q "built from commit $commit, source date $commit_time " "$work/a.log" ||
+  fail "./dev.sh package did not say the commit and source date it used: $(grep 'built from' "$work/a.log")"
+strings -el "$release_a/Lumidial.scr" | grep -qx "$commit" || fail "Lumidial.scr's version block does not name $commit"
+[[ "$(msi_property "$msi_a" LumidialSourceCommit)" == "$commit" ]] || fail "the package does not name $commit"
 package_code=$(msi_summary "$msi_a" "Revision number (UUID)")
 [[ "$package_code" =~ ^\{[0-9A-F]{8}-[0-9A-F]{4}-5[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}\}$ ]] ||
   fail "the package code $package_code is not a name-based (version 5) GUID"
@@ -114,4 +121,27 @@ epoch=1600000000
 [[ "$(msi_property "$msi_b" UpgradeCode)" == "$(msi_property "$msi_a" UpgradeCode)" ]] ||
   fail "the upgrade code changed with the source date"
 
-echo "PASS: two clean builds of $commit are identical; times from the commit or SOURCE_DATE_EPOCH"
+# A copy of the checkout that belongs to another user, whom git does not
+# trust; nothing trusts it for git here (no global or system setting).
+foreign=$work/foreign
+cp -a "$a/src" "$foreign" && chown -R 12345:12345 "$foreign" ||
+  fail "cannot give a copy of the checkout to another user (uid 12345): the test needs root, as CI runs it"
+: >"$work/empty-gitconfig"
+output=$(cd "$foreign" && env -u SOURCE_DATE_EPOCH GIT_CONFIG_GLOBAL="$work/empty-gitconfig" GIT_CONFIG_NOSYSTEM=1 \
+  LUMIDIAL_WIN64_BUILD="$work/foreign-build" ./dev.sh package 2>&1) &&
+  fail "./dev.sh package succeeded in a checkout git cannot read, without SOURCE_DATE_EPOCH"
+for said in "dubious ownership" "git config --global --add safe.directory $foreign" "or set SOURCE_DATE_EPOCH"; do
+  [[ "$output" == *"$said"* ]] || { tail -n 25 <<<"$output"; fail "the refusal does not say \"$said\""; }
+done
+rm -rf "$foreign" "$work/foreign-build"
+# An archive of the commit: the fixed date, said in one line, and no commit.
+mkdir "$work/archive" && git -C "$a/src" archive HEAD | tar -x -C "$work/archive" || fail "cannot unpack an archive of $commit"
+output=$(env -u SOURCE_DATE_EPOCH cmake -S "$work/archive" -B "$work/archive-build" \
+  -DCMAKE_TOOLCHAIN_FILE="$work/archive/cmake/mingw-w64-x86_64.cmake" 2>&1 >/dev/null) || fail "cannot configure the archive"
+[[ "$output" == *"1980-01-01 00:00:00 UTC"*SOURCE_DATE_EPOCH* && "$(wc -l <<<"$output")" == 1 ]] ||
+  fail "the archive's build did not say in one line which date it took and what a matching rebuild needs: $output"
+[[ "$(sed -n '/^--commit$/{n;p}' "$work/archive-build/installer/msi.args")" == unknown ]] ||
+  fail "the archive's build names a commit"
+rm -rf "$work/archive" "$work/archive-build"
+
+echo "PASS: two clean builds of $commit are identical and name it; times from the commit or SOURCE_DATE_EPOCH, never a silent 1980"

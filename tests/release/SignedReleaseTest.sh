@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # shellcheck disable=SC2015  # "A && B || fail" here fails when either fails
 # "./dev.sh package --sign KEY.p12" with a throwaway key and self-signed
-# certificate made here: with the password in a file, in the environment,
-# and for a key without one, both Lumidial.scr and the package verify
+# certificate made here: with the password in a file (written on Windows:
+# CR LF, and a second line), in the environment, and for a key without one,
+# each replacing the release before it whole, both Lumidial.scr and the
+# package verify
 # against that certificate (and not against another); SHA256SUMS checks;
 # without its signature the signed Lumidial.scr is, byte for byte, the
 # unsigned one of the other clean build; the package holds the signed
@@ -32,7 +34,7 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout signer.key -out signer.pem -da
   -subj "/CN=Lumidial release test" -addext extendedKeyUsage=codeSigning 2>/dev/null &&
   openssl req -x509 -newkey rsa:2048 -nodes -keyout other.key -out other.pem -days 7 \
     -subj "/CN=Someone else" 2>/dev/null &&
-  printf 'correct horse battery\n' >password &&
+  printf 'correct horse battery\n' >password && printf 'correct horse battery\r\nnot the password\r\n' >password-crlf &&
   openssl pkcs12 -export -inkey signer.key -in signer.pem -out signer.p12 -passout file:password &&
   openssl pkcs12 -export -inkey signer.key -in signer.pem -out open.p12 -passout pass: ||
   fail "openssl could not make the throwaway keys"
@@ -69,11 +71,13 @@ for file in "$msi" "$release/Lumidial.scr"; do
 done
 
 # The release as a user gets it, with the password in a file.
-msi=$(package -- --sign signer.p12 --password-file password)
+msi=$(package -- --sign signer.p12 --password-file password-crlf)
 name=$(basename "$msi")
 [[ "$msi" == "$release/$name" ]] || fail "the package is $msi, not in $release"
 [[ "$(cd "$release" && echo *)" == "$name Lumidial.scr SHA256SUMS" ]] ||
   fail "the release holds $(cd "$release" && echo *), not the package, Lumidial.scr and SHA256SUMS"
+[[ -d "$release" && ! -L "$release" && -z "$(find "$build" -maxdepth 1 -name '.release.*')" ]] ||
+  fail "after three releases $release is not a plain folder, or a previous one is left beside it"
 (cd "$release" && sha256sum -c --strict SHA256SUMS) || fail "sha256sum -c SHA256SUMS fails"
 for file in "$msi" "$release/Lumidial.scr"; do
   verifies "$file" signer.pem || { cat "$work/verify.log"; fail "$file does not verify against its certificate"; }
