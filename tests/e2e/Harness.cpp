@@ -150,6 +150,13 @@ std::optional<PROCESS_INFORMATION> StartProcess(std::wstring commandLine, DWORD 
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
   }
+  // Wine 8 starts a Unix program without filling in its process and thread
+  // handles: they are whatever its own stack held, and it resumes that
+  // "thread" unless told to start suspended. Closed by the caller, such a
+  // value can be a handle the driver still uses (seen: its standard error,
+  // and the registry key Wine's locale functions keep open). Suspending
+  // means nothing to a Unix program; the handles are dropped.
+  if (unixProgram) flags |= CREATE_SUSPENDED;
   PROCESS_INFORMATION info{};
   const BOOL started = CreateProcessW(
       nullptr, commandLine.data(), nullptr, nullptr, unixProgram, flags | CREATE_UNICODE_ENVIRONMENT,
@@ -157,6 +164,7 @@ std::optional<PROCESS_INFORMATION> StartProcess(std::wstring commandLine, DWORD 
       &info);
   if (nul) CloseHandle(nul);
   if (!started) return std::nullopt;
+  if (unixProgram) info = {};
   return info;
 }
 
