@@ -168,10 +168,16 @@ std::optional<PROCESS_INFORMATION> StartProcess(std::wstring commandLine, DWORD 
   return info;
 }
 
+std::string UnixScratchPath(const std::string& name) {
+  char prefix[MAX_PATH] = {};
+  const DWORD length = GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH);
+  const std::string folder = length > 0 && length < MAX_PATH ? prefix : "/tmp";
+  return folder + "/lumidial-e2e-" + std::to_string(GetCurrentProcessId()) + "-" + name;
+}
+
 ::testing::AssertionResult RunUnix(const std::string& command) {
   static int serial = 0;
-  const std::string marker =
-      "/tmp/lumidial-e2e-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
+  const std::string marker = UnixScratchPath(std::to_string(++serial));
   const std::wstring windowsMarker = ToWindowsPath(marker);
   auto started = StartProcess(Widen("/bin/sh -c \"" + command + "; echo $? >" + marker +
                                     ".tmp && mv " + marker + ".tmp " + marker + "\""));

@@ -117,6 +117,10 @@ std::optional<PROCESS_INFORMATION> StartProcess(std::wstring commandLine, DWORD 
 // Runs `command` through /bin/sh and waits for the exit status it leaves in
 // a marker file.
 ::testing::AssertionResult RunUnix(const std::string& command);
+// A Unix path for a scratch file `name` of this driver: in the session's
+// Wine prefix, so that drivers of other sessions on the machine (whose
+// Windows process ids repeat from session to session) never meet it.
+std::string UnixScratchPath(const std::string& name);
 inline ::testing::AssertionResult Xdotool(const std::string& arguments) {
   return RunUnix("/usr/bin/xdotool " + arguments);
 }

@@ -142,7 +142,7 @@ std::optional<LinkTarget> ReadLink(const std::wstring& file) {
 using TableRow = std::map<std::string, std::string>;
 
 std::vector<TableRow> PackageTable(const std::string& unixPackage, const std::string& table) {
-  const std::string file = "/tmp/lumidial-e2e-" + std::to_string(GetCurrentProcessId()) + "-" + table + ".idt";
+  const std::string file = UnixScratchPath(table + ".idt");
   std::vector<TableRow> rows;
   if (auto exported = RunUnix("/usr/bin/msiinfo export '" + unixPackage + "' " + table + " >'" + file + "'");
       !exported) {
