@@ -61,8 +61,7 @@ class HighDpi : public SaverTest {
 
   // The one monitor sized width x height, as this process sees it.
   static ::testing::AssertionResult UseScreen(int width, int height) {
-    const std::string geometry = std::to_string(width) + "x" + std::to_string(height) + "+0+0";
-    if (auto laid = LayOutMonitors(geometry, {RECT{0, 0, width, height}}); !laid) return laid;
+    if (auto laid = LayOutMonitors(std::to_string(width) + "x" + std::to_string(height) + "+0+0"); !laid) return laid;
     if (WaitUntil([&] { return GetSystemMetrics(SM_CXSCREEN) == width && GetSystemMetrics(SM_CYSCREEN) == height; }))
       return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "the primary screen stays " << GetSystemMetrics(SM_CXSCREEN) << " x "
@@ -109,6 +108,10 @@ class HighDpi : public SaverTest {
     return ::testing::AssertionFailure() << "the clock \"" << r.text() << "\" is lit over " << shown.text()
                                          << ", designed " << designed.text() << "; " << SaveScreenshot(name);
   }
+
+  // The preview of a saver started in a host probe's window (a host that
+  // scales itself by `scale` at 144 DPI; 1 where it does not).
+  void ShowsPreviewInHost(const wchar_t* awareness, double scale);
 
   // Waits for a readable clock; `screen` and `reading` then hold it.
   bool ReadClock(const SaverProcess& saver, Image& screen, ClockReading& reading) const {
@@ -233,7 +236,7 @@ TEST_F(HighDpi, FittedClockDriftsOnePixelAndFollowsTheScreen) {
           const bool sameWidth = e.right - e.left == last->right - last->left;
           // Within a second no two ticks can have passed.
           if (sameWidth && (now - lastAt < 1s || (std::abs(dx) == 1 && dy == 0))) {
-            steps += " " + std::to_string(dx) + "," + std::to_string(dy);
+            steps.append(" ").append(std::to_string(dx)).append(",").append(std::to_string(dy));
             singleSteps += std::abs(dx) == 1 && dy == 0;
           }
         }
@@ -273,47 +276,43 @@ TEST_F(HighDpi, PointerThresholdGrowsWithTheDensity) {
 // 144 DPI (HostProbe.cpp).
 TEST_F(HighDpi, PreviewFollowsTheHostsDensity) {
   const Density scaled(144);
-  struct Host {
-    const wchar_t* awareness;
-    double scale;
-  } const hosts[] = {{L"", 1.5}, {L" unaware", 1.0}};
-  for (const Host& h : hosts) {
-    const double scale = h.scale;
-    SCOPED_TRACE(scale == 1.0 ? "a host that does not scale itself" : "a host aware of each monitor's density");
-    RegDeleteTreeW(HKEY_CURRENT_USER, kDoubleKey);
-    SaverProcess probe = SaverProcess::Start(std::wstring(L"300 300 300 220") + h.awareness,
-                                             PathFromEnvironment(L"LUMIDIAL_HOST_PROBE"));
-    ASSERT_TRUE(probe.started()) << probe.error();
-    ASSERT_TRUE(WaitUntil([] { return Recorded(L"HostWindow").has_value(); })) << "the host probe shows no window";
-    HostWindow host(reinterpret_cast<HWND>(ULONG_PTR(*Recorded(L"HostWindow"))));
-    ASSERT_TRUE(WaitUntil([&] { return host.ShowsOwnColour(); }));
-    SaverProcess saver = SaverProcess::Start(L"/p " + host.Number());
-    ASSERT_TRUE(saver.started()) << saver.error();
-    const Extent lit = LitExtent(Art().preview);
-    const auto at = [&](int design) { return int(std::lround(design * scale)); };
-    Extent designed;
-    designed.Add(at(lit.left), at(lit.top));
-    designed.Add(at(lit.right + 1) - 1, at(lit.bottom + 1) - 1);
-    Extent shown;
-    long outside = 0, notOurs = 0;
-    EXPECT_TRUE(WaitUntil([&] {
-      const Image image = host.Shown();
-      shown = LitExtent(image);
-      outside = notOurs = 0;
-      for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-          const Rgb p = image.At(x, y);
-          notOurs += p.r != 0 || p.b != 0;
-          outside += (x >= at(160) || y >= at(120)) && !(p == Rgb{});
-        }
-      return shown.Near(designed, 2) && outside == 0 && notOurs == 0;
-    })) << "lit over " << shown.text() << ", designed " << designed.text() << "; " << outside
-        << " pixels not black beyond the picture, " << notOurs << " not the saver's; " << SaveScreenshot("preview");
-    ShowWindow(host.window, SW_HIDE);
-    bool seenWindow = false;
-    EXPECT_TRUE(EndsNormally(saver, &seenWindow));
-    EXPECT_FALSE(seenWindow);
-  }
+  ShowsPreviewInHost(L"", 1.5);
+  ShowsPreviewInHost(L" unaware", 1.0);
+}
+
+void HighDpi::ShowsPreviewInHost(const wchar_t* awareness, double scale) {
+  SCOPED_TRACE(scale == 1 ? "a host that does not scale itself" : "a host aware of each monitor's density");
+  RegDeleteTreeW(HKEY_CURRENT_USER, kDoubleKey);
+  SaverProcess probe = SaverProcess::Start(L"300 300 300 220" + std::wstring(awareness), PathFromEnvironment(L"LUMIDIAL_HOST_PROBE"));
+  ASSERT_TRUE(probe.started()) << probe.error();
+  ASSERT_TRUE(WaitUntil([] { return Recorded(L"HostWindow").has_value(); })) << "the host probe shows no window";
+  HostWindow host(reinterpret_cast<HWND>(ULONG_PTR(*Recorded(L"HostWindow"))));
+  ASSERT_TRUE(WaitUntil([&] { return host.ShowsOwnColour(); }));
+  SaverProcess saver = SaverProcess::Start(L"/p " + host.Number());
+  ASSERT_TRUE(saver.started()) << saver.error();
+  const Extent lit = LitExtent(Art().preview);
+  Extent designed;
+  designed.Add(int(std::lround(lit.left * scale)), int(std::lround(lit.top * scale)));
+  designed.Add(int(std::lround((lit.right + 1) * scale)) - 1, int(std::lround((lit.bottom + 1) * scale)) - 1);
+  Extent shown;
+  long outside = 0, notOurs = 0;
+  EXPECT_TRUE(WaitUntil([&] {
+    const Image image = host.Shown();
+    shown = LitExtent(image);
+    outside = notOurs = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) {
+        const Rgb p = image.At(x, y);
+        notOurs += p.r != 0 || p.b != 0;
+        outside += (x >= 160 * scale || y >= 120 * scale) && !(p == Rgb{});
+      }
+    return shown.Near(designed, 2) && outside == 0 && notOurs == 0;
+  })) << "lit over " << shown.text() << ", designed " << designed.text() << "; " << outside
+      << " pixels not black beyond the picture, " << notOurs << " not the saver's; " << SaveScreenshot("preview");
+  ShowWindow(host.window, SW_HIDE);
+  bool seenWindow = false;
+  EXPECT_TRUE(EndsNormally(saver, &seenWindow));
+  EXPECT_FALSE(seenWindow);
 }
 
 }  // namespace

