@@ -126,7 +126,8 @@ TMainForm::TMainForm() {
     CreateHandle(L"TMainForm", wc, WS_EX_TOPMOST, WS_POPUP | WS_CLIPCHILDREN, L"MainForm", 0, 0,
                  GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                  Application->Handle());
-    layout_ = PlaceOnPrimary();
+    layoutScreen_ = PrimarySize();
+    layout_ = PlaceOnPrimary(layoutScreen_);
     CreateControls();
     Guarded([this] { FormCreate(); });
 }
@@ -186,9 +187,11 @@ HBITMAP TMainForm::DigitImage(int digit) {
     return image.get();
 }
 
+SIZE TMainForm::PrimarySize() noexcept { return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
+
 // The window lies on the primary monitor: its density is that monitor's.
-ClockPlacement TMainForm::PlaceOnPrimary() const {
-    return PlaceClock(WindowDpi(Handle()), GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+ClockPlacement TMainForm::PlaceOnPrimary(SIZE screen) const {
+    return PlaceClock(WindowDpi(Handle()), screen.cx, screen.cy);
 }
 
 // The panel centred, and the drift's bounds, for the layout in force.
@@ -207,9 +210,9 @@ void TMainForm::PlaceClockPanel() noexcept {
 // centre in the directions it had. A failure leaves the old layout, and the
 // next tick tries again.
 void TMainForm::FollowPrimary() {
-    const SIZE screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const SIZE screen = PrimarySize();
     if (screen.cx == layoutScreen_.cx && screen.cy == layoutScreen_.cy) return;
-    const ClockPlacement placement = PlaceOnPrimary();
+    const ClockPlacement placement = PlaceOnPrimary(screen);
     if (placement.geometry.scale != layout_.geometry.scale) {
         LoadArtwork(placement.geometry.scale);
         imgColon->SetBitmap(ColonImage.get());
@@ -385,7 +388,6 @@ void TMainForm::FormCreate() {
     MouseStartY = -1;
     SetWindowPos(Handle(), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-    layoutScreen_ = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     PlaceClockPanel();
 
     MovingLeft = RandomInt(2) == 1;

@@ -52,8 +52,9 @@ private:
     // The picture of `digit` at the clock's scale; on a scaled screen drawn
     // the first time it is needed.
     HBITMAP DigitImage(int digit);
-    // The clock laid out for the primary screen as it is now.
-    ClockPlacement PlaceOnPrimary() const;
+    static SIZE PrimarySize() noexcept;
+    // The clock laid out for a primary screen of that size.
+    ClockPlacement PlaceOnPrimary(SIZE screen) const;
     void PlaceClockPanel() noexcept;
     void FollowPrimary();
     void EnableDrawTimer(UINT interval) noexcept;
@@ -99,7 +100,9 @@ private:
     UINT drawTimerInterval_ = 5;
 
     // The clock's layout on the primary screen, fitted to its size at its
-    // density; laid out anew when the primary's size changes.
+    // density; laid out anew when the primary's size changes. The size it
+    // was laid out for is read once with it, so a change between the two
+    // reads is never missed.
     ClockPlacement layout_;
     SIZE layoutScreen_{};
     // At the layout's scale; none in preview mode.
