@@ -12,7 +12,27 @@
 
 using namespace lumidial;
 
+namespace {
+
+// Libraries loaded by name (shcore, shell32, ole32; comctl32 comes through
+// the manifest) are taken from the system folder only, never from the
+// folder the program runs from: a .scr is often started from Downloads,
+// where anyone's DLL may lie beside it. Looked up where used, so that a
+// system without the function still starts (it has none of those libraries
+// that the system does not already guard).
+void LoadLibrariesFromTheSystemOnly() noexcept {
+    using SetDefaultDllDirectoriesProc = BOOL(WINAPI*)(DWORD);
+    HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+    const auto restrict = kernel32 ? reinterpret_cast<SetDefaultDllDirectoriesProc>(reinterpret_cast<void*>(
+                                         GetProcAddress(kernel32, "SetDefaultDllDirectories")))
+                                   : nullptr;
+    if (restrict) restrict(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    LoadLibrariesFromTheSystemOnly();
     TApplication application(instance);
     InitializeUnits();
     ParseCommandLine();

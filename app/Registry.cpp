@@ -15,17 +15,20 @@ namespace {
 
 }  // namespace
 
-bool TRegistryKey::Open(const char* path, bool create) noexcept {
+bool TRegistryKey::OpenForReading(const char* path) noexcept {
     key_.reset();
     HKEY key = nullptr;
-    LONG status;
-    if (create) {
-        status = RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                 KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    } else {
-        status = RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, &key);
-    }
-    if (status != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    key_.reset(key);
+    return true;
+}
+
+bool TRegistryKey::OpenForWriting(const char* path) noexcept {
+    key_.reset();
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
     key_.reset(key);
     return true;
 }

@@ -1,5 +1,5 @@
-// A registry key under HKEY_CURRENT_USER, opened with full access. Reads
-// and writes raise errors whose texts name the value concerned.
+// A registry key under HKEY_CURRENT_USER. Reads and writes raise errors
+// whose texts name the value concerned.
 #pragma once
 
 #include <windows.h>
@@ -15,9 +15,11 @@ class TRegistryKey {
 public:
     TRegistryKey() = default;
 
-    // False when the key does not exist (and create is off) or cannot be
-    // opened.
-    bool Open(const char* path, bool create) noexcept;
+    // For reading only: a key an administrator has made read-only for the
+    // user still reads. False when it does not exist or cannot be opened.
+    bool OpenForReading(const char* path) noexcept;
+    // For writing, created if missing. False when it cannot be.
+    bool OpenForWriting(const char* path) noexcept;
     bool IsOpen() const noexcept { return key_ != nullptr; }
 
     bool ValueExists(const char* name) const noexcept;

@@ -37,6 +37,7 @@ ROOT_COLOUR=405060    # painted on the X root so that a black window shows
 
 SAVER=$BUILD_DIR/Lumidial.scr
 BASELINE=$BUILD_DIR/lumidial_baseline.exe
+BROADCAST=$BUILD_DIR/lumidial_broadcast.exe
 PROBE=$BUILD_DIR/bench-native/screenprobe
 CLK_TCK=$(getconf CLK_TCK)
 
@@ -85,8 +86,9 @@ if [[ "${BENCH_NO_BUILD:-0}" != 1 ]]; then
     cmake_args+=(-DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release)
   cmake "${cmake_args[@]}" >"$WORK/configure.log" 2>&1 ||
     { tail -n 20 "$WORK/configure.log" >&2; die "configure failed"; }
-  say "building Lumidial and lumidial_baseline"
-  if ! cmake --build "$BUILD_DIR" -j "${JOBS:-2}" --target Lumidial lumidial_baseline >"$WORK/build.log" 2>&1; then
+  say "building Lumidial, lumidial_baseline and lumidial_broadcast"
+  if ! cmake --build "$BUILD_DIR" -j "${JOBS:-2}" --target Lumidial lumidial_baseline lumidial_broadcast \
+    >"$WORK/build.log" 2>&1; then
     tail -n 20 "$WORK/build.log" >&2
     [[ -f "$SAVER" && -f "$BASELINE" ]] || die "build failed"
     say "WARNING: build failed; measuring the binaries already in $BUILD_DIR"
@@ -359,6 +361,18 @@ echo "  peak memory: VmHWM from /proc/PID/status at the end of that window."
 echo
 echo "Start-up launches (ms from start)"
 printf '%s\n' "${startup_log[@]}"
+
+# ---------------------------------------------------------------- preview
+# A program announcing a changed setting to every window (the display
+# settings, many installers) waits up to 3 s for each window that does not
+# answer: lumidial_broadcast times five such broadcasts, then five while
+# Lumidial.scr /p paints into a window of its own.
+if [[ -f "$BROADCAST" ]]; then
+  say "broadcasts with and without the preview"
+  echo
+  echo "A setting announced to every window (WM_SETTINGCHANGE by SendMessageTimeout, 3 s a window), ms each"
+  echo "  $(wine "$BROADCAST" "$(winepath -w "$SAVER")" 5 2>/dev/null || echo "lumidial_broadcast failed")"
+fi
 
 # ---------------------------------------------------------------- scaled screens
 # scaled_screen WxH DPI SCALE TITLE: the start-up, CPU and memory rows on a

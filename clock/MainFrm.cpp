@@ -109,6 +109,24 @@ UniqueBitmap PreviewBitmap(int dpi) noexcept {
     }
 }
 
+// Waits out `milliseconds`, answering at once every message another thread
+// or program sends to our windows meanwhile (a setting announced to every
+// window, a shutdown's query), and nothing else: posted messages, a quit
+// request among them, stay queued.
+void AnswerSentMessages(DWORD milliseconds) noexcept {
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+        const DWORD woken = MsgWaitForMultipleObjectsEx(0, nullptr, DWORD(end - now), QS_SENDMESSAGE, 0);
+        if (woken == WAIT_TIMEOUT) return;
+        if (woken != WAIT_OBJECT_0) {
+            Sleep(DWORD(end - now));
+            return;
+        }
+        MSG message{};
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
 UniqueBitmap DrawnBitmap(const art::GreenImage& picture) {
     UniqueBitmap bitmap = GreenBitmap(picture);
     if (!bitmap) throw std::runtime_error("Failed to draw the clock artwork");
@@ -127,7 +145,8 @@ TMainForm::TMainForm() {
                  GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                  Application->Handle());
     layoutScreen_ = PrimarySize();
-    layout_ = PlaceOnPrimary(layoutScreen_);
+    layoutDpi_ = WindowDpi(Handle());
+    layout_ = PlaceClock(layoutDpi_, layoutScreen_.cx, layoutScreen_.cy);
     CreateControls();
     Guarded([this] { FormCreate(); });
 }
@@ -189,11 +208,6 @@ HBITMAP TMainForm::DigitImage(int digit) {
 
 SIZE TMainForm::PrimarySize() noexcept { return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
 
-// The window lies on the primary monitor: its density is that monitor's.
-ClockPlacement TMainForm::PlaceOnPrimary(SIZE screen) const {
-    return PlaceClock(WindowDpi(Handle()), screen.cx, screen.cy);
-}
-
 // The panel centred, and the drift's bounds, for the layout in force.
 void TMainForm::PlaceClockPanel() noexcept {
     pnlClock->SetBounds(layout_.centre.left, layout_.centre.top, layout_.geometry.panelWidth,
@@ -204,15 +218,18 @@ void TMainForm::PlaceClockPanel() noexcept {
     BottomLimit = layout_.bounds.bottomLimit;
 }
 
-// A primary screen of another size (a resolution changed, a laptop docked,
-// another monitor made the primary): the clock is fitted and centred anew,
+// A primary screen of another size or density (a resolution or the scale
+// changed, a laptop docked, another monitor made the primary; the window
+// lies on the primary, so its density is that monitor's): the clock is
+// fitted and centred anew,
 // and every picture is drawn again at this tick. The drift goes on from the
 // centre in the directions it had. A failure leaves the old layout, and the
 // next tick tries again.
 void TMainForm::FollowPrimary() {
     const SIZE screen = PrimarySize();
-    if (screen.cx == layoutScreen_.cx && screen.cy == layoutScreen_.cy) return;
-    const ClockPlacement placement = PlaceOnPrimary(screen);
+    const int dpi = WindowDpi(Handle());
+    if (screen.cx == layoutScreen_.cx && screen.cy == layoutScreen_.cy && dpi == layoutDpi_) return;
+    const ClockPlacement placement = PlaceClock(dpi, screen.cx, screen.cy);
     if (placement.geometry.scale != layout_.geometry.scale) {
         LoadArtwork(placement.geometry.scale);
         imgColon->SetBitmap(ColonImage.get());
@@ -221,6 +238,7 @@ void TMainForm::FollowPrimary() {
     }
     layout_ = placement;
     layoutScreen_ = screen;
+    layoutDpi_ = dpi;
     const ClockGeometry& geometry = layout_.geometry;
     pnlClockInner->SetBounds(0, 0, geometry.panelWidth, geometry.panelHeight);
     const std::array<TImage*, 5> pictures{imgHour1.get(), imgHour2.get(), imgColon.get(), imgMin1.get(),
@@ -328,6 +346,9 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE) FormActivate();
+        break;
+    case WM_ACTIVATEAPP:
+        if (!wParam) FormDeactivateApp();
         break;
     case WM_TIMER:
         if (wParam == kDrawTimerId) tmrDrawTimer();
@@ -447,6 +468,18 @@ void TMainForm::FormDestroy() noexcept {
 }
 
 void TMainForm::FormKeyDown() { Close(); }
+
+// A window of another program became active (a call, a prompt, an
+// installer): the keys the user presses to wake the screen now go to a
+// window the clock hides, so the saver asks to close as a key press does.
+// Our own windows (the covers, the password prompt) never set this off:
+// activation among them stays within the program. Posted, not run here: the
+// close query may show the password prompt, which must not run in the midst
+// of an activation change.
+void TMainForm::FormDeactivateApp() noexcept {
+    if (ScreenSaverMode != smRun || !Activated || verifyingPassword_) return;
+    PostMessageW(Handle(), WM_CLOSE, 0, 0);
+}
 
 void TMainForm::FormMouseMove(HWND control, int x, int y) {
     // Pictures report in their own frame; the reference lives in the
@@ -603,7 +636,7 @@ void TMainForm::RunPreview() {
                 // Drawing into another process's window reaches the screen
                 // under some drivers only once something reads back from it.
                 GetPixel(host.get(), 0, 0);
-                Sleep(kPreviewInterval);
+                AnswerSentMessages(kPreviewInterval);
             }
         }
         // The selection, bitmap, memory DC and host DC are released here.

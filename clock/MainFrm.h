@@ -34,6 +34,7 @@ private:
     void FormActivate();
     void FormDestroy() noexcept;
     void FormKeyDown();
+    void FormDeactivateApp() noexcept;
     void FormMouseMove(HWND control, int x, int y);
     bool FormCloseQuery();
     void tmrDrawTimer() noexcept;
@@ -53,8 +54,6 @@ private:
     // the first time it is needed.
     HBITMAP DigitImage(int digit);
     static SIZE PrimarySize() noexcept;
-    // The clock laid out for a primary screen of that size.
-    ClockPlacement PlaceOnPrimary(SIZE screen) const;
     void PlaceClockPanel() noexcept;
     void FollowPrimary();
     void EnableDrawTimer(UINT interval) noexcept;
@@ -100,11 +99,12 @@ private:
     UINT drawTimerInterval_ = 5;
 
     // The clock's layout on the primary screen, fitted to its size at its
-    // density; laid out anew when the primary's size changes. The size it
-    // was laid out for is read once with it, so a change between the two
+    // density; laid out anew when either changes. The size and density it
+    // was laid out for are read once with it, so a change between the two
     // reads is never missed.
     ClockPlacement layout_;
     SIZE layoutScreen_{};
+    int layoutDpi_ = 0;
     // At the layout's scale; none in preview mode.
     std::array<UniqueBitmap, 10> DigitImages;
     UniqueBitmap ColonImage;

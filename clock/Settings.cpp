@@ -28,7 +28,7 @@ TSettings::TSettings() { Load(); }
 
 void TSettings::Load() noexcept {
     TRegistryKey key;
-    if (!key.Open(kSettingsKey, false)) return;
+    if (!key.OpenForReading(kSettingsKey)) return;
     ReadDword(key, "ClockMoveDirection", ClockMoveDirection, AsInteger);
     ReadDword(key, "ClockMoveSpeed", ClockMoveSpeed, AsInteger);
     ReadDword(key, "FlashSecond", FlashSecond, AsBoolean);
@@ -46,7 +46,7 @@ void TSettings::Load() noexcept {
 
 void TSettings::Save() const {
     TRegistryKey key;
-    if (!key.Open(kSettingsKey, true)) return;
+    if (!key.OpenForWriting(kSettingsKey)) return;
     key.WriteInteger("ClockMoveDirection", ClockMoveDirection);
     key.WriteInteger("ClockMoveSpeed", ClockMoveSpeed);
     key.WriteInteger("FlashSecond", FlashSecond ? 1 : 0);

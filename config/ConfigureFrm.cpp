@@ -7,7 +7,6 @@
 #include "SingleInstance.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cwchar>
@@ -79,7 +78,7 @@ UniqueFont MakeFont(const cfg::FontLayout& layout, int dpi) noexcept {
     font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     font.lfQuality = DEFAULT_QUALITY;
     font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-    wcsncpy(font.lfFaceName, layout.face, LF_FACESIZE - 1);
+    wcsncpy(font.lfFaceName, dpi == cfg::kDesignDpi ? layout.face : layout.scaledFace, LF_FACESIZE - 1);
     return UniqueFont(CreateFontIndirectW(&font));
 }
 
@@ -260,18 +259,9 @@ void TConfigureForm::btnOkClick() {
 void TConfigureForm::btnCancelClick() { Close(); }
 
 // The shell's answer is not looked at: a missing browser is the shell's to
-// report. Only a failure of the call itself earns our warning, and a shell
-// that cannot be loaded is one. The shell is loaded on the first click,
-// not at start (nothing else needs it), and stays until the dialog goes.
+// report. Only a failure to ask the shell at all earns our warning.
 void TConfigureForm::Label6Click() noexcept {
-    if (!shell_) shell_.reset(LoadLibraryW(L"shell32.dll"));
-    const auto open = shell_ ? reinterpret_cast<decltype(&ShellExecuteA)>(reinterpret_cast<void*>(
-                                   GetProcAddress(shell_.get(), "ShellExecuteA")))
-                             : nullptr;
-    if (open) {
-        open(Handle(), "open", cfg::kWebAddress, nullptr, nullptr, SW_SHOWMAXIMIZED);
-        return;
-    }
+    if (browser_.Open(Handle(), cfg::kWebAddress)) return;
     MessageBoxA(Handle(), "Error encountered launching your web browser", "Warning",
                 MB_ICONEXCLAMATION | MB_OK);
 }

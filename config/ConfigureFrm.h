@@ -16,6 +16,7 @@
 #include "ConfigureLayout.h"
 #include "Form.h"
 #include "ScopedWin.h"
+#include "ShellOpener.h"
 #include "Settings.h"
 
 namespace lumidial {
@@ -97,7 +98,7 @@ private:
     // The control that had the focus when the dialog last lost activation.
     HWND lastFocus_ = nullptr;
     // The shell, once the web address was clicked.
-    UniqueLibrary shell_;
+    TShellOpener browser_;
 };
 
 }  // namespace lumidial

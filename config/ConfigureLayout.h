@@ -27,6 +27,10 @@ enum class FontRole : std::size_t { Control, Title, Maker, Heading, Download, Li
 
 struct FontLayout {
     const wchar_t* face;
+    // The face at any other density: "MS Sans Serif" is a bitmap font made
+    // for 96 DPI, blocky or the wrong size when scaled; "Microsoft Sans
+    // Serif" is its TrueType twin, with the same metrics.
+    const wchar_t* scaledFace;
     int height;  // character height in pixels (negative, as LOGFONT takes it)
     bool bold;
     bool underline;
@@ -34,12 +38,12 @@ struct FontLayout {
 
 // Indexed by FontRole.
 inline constexpr std::array<FontLayout, static_cast<std::size_t>(FontRole::Count)> kFonts{{
-    {L"MS Sans Serif", -11, false, false},  // Control: every control not named below
-    {L"Tahoma", -24, true, false},          // Title: Label1
-    {L"Tahoma", -16, true, false},          // Maker: Label2
-    {L"MS Sans Serif", -13, true, false},   // Heading: Label3
-    {L"Tahoma", -16, true, false},          // Download: Label5
-    {L"Tahoma", -16, true, true},           // Link: Label6 (drawn blue)
+    {L"MS Sans Serif", L"Microsoft Sans Serif", -11, false, false},  // Control: every control not named below
+    {L"Tahoma", L"Tahoma", -24, true, false},                         // Title: Label1
+    {L"Tahoma", L"Tahoma", -16, true, false},                         // Maker: Label2
+    {L"MS Sans Serif", L"Microsoft Sans Serif", -13, true, false},   // Heading: Label3
+    {L"Tahoma", L"Tahoma", -16, true, false},                         // Download: Label5
+    {L"Tahoma", L"Tahoma", -16, true, true},                          // Link: Label6 (drawn blue)
 }};
 
 enum class ControlKind { Label, Bevel, CheckBox, DropDownList, TimePicker, Button };

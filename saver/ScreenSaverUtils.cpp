@@ -48,7 +48,7 @@ bool VerifyPassword(HWND window) noexcept {
     bool result = true;
     try {
         TRegistryKey desktop;
-        if (!desktop.Open("Control Panel\\Desktop", false)) return true;
+        if (!desktop.OpenForReading("Control Panel\\Desktop")) return true;
         if (!desktop.ValueExists("ScreenSaveUsePassword")) return true;
         std::int32_t usePassword = 0;
         try {

@@ -27,6 +27,22 @@ class Host : public SaverTest {
     return ::testing::AssertionFailure() << host.PreviewMismatches(Art().preview) << " pixels unlike the preview; "
                                          << SaveScreenshot("preview");
   }
+  // Every window of the saver answers a message sent to it within the
+  // time-out a program announcing a setting to every window gives each
+  // (3 s): a preview that answered nothing would hold such a program up,
+  // and on Windows a shutdown's query too.
+  static ::testing::AssertionResult AnswersSentMessages(const SaverProcess& saver) {
+    const std::vector<HWND> windows = TopLevelWindows(saver.pid(), nullptr, nullptr, true);
+    if (windows.empty()) return ::testing::AssertionFailure() << "the saver has no window";
+    for (HWND window : windows) {
+      DWORD_PTR answer = 0;
+      if (!SendMessageTimeoutW(window, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"Lumidial tests"),
+                               SMTO_NORMAL, 3000, &answer))
+        return ::testing::AssertionFailure() << "its " << Narrow(WindowClass(window))
+                                             << " window did not answer within 3 s (error " << GetLastError() << ")";
+    }
+    return ::testing::AssertionSuccess();
+  }
   // The saver ends by itself, normally, without showing a window.
   static void EndsUnseen(const SaverProcess& saver, Millis timeout = kTimeout) {
     bool seenWindow = false;
@@ -43,6 +59,7 @@ TEST_F(Host, PreviewPaintsTheHostWindowUntilItHidesAndNothingWithoutOne) {
     ASSERT_TRUE(WaitUntil([&] { return host.ShowsOwnColour(); }));
     SaverProcess saver = SaverProcess::Start((size.cx == 152 ? L"/p " : L"/p:") + host.Number());
     ASSERT_TRUE(ShowsPreview(saver, host)) << "the host window shows the preview, clipped, on black";
+    EXPECT_TRUE(AnswersSentMessages(saver)) << "while it paints";
     // Repainted by its owner, the window gets the preview back.
     RedrawWindow(host.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     EXPECT_TRUE(ShowsPreview(saver, host)) << "the preview comes back after a repaint";
@@ -78,6 +95,7 @@ TEST_F(Host, PreviewPaintsTheHostWindowUntilItHidesAndNothingWithoutOne) {
   ASSERT_TRUE(WaitUntil(countChildren));
   EXPECT_TRUE(saver.IsRunning()) << "the preview waits for a hidden host window to show";
   EXPECT_TRUE(InstanceMutexExists()) << "a waiting preview holds the guard";
+  EXPECT_TRUE(AnswersSentMessages(saver)) << "while it waits for the host's window";
   countChildren();
   EXPECT_EQ(children, 2) << "the clock window of a preview holds its panels and nothing else";
   hidden.reset();

@@ -1,11 +1,16 @@
 // Leaving run mode with keys and the pointer (sent through the X server as a
-// person's would be), the password check on the way out, the pointer while
-// it runs, and the burn-in drift of the clock panel.
+// person's would be) or when another program takes the foreground (which
+// would otherwise get the keys meant to wake the screen, behind the clock),
+// the password check on the way out, the pointer while it runs, and the
+// burn-in drift of the clock panel.
 #include "SaverTest.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
+#include <memory>
+#include <type_traits>
 #include <vector>
 
 namespace e2e {
@@ -62,15 +67,29 @@ std::vector<RunModeInput::Sighting> RunModeInput::WatchTicks(const SaverProcess&
   return seen;
 }
 
-TEST_F(RunModeInput, KeysEndTheSaverAndTheRunningFlagFollowsIt) {
-  for (const char* key : {"a", "alt"}) {
-    SCOPED_TRACE(std::string("key ") + key);
+// Another program taking the foreground (a call, a prompt, an installer)
+// would get the keys meant to wake the screen behind the clock: it ends the
+// saver as a key does.
+TEST_F(RunModeInput, KeysOrAnotherProgramInTheForegroundEndTheSaverAndTheRunningFlagFollowsIt) {
+  std::unique_ptr<std::remove_pointer_t<HWND>, decltype(&DestroyWindow)> other(nullptr, &DestroyWindow);
+  const std::pair<const char*, std::function<::testing::AssertionResult()>> ways[] = {
+      {"key a", [] { return Xdotool("key a"); }},
+      {"key Alt alone", [] { return Xdotool("key alt"); }},
+      {"another program's window made the foreground", [&] {
+         other.reset(CreateWindowExW(0, L"STATIC", L"Another program", WS_POPUP | WS_VISIBLE, 100, 100, 200,
+                                     100, nullptr, nullptr, nullptr, nullptr));
+         return SetForegroundWindow(other.get()) ? ::testing::AssertionSuccess()
+                                                 : ::testing::AssertionFailure() << "error " << GetLastError();
+       }},
+  };
+  for (const auto& [way, apply] : ways) {
+    SCOPED_TRACE(way);
     ASSERT_EQ(ScreenSaverRunningFlag(), false) << "no saver runs yet";
     SaverProcess saver = StartSaver({640, 100});
     ASSERT_TRUE(saver.IsRunning());
     EXPECT_EQ(ScreenSaverRunningFlag(), true) << "the running flag is 1 while the saver runs";
-    ASSERT_TRUE(Xdotool(std::string("key ") + key));
-    EXPECT_TRUE(EndsNormally(saver)) << "a key press ends the saver, Alt alone included";
+    ASSERT_TRUE(apply());
+    EXPECT_TRUE(EndsNormally(saver)) << "it ends the saver";
     EXPECT_EQ(ScreenSaverRunningFlag(), false) << "the running flag is 0 after the saver ends";
   }
 }

@@ -3,6 +3,9 @@
 // the preview run without the settings dialog's libraries, the common
 // controls (comctl32) and the shell (shell32); the settings dialog loads
 // the first when it opens and the second when its web address is clicked.
+// And where from: the saver runs from a folder of its own beside DLLs named
+// like those it loads by name, as a .scr run from a downloads folder may,
+// and never loads them.
 #include "ConfigureIds.h"
 #include "HostWindow.h"
 #include "SaverTest.h"
@@ -11,6 +14,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <memory>
 
 namespace e2e {
 namespace {
@@ -77,7 +81,42 @@ struct NoBrowser {
   ~NoBrowser() { DeleteValue(kKey, L"Browsers"); }
 };
 
-class Modules : public SaverTest {};
+// The DLLs beside the saver record their loading (tests/doubles/Planted.cpp),
+// and Wine is told to prefer a DLL of their names that a search finds to
+// its own, as Windows takes the first one a search finds.
+class Modules : public SaverTest {
+ protected:
+  static constexpr const wchar_t* kPlanted[] = {L"shcore", L"shell32", L"comctl32"};
+
+  void SetUp() override {
+    SaverTest::SetUp();
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    folder_ = std::wstring(temp) + L"LumidialDownloads";
+    CreateDirectoryW(folder_.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(SaverPath().c_str(), Saver().c_str(), FALSE)) << "error " << GetLastError();
+    const std::wstring planted = PathFromEnvironment(L"LUMIDIAL_PLANTED_DLL");
+    for (const wchar_t* dll : kPlanted) {
+      ASSERT_TRUE(CopyFileW(planted.c_str(), Planted(dll).c_str(), FALSE)) << "error " << GetLastError();
+      overrides_.emplace_back(std::make_unique<DllOverride>(dll, L"native,builtin"));
+    }
+  }
+  void TearDown() override {
+    const auto loaded = GetString(kDoubleKey, L"PlantedLoaded");
+    EXPECT_FALSE(loaded) << "the saver loaded " << Narrow(loaded.value_or(L""));
+    overrides_.clear();
+    for (const wchar_t* dll : kPlanted) DeleteFileW(Planted(dll).c_str());
+    DeleteFileW(Saver().c_str());
+    RemoveDirectoryW(folder_.c_str());
+    SaverTest::TearDown();
+  }
+  std::wstring Saver() const { return folder_ + L"\\Lumidial.scr"; }
+
+ private:
+  std::wstring Planted(const wchar_t* dll) const { return folder_ + L"\\" + dll + L".dll"; }
+  std::wstring folder_;
+  std::vector<std::unique_ptr<DllOverride>> overrides_;
+};
 
 // The clock runs for a few ticks first: the other monitors are listed and
 // covered at the end of the first one, and anything loaded on the way
@@ -85,7 +124,7 @@ class Modules : public SaverTest {};
 TEST_F(Modules, ClockAndPreviewLoadNeitherTheCommonControlsNorTheShell) {
   {
     SCOPED_TRACE("run mode (/s)");
-    SaverProcess saver = StartSaver({640, 100});
+    SaverProcess saver = StartSaver({640, 100}, nullptr, Saver());
     ASSERT_TRUE(KeepsTicking(saver, 3));
     EXPECT_TRUE(LeanModules(ModulesOf(saver.pid())));
     ASSERT_TRUE(Xdotool("key a"));
@@ -96,7 +135,7 @@ TEST_F(Modules, ClockAndPreviewLoadNeitherTheCommonControlsNorTheShell) {
     SaverProcess preview;
     {
       HostWindow host({300, 300}, {152, 112});
-      preview = SaverProcess::Start(L"/p " + host.Number());
+      preview = SaverProcess::Start(L"/p " + host.Number(), Saver());
       EXPECT_TRUE(WaitUntil([&] { return host.PreviewMismatches(Art().preview) == 0 || !preview.IsRunning(); }) &&
                   preview.IsRunning())
           << "the preview shows in the host's window";
@@ -108,7 +147,7 @@ TEST_F(Modules, ClockAndPreviewLoadNeitherTheCommonControlsNorTheShell) {
 
 TEST_F(Modules, SettingsDialogLoadsTheCommonControlsAndOnAClickOnItsAddressTheShell) {
   NoBrowser noBrowser;
-  SaverProcess saver = SaverProcess::Start(L"/c");
+  SaverProcess saver = SaverProcess::Start(L"/c", Saver());
   HWND dialog = saver.WaitForWindow(cfg::kFormClass, L"Configure Orvane Lumidial");
   ASSERT_NE(dialog, nullptr) << "no settings dialog";
   const auto atStart = ModulesOf(saver.pid());

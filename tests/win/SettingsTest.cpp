@@ -1,6 +1,8 @@
 // The settings object and the password check on the real registry of the
 // test prefix.
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -62,6 +64,30 @@ TEST_F(Settings, ValuesLoadUnvalidatedAndWrongTypesKeepTheirDefaults) {
     EXPECT_EQ(Loaded(), std::make_tuple(0, 7, true, true, true, 0.0));
 }
 
+// An administrator may lock the settings: the user may read them, not write.
+TEST_F(Settings, KeyTheUserMayOnlyReadStillLoads) {
+    PutDword("TwentyFourHour", 1);
+    PutDword("ClockMoveDirection", 2);
+    PSECURITY_DESCRIPTOR readOnly = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)", SDDL_REVISION_1,
+                                                                     &readOnly, nullptr));
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    GetSecurityDescriptorDacl(readOnly, &present, &dacl, &defaulted);
+    ASSERT_EQ(SetNamedSecurityInfoA(const_cast<char*>("CURRENT_USER\\Software\\Orvane\\Lumidial"),
+                                    SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                    nullptr, nullptr, dacl, nullptr), DWORD(ERROR_SUCCESS));
+    LocalFree(readOnly);
+    HKEY probe = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_WRITE, &probe), ERROR_ACCESS_DENIED)
+        << "the key is not read-only";
+    EXPECT_EQ(Loaded(), std::make_tuple(2, 1, true, true, false, 0.0));
+    // The owner may always give the rights back, so that the key can go.
+    EXPECT_EQ(SetNamedSecurityInfoA(const_cast<char*>("CURRENT_USER\\Software\\Orvane\\Lumidial"),
+                                    SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                                    nullptr, nullptr, nullptr, nullptr), DWORD(ERROR_SUCCESS));
+}
+
 TEST_F(Settings, UnparsableCountDownTimeIsIgnored) {
     PutString("CountDownTime", "31/31/31 99:99");
     PutDword("ClockMoveDirection", 0xFFFFFFFF);
@@ -83,7 +109,7 @@ TEST_F(Settings, SaveWritesTypedValuesInTheUserLocaleAndLoadsBack) {
         EXPECT_EQ(type, DWORD(std::strcmp(name, "CountDownTime") ? REG_DWORD : REG_SZ)) << name;
     }
     TRegistryKey key;
-    ASSERT_TRUE(key.Open(kSettingsKey, false));
+    ASSERT_TRUE(key.OpenForReading(kSettingsKey));
     EXPECT_EQ(key.ReadString("CountDownTime"), "1/14/2005 12:00:00 PM");  // a new prefix is en-US
     EXPECT_EQ(Loaded(), std::make_tuple(3, 2, false, true, true, 38366.5));
 }
@@ -92,7 +118,7 @@ TEST_F(Settings, ReadErrorsNameTheValue) {
     PutString("Short", "ab");
     Put("Long", REG_BINARY, kEightBytes, 8);
     TRegistryKey key;
-    ASSERT_TRUE(key.Open(kSettingsKey, false));
+    ASSERT_TRUE(key.OpenForReading(kSettingsKey));
     const auto error = [&](const char* name) -> std::string {
         try {
             key.ReadInteger(name);

@@ -310,16 +310,19 @@ TEST_F(Dialog, CopyWithoutTheInstanceGuardLeavesTheHostAlone) {
 // The dialog as designed, at 96 DPI: pixels in its client area. Written out
 // here rather than read from the dialog's own tables, so that a wrong number
 // there fails.
+// "MS Sans Serif" is a bitmap font made for 96 DPI: scaled, the dialog takes
+// its TrueType twin.
 struct DesignedFont {
   const wchar_t* face;
+  const wchar_t* scaledFace;
   int height;
   bool bold, underline;
 };
-constexpr DesignedFont kDialogFont{L"MS Sans Serif", -11, false, false};
-constexpr DesignedFont kTitleFont{L"Tahoma", -24, true, false};
-constexpr DesignedFont kTahomaBold{L"Tahoma", -16, true, false};
-constexpr DesignedFont kHeadingFont{L"MS Sans Serif", -13, true, false};
-constexpr DesignedFont kLinkFont{L"Tahoma", -16, true, true};
+constexpr DesignedFont kDialogFont{L"MS Sans Serif", L"Microsoft Sans Serif", -11, false, false};
+constexpr DesignedFont kTitleFont{L"Tahoma", L"Tahoma", -24, true, false};
+constexpr DesignedFont kTahomaBold{L"Tahoma", L"Tahoma", -16, true, false};
+constexpr DesignedFont kHeadingFont{L"MS Sans Serif", L"Microsoft Sans Serif", -13, true, false};
+constexpr DesignedFont kLinkFont{L"Tahoma", L"Tahoma", -16, true, true};
 
 struct DesignedControl {
   int id;
@@ -365,19 +368,29 @@ TEST_F(Dialog, LayoutMatchesTheDesignAndScales) {
   // captions are measured at the designed one (scripts/wine-env.sh sets it).
   HDC dc = GetDC(nullptr);
   ASSERT_EQ(GetDeviceCaps(dc, LOGPIXELSY), 96) << "the test driver must start at 96 DPI";
-  auto makeFont = [](const DesignedFont& f, int height) {
-    return CreateFontW(height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE, f.underline, FALSE,
-                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH, f.face);
+  auto makeFont = [](const DesignedFont& f, int dpi) {
+    return CreateFontW(MulDiv(f.height, dpi, 96), 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE, f.underline,
+                       FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH, dpi == 96 ? f.face : f.scaledFace);
   };
   // A missing face would be replaced without a word, and the test would
-  // measure the substitute.
+  // measure the substitute. Wine has no "Microsoft Sans Serif" and puts the
+  // system's sans-serif face in its place (DejaVu Sans, wider than the
+  // bitmap one, so that the labels grow): TrueType, as on Windows.
   for (const DesignedFont& f : {kDialogFont, kTitleFont, kHeadingFont}) {
-    HGDIOBJ previous = SelectObject(dc, makeFont(f, f.height));
-    wchar_t face[LF_FACESIZE] = {};
-    GetTextFaceW(dc, LF_FACESIZE, face);
-    DeleteObject(SelectObject(dc, previous));
-    ASSERT_STREQ(face, f.face) << "the font is not installed in the prefix (fonts-wine)";
+    for (int dpi : {96, 144}) {
+      HGDIOBJ previous = SelectObject(dc, makeFont(f, dpi));
+      wchar_t face[LF_FACESIZE] = {};
+      GetTextFaceW(dc, LF_FACESIZE, face);
+      TEXTMETRICW metrics{};
+      GetTextMetricsW(dc, &metrics);
+      DeleteObject(SelectObject(dc, previous));
+      if (dpi == 96)
+        ASSERT_STREQ(face, f.face) << "the font is not installed in the prefix (fonts-wine)";
+      else
+        ASSERT_TRUE(metrics.tmPitchAndFamily & TMPF_TRUETYPE) << Narrow(f.scaledFace) << " is drawn in "
+                                                              << Narrow(face) << ", not a TrueType face";
+    }
   }
 
   for (int dpi : {96, 144}) {
@@ -415,7 +428,7 @@ TEST_F(Dialog, LayoutMatchesTheDesignAndScales) {
         EXPECT_EQ(caption, c.caption);
       }
 
-      HGDIOBJ previous = SelectObject(dc, makeFont(c.font, scaled(c.font.height)));
+      HGDIOBJ previous = SelectObject(dc, makeFont(c.font, dpi));
       SIZE text{};
       GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
       DeleteObject(SelectObject(dc, previous));

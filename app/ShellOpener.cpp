@@ -1,0 +1,41 @@
+#include "ShellOpener.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+
+namespace lumidial {
+
+namespace {
+
+template <typename Proc>
+Proc Entry(const UniqueLibrary& library, const char* name) noexcept {
+    return library ? reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(library.get(), name)))
+                   : nullptr;
+}
+
+}  // namespace
+
+TShellOpener::~TShellOpener() {
+    if (!comInitialized_) return;
+    if (const auto uninitialize = Entry<decltype(&CoUninitialize)>(ole_, "CoUninitialize")) uninitialize();
+}
+
+void TShellOpener::InitializeCom() noexcept {
+    if (ole_) return;
+    ole_.reset(LoadLibraryW(L"ole32.dll"));
+    const auto initialize = Entry<decltype(&CoInitializeEx)>(ole_, "CoInitializeEx");
+    // A thread already in another apartment (RPC_E_CHANGED_MODE) still lets
+    // the shell try.
+    comInitialized_ = initialize && SUCCEEDED(initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+}
+
+bool TShellOpener::Open(HWND owner, const char* address) noexcept {
+    InitializeCom();
+    if (!shell_) shell_.reset(LoadLibraryW(L"shell32.dll"));
+    const auto open = Entry<decltype(&ShellExecuteA)>(shell_, "ShellExecuteA");
+    if (!open) return false;
+    open(owner, "open", address, nullptr, nullptr, SW_SHOWMAXIMIZED);
+    return true;
+}
+
+}  // namespace lumidial
