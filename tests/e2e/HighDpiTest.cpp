@@ -109,6 +109,48 @@ class HighDpi : public SaverTest {
                                          << ", designed " << designed.text() << "; " << SaveScreenshot(name);
   }
 
+  // Waits for four steps of the horizontal drift: one pixel at a tick, the
+  // whole clock between the drift's margins (5 % of the width, 10 % of the
+  // height) all the while.
+  static ::testing::AssertionResult DriftsOnePixelWithinItsMargins(const SaverProcess& saver) {
+    using Clock = std::chrono::steady_clock;
+    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    std::optional<Extent> last;
+    Clock::time_point lastAt;
+    int singleSteps = 0;
+    std::string steps, outside;
+    WaitUntil(
+        [&] {
+          const Clock::time_point now = Clock::now();
+          const Extent e = LitExtent(GrabScreen());
+          if (!saver.IsRunning()) return true;
+          if (e.empty()) return false;
+          if (e.left < width / 20 || e.right >= width - width / 20 || e.top < height / 10 ||
+              e.bottom >= height - height / 10)
+            outside = e.text();
+          if (last && (e.left != last->left || e.top != last->top)) {
+            const int dx = e.left - last->left, dy = e.top - last->top;
+            const bool sameWidth = e.right - e.left == last->right - last->left;
+            // Within a second no two ticks can have passed.
+            if (sameWidth && (now - lastAt < 1s || (std::abs(dx) == 1 && dy == 0))) {
+              steps.append(" ").append(std::to_string(dx)).append(",").append(std::to_string(dy));
+              singleSteps += std::abs(dx) == 1 && dy == 0;
+            }
+          }
+          last = e, lastAt = now;
+          return singleSteps >= 4;
+        },
+        20s, 100ms);
+    if (!saver.IsRunning()) return ::testing::AssertionFailure() << "the saver ended";
+    if (singleSteps < 4 || steps.find('2') != std::string::npos || steps.find(",1") != std::string::npos ||
+        steps.find(",-1") != std::string::npos)
+      return ::testing::AssertionFailure() << "not four single horizontal steps; steps seen:" << steps;
+    if (!outside.empty())
+      return ::testing::AssertionFailure() << "the clock left the margins of " << width << " x " << height
+                                           << ": lit over " << outside;
+    return ::testing::AssertionSuccess();
+  }
+
   // The preview of a saver started in a host probe's window (a host that
   // scales itself by `scale` at 144 DPI; 1 where it does not).
   void ShowsPreviewInHost(const wchar_t* awareness, double scale);
@@ -209,53 +251,33 @@ TEST_F(HighDpi, ClockKeepsItsDesignedSizeCentredAndSharp) {
 // (1920 x 1200: about 1.57 times), whole on the screen. When the screen
 // grows to 2560 x 1600 while it runs, the clock is laid out anew there,
 // twice its 96-DPI size and centred.
+// With a two-digit hour, so that every picture is in use and one put in
+// another's place shows. The screen grows, then loses height only: each
+// time the clock is laid out anew, reads the time, blinks and drifts on.
 TEST_F(HighDpi, FittedClockDriftsOnePixelAndFollowsTheScreen) {
   ASSERT_TRUE(UseScreen(1920, 1200));
   const Density scaled(192);
   density = 192;
   registry.SetDword(L"ClockMoveDirection", 1);
   registry.SetDword(L"ClockMoveSpeed", 0);
-  SaverProcess saver = SaverProcess::Start(L"/s");
+  const int offset = OffsetForLocalHour(10);
+  SaverProcess saver = SaverProcess::StartInTimeZone(L"/s", offset);
   ASSERT_TRUE(saver.started()) << saver.error();
   EXPECT_TRUE(ShowsDesignedExtent(saver, 4, "fitted"));
-  using Clock = std::chrono::steady_clock;
-  std::optional<Extent> last;
-  Clock::time_point lastAt;
-  int singleSteps = 0;
-  std::string steps, outside;
-  WaitUntil(
-      [&] {
-        const Clock::time_point now = Clock::now();
-        const Image screen = GrabScreen();
-        const Extent e = LitExtent(screen);
-        if (!saver.IsRunning()) return true;
-        if (e.empty()) return false;
-        if (e.left <= 0 || e.top <= 0 || e.right >= 1919 || e.bottom >= 1199) outside = e.text();
-        if (last && (e.left != last->left || e.top != last->top)) {
-          const int dx = e.left - last->left, dy = e.top - last->top;
-          const bool sameWidth = e.right - e.left == last->right - last->left;
-          // Within a second no two ticks can have passed.
-          if (sameWidth && (now - lastAt < 1s || (std::abs(dx) == 1 && dy == 0))) {
-            steps.append(" ").append(std::to_string(dx)).append(",").append(std::to_string(dy));
-            singleSteps += std::abs(dx) == 1 && dy == 0;
-          }
-        }
-        last = e, lastAt = now;
-        return singleSteps >= 4;
-      },
-      20s, 100ms);
-  EXPECT_TRUE(saver.IsRunning());
-  EXPECT_GE(singleSteps, 4) << "steps seen:" << steps;
-  EXPECT_EQ(steps.find("2"), std::string::npos) << "steps seen:" << steps;
-  EXPECT_EQ(steps.find(",1"), std::string::npos) << "horizontal only; steps seen:" << steps;
-  EXPECT_EQ(steps.find(",-1"), std::string::npos) << "horizontal only; steps seen:" << steps;
-  EXPECT_EQ(outside, "") << "the whole clock stays on the screen";
-  ASSERT_TRUE(UseScreen(2560, 1600));
-  EXPECT_TRUE(ShowsDesignedExtent(saver, 4, "grown")) << "laid out anew on the grown screen";
+  EXPECT_TRUE(DriftsOnePixelWithinItsMargins(saver));
+  for (const SIZE screen : {SIZE{2560, 1600}, SIZE{2560, 1080}}) {
+    SCOPED_TRACE("the screen becomes " + std::to_string(screen.cx) + " x " + std::to_string(screen.cy));
+    ASSERT_TRUE(UseScreen(screen.cx, screen.cy));
+    EXPECT_TRUE(ShowsDesignedExtent(saver, 4, "refitted")) << "laid out anew";
+    EXPECT_TRUE(ShowsLocalTime(saver, false, offset));
+    const ColonSeen colon = WatchColon(5s, true);
+    EXPECT_TRUE(colon.shown && colon.hidden) << "the colon blinks: seen " << colon.shown << " times shown, "
+                                             << colon.hidden << " hidden";
+    EXPECT_TRUE(DriftsOnePixelWithinItsMargins(saver));
+  }
   saver.Terminate();
 }
 
-// More than round(2 x 2) = 4 pixels on both axes at 192 DPI.
 TEST_F(HighDpi, PointerThresholdGrowsWithTheDensity) {
   const Density scaled(192);
   density = 192;

@@ -91,8 +91,10 @@ class MultiMonitor : public SaverTest {
   }
 
   // Waits until run mode covers `desk` exactly: the clock window the
-  // primary, one black window each other monitor, the root colour between
-  // them; the windows keep out of the task bar and never take activation.
+  // primary (as Windows places it, and on the screen: no pixel of the root
+  // colour left there), one black window each other monitor, the root
+  // colour between them; the windows keep out of the task bar and never take
+  // activation.
   static ::testing::AssertionResult Covers(const SaverProcess& saver, HWND clock, const Desk& desk) {
     const std::vector<RECT> others(desk.monitors.begin() + 1, desk.monitors.end());
     std::vector<HWND> covers;
@@ -111,6 +113,10 @@ class MultiMonitor : public SaverTest {
         problem.append(", not one on each other monitor:");
         for (const RECT& r : Sorted(others)) problem.append(" ").append(Describe(r));
       }
+      const RECT& primary = desk.monitors[0];
+      if (problem.empty() &&
+          Unlike(primary, kRootColour) != (primary.right - primary.left) * (primary.bottom - primary.top))
+        problem = "the root colour shows on the primary " + Describe(primary);
       for (const RECT& monitor : others)
         if (problem.empty() && Unlike(monitor, kBlack) != 0) problem = Describe(monitor) + " is not black";
       return problem.empty();
