@@ -1,11 +1,14 @@
 # The version block of Lumidial.rc takes its numbers from a generated
-# version.h, so that the project() line of the top CMakeLists.txt is the one
-# place where the version is written.
+# version.h, and its manifest from a generated Lumidial.manifest, so that the
+# project() line of the top CMakeLists.txt is the one place where the version
+# is written.
 #
 #   lumidial_version_header(<target> <major.minor.patch>)
 #
-# writes version.h for that version into a folder of its own and puts the
-# folder first on <target>'s include path. It defines
+# writes version.h and Lumidial.manifest (from resources/Lumidial.manifest.in)
+# for that version into a folder of its own, puts the folder first on
+# <target>'s include path (where the resource compiler finds both), and
+# makes <target>'s .rc sources depend on the manifest. version.h defines
 # LUMIDIAL_VERSION_NUMBERS (1,2,3,0, for FILEVERSION and PRODUCTVERSION) and
 # LUMIDIAL_VERSION_TEXT ("1.2.3.0"), and LUMIDIAL_SOURCE_COMMIT_TEXT, the
 # commit the build is made from (LUMIDIAL_SOURCE_COMMIT, set by
@@ -29,5 +32,12 @@ function(lumidial_version_header target version)
 #define LUMIDIAL_VERSION_TEXT \"@version@.0\"
 #define LUMIDIAL_SOURCE_COMMIT_TEXT \"@LUMIDIAL_SOURCE_COMMIT@\"
 ")
+  configure_file("${PROJECT_SOURCE_DIR}/resources/Lumidial.manifest.in" "${directory}/Lumidial.manifest" @ONLY)
   target_include_directories(${target} BEFORE PRIVATE "${directory}")
+  get_target_property(sources ${target} SOURCES)
+  foreach(source IN LISTS sources)
+    if(source MATCHES "\\.rc$")
+      set_property(SOURCE "${source}" APPEND PROPERTY OBJECT_DEPENDS "${directory}/Lumidial.manifest")
+    endif()
+  endforeach()
 endfunction()

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "ClockDesign.h"
+
 namespace lumidial::art {
 
 // The artwork has no red or blue anywhere: each pixel is a level of green,
@@ -32,9 +34,8 @@ inline constexpr std::uint8_t kLitLevel = 255;
 // The glow never reaches half brightness.
 inline constexpr std::uint8_t kGlowPeak = 100;
 
-// Sizes at the design density, 96 DPI.
-inline constexpr int kDigitWidth = 220, kDigitHeight = 325;
-inline constexpr int kColonWidth = 93;
+// The preview picture's size at the design density, 96 DPI (the digits'
+// and the colon's are the clock's: ClockDesign.h).
 inline constexpr int kPreviewWidth = 160, kPreviewHeight = 120;
 
 // A design size in pixels at `scale` (the density over 96 DPI).
@@ -45,7 +46,8 @@ int ScaledSize(int designPixels, double scale);
 enum Segment : unsigned { kA = 1, kB = 2, kC = 4, kD = 8, kE = 16, kF = 32, kG = 64 };
 unsigned SegmentsOf(int digit);
 
-// A digit tile (220 x 325 at scale 1) and the colon tile (93 x 325).
+// A digit tile (kDigitWidth x kDigitHeight at scale 1) and the colon tile
+// (kColonWidth wide).
 GreenImage DrawDigit(int digit, double scale = 1.0);
 GreenImage DrawColon(double scale = 1.0);
 // "12:30" small, for the host's preview window (160 x 120 at scale 1).

@@ -5,12 +5,9 @@
 #include <array>
 #include <functional>
 
-namespace lumidial {
+#include "ClockDesign.h"
 
-// Width of a digit picture; hiding the first digit shifts the inner panel
-// left by half of it so that three digits sit centred.
-inline constexpr int kDigitWidth = 220;
-inline constexpr int kHiddenDigitShift = -(kDigitWidth / 2);
+namespace lumidial {
 
 // The four digits, hour tens first, for hour 0..23 and minute 0..59.
 // In 12-hour form hour 0 reads 12 and 13..23 read 1..11; no AM/PM mark.

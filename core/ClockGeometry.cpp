@@ -11,11 +11,6 @@ namespace lumidial {
 
 namespace {
 
-// The designed layout: four 220 x 325 digits and the 93-pixel colon, a pixel
-// apart, in the kPanelWidth x kPanelHeight panel.
-constexpr std::array<PictureRect, 5> kDesigned{
-    PictureRect{0, 0, 220, 325}, PictureRect{221, 0, 220, 325}, PictureRect{442, 0, 93, 325},
-    PictureRect{536, 0, 220, 325}, PictureRect{757, 0, 220, 325}};
 constexpr int kDesignedThreshold = 2;
 
 // A position or distance; sizes are the pictures' own (art::ScaledSize), so
@@ -29,8 +24,8 @@ ClockGeometry GeometryAt(int dpi, double scale) {
     g.dpi = dpi;
     g.scale = scale;
     int nextFree = 0;  // the first column a picture may take
-    for (std::size_t i = 0; i < kDesigned.size(); ++i) {
-        const PictureRect& d = kDesigned[i];
+    for (std::size_t i = 0; i < kPictureRects.size(); ++i) {
+        const PictureRect& d = kPictureRects[i];
         PictureRect& p = g.pictures[i];
         p.width = art::ScaledSize(d.width, g.scale);
         p.height = art::ScaledSize(d.height, g.scale);

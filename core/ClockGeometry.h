@@ -5,19 +5,12 @@
 // screen is too small for that (PlaceClock).
 #pragma once
 
+#include "ClockDesign.h"
 #include "Drift.h"
 
 #include <array>
 
 namespace lumidial {
-
-inline constexpr int kDesignDpi = 96;
-
-struct PictureRect {
-    int left = 0, top = 0, width = 0, height = 0;
-    int right() const { return left + width; }
-    bool operator==(const PictureRect&) const = default;
-};
 
 struct ClockGeometry {
     int dpi = kDesignDpi;

@@ -6,13 +6,14 @@ PanelPoint CentredPanel(int screenWidth, int screenHeight, int panelWidth, int p
     return {(screenWidth - panelWidth) / 2, (screenHeight - panelHeight) / 2};
 }
 
-// W / 20 and H / 10 are exactly trunc(W * 0.05) and trunc(H * 0.1): both
-// truncate towards zero, and the doubles 0.05 and 0.1 lie just above their
-// true values, so the floating products never fall short of a whole number.
+// In whole numbers, W * 5 / 100 and H * 10 / 100 are exactly trunc(W * 0.05)
+// and trunc(H * 0.1): both truncate towards zero, and the doubles 0.05 and
+// 0.1 lie just above their true values, so the floating products never fall
+// short of a whole number.
 DriftBounds ComputeDriftBounds(int screenWidth, int screenHeight, int panelWidth, int panelHeight) {
     DriftBounds bounds;
-    bounds.leftMargin = screenWidth / 20;
-    bounds.topMargin = screenHeight / 10;
+    bounds.leftMargin = screenWidth * kSideMarginPercent / 100;
+    bounds.topMargin = screenHeight * kTopMarginPercent / 100;
     bounds.rightLimit = screenWidth - (panelWidth + bounds.leftMargin);
     bounds.bottomLimit = screenHeight - (panelHeight + bounds.topMargin);
     return bounds;

@@ -1,10 +1,9 @@
 // Placement of the clock panel and its slow burn-in drift.
 #pragma once
 
-namespace lumidial {
+#include "ClockDesign.h"
 
-inline constexpr int kPanelWidth = 978;
-inline constexpr int kPanelHeight = 327;
+namespace lumidial {
 
 struct PanelPoint {
     int left = 0;
@@ -15,8 +14,8 @@ struct PanelPoint {
 PanelPoint CentredPanel(int screenWidth, int screenHeight, int panelWidth, int panelHeight);
 
 struct DriftBounds {
-    int leftMargin = 0;   // trunc(W * 0.05)
-    int topMargin = 0;    // trunc(H * 0.1)
+    int leftMargin = 0;   // trunc(W * 0.05), kSideMarginPercent
+    int topMargin = 0;    // trunc(H * 0.1), kTopMarginPercent
     int rightLimit = 0;   // W - (PW + leftMargin)
     int bottomLimit = 0;  // H - (PH + topMargin)
 };

@@ -1,0 +1,40 @@
+// The clock as designed, at 96 DPI: the one home of its figures. The panel,
+// the digit and colon pictures in it, the shift that centres a one-digit
+// hour, and the drift's margins. The layout (ClockGeometry), the drift, the
+// face and the artwork take their numbers from here; on a dense screen the
+// layout scales them.
+#pragma once
+
+#include <array>
+
+namespace lumidial {
+
+inline constexpr int kDesignDpi = 96;
+
+struct PictureRect {
+    int left = 0, top = 0, width = 0, height = 0;
+    constexpr int right() const { return left + width; }
+    bool operator==(const PictureRect&) const = default;
+};
+
+inline constexpr int kPanelWidth = 978, kPanelHeight = 327;
+inline constexpr int kDigitWidth = 220, kDigitHeight = 325;
+inline constexpr int kColonWidth = 93;
+
+// Hour tens, hour units, colon, minute tens, minute units: a pixel apart,
+// along the top of the panel.
+inline constexpr std::array<PictureRect, 5> kPictureRects{
+    PictureRect{0, 0, kDigitWidth, kDigitHeight}, PictureRect{221, 0, kDigitWidth, kDigitHeight},
+    PictureRect{442, 0, kColonWidth, kDigitHeight}, PictureRect{536, 0, kDigitWidth, kDigitHeight},
+    PictureRect{757, 0, kDigitWidth, kDigitHeight}};
+
+// With the hour's tens digit hidden, the pictures move left by half a digit,
+// which centres the three that are left.
+inline constexpr int kHiddenDigitShift = -(kDigitWidth / 2);
+
+// The drift turns this many percent of the screen in from its edges (whole
+// pixels, rounded down): 5 % of the width at each side, 10 % of the height
+// at the top and bottom.
+inline constexpr int kSideMarginPercent = 5, kTopMarginPercent = 10;
+
+}  // namespace lumidial
