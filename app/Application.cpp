@@ -2,6 +2,7 @@
 
 #include "Form.h"
 #include "Messages.h"
+#include "Trace.h"
 #include "Units.h"
 
 #include <commctrl.h>
@@ -44,6 +45,7 @@ private:
             try {
                 self->disabled_.push_back(window);
             } catch (...) {
+                TraceCaught(L"listing the windows to disable behind an error box");
                 return FALSE;
             }
         }
@@ -158,7 +160,7 @@ void TApplication::ShowException(std::string_view message) noexcept {
         TaskWindowsDisabled disabled(handle_);
         MessageBoxA(handle_, text.c_str(), title_.c_str(), MB_OK | MB_ICONERROR);
     } catch (...) {
-        // Nothing sensible is left to report with.
+        TraceCaught(L"showing an error box");
     }
 }
 

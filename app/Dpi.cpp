@@ -1,6 +1,7 @@
 #include "Dpi.h"
 
 #include "ScopedWin.h"
+#include "Trace.h"
 
 namespace lumidial {
 
@@ -28,9 +29,16 @@ int MonitorDpi(HMONITOR monitor) noexcept {
     auto proc = shcore ? reinterpret_cast<GetDpiForMonitorProc>(
                              reinterpret_cast<void*>(GetProcAddress(shcore.get(), "GetDpiForMonitor")))
                        : nullptr;
+    if (!proc) {
+        TraceFailure(L"finding GetDpiForMonitor in shcore.dll; the screen's density stands in", GetLastError());
+        return ScreenDpi();
+    }
     UINT x = 0, y = 0;
-    if (proc && SUCCEEDED(proc(monitor, kEffectiveDpi, &x, &y)) && y > 0) return static_cast<int>(y);
-    return ScreenDpi();
+    if (const HRESULT status = proc(monitor, kEffectiveDpi, &x, &y); FAILED(status) || y == 0) {
+        TraceFailure(L"reading a monitor's density; the screen's stands in", DWORD(status));
+        return ScreenDpi();
+    }
+    return static_cast<int>(y);
 }
 
 }  // namespace

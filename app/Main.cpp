@@ -8,6 +8,7 @@
 #include "MainFrm.h"
 #include "Messages.h"
 #include "ScreenSaverUtils.h"
+#include "Trace.h"
 #include "Units.h"
 
 using namespace lumidial;
@@ -18,15 +19,19 @@ namespace {
 // the manifest) are taken from the system folder only, never from the
 // folder the program runs from: a .scr is often started from Downloads,
 // where anyone's DLL may lie beside it. Looked up where used, so that a
-// system without the function still starts (it has none of those libraries
-// that the system does not already guard).
+// system without the function (Windows 7 without its update) still starts;
+// such a system has no shcore, and loads shell32 and ole32, known DLLs,
+// only from the system folder anyway.
 void LoadLibrariesFromTheSystemOnly() noexcept {
     using SetDefaultDllDirectoriesProc = BOOL(WINAPI*)(DWORD);
     HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
     const auto restrict = kernel32 ? reinterpret_cast<SetDefaultDllDirectoriesProc>(reinterpret_cast<void*>(
                                          GetProcAddress(kernel32, "SetDefaultDllDirectories")))
                                    : nullptr;
-    if (restrict) restrict(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!restrict)
+        TraceFailure(L"finding SetDefaultDllDirectories; libraries are searched for as the system does");
+    else if (!restrict(LOAD_LIBRARY_SEARCH_SYSTEM32))
+        TraceFailure(L"restricting the library search to the system folder", GetLastError());
 }
 
 }  // namespace

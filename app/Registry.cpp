@@ -1,6 +1,7 @@
 #include "Registry.h"
 
 #include "Messages.h"
+#include "Trace.h"
 
 #include <stdexcept>
 #include <vector>
@@ -18,7 +19,12 @@ namespace {
 bool TRegistryKey::OpenForReading(const char* path) noexcept {
     key_.reset();
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    const LONG status = RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key);
+    if (status != ERROR_SUCCESS) {
+        // A key never written is no failure: its values are the defaults.
+        if (status != ERROR_FILE_NOT_FOUND) TraceFailure(L"opening a registry key for reading", DWORD(status));
+        return false;
+    }
     key_.reset(key);
     return true;
 }
@@ -26,9 +32,12 @@ bool TRegistryKey::OpenForReading(const char* path) noexcept {
 bool TRegistryKey::OpenForWriting(const char* path) noexcept {
     key_.reset();
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+    const LONG status = RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                        KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    if (status != ERROR_SUCCESS) {
+        TraceFailure(L"opening a registry key for writing", DWORD(status));
         return false;
+    }
     key_.reset(key);
     return true;
 }

@@ -1,6 +1,10 @@
 #include "CoverFrm.h"
 
+#include "Trace.h"
+
 #include <windowsx.h>
+
+#include <algorithm>
 
 namespace lumidial {
 
@@ -54,6 +58,53 @@ LRESULT TCoverForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     }
     return DefaultHandler(message, wParam, lParam);
+}
+
+TMonitorCovers::DeskLayout TMonitorCovers::CurrentMonitors() {
+    DeskLayout layout;
+    layout.primary = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const BOOL listed = EnumDisplayMonitors(
+        nullptr, nullptr,
+        [](HMONITOR, HDC, LPRECT rect, LPARAM list) noexcept -> BOOL {
+            try {
+                reinterpret_cast<std::vector<ScreenRect>*>(list)->push_back(
+                    {rect->left, rect->top, rect->right, rect->bottom});
+                return TRUE;
+            } catch (...) {
+                return FALSE;
+            }
+        },
+        reinterpret_cast<LPARAM>(&layout.monitors));
+    // What was listed is covered; the next look lists them again.
+    if (!listed) TraceFailure(L"listing the monitors", GetLastError());
+    return layout;
+}
+
+// Covers reuse their windows where they can: a window moved is less
+// disturbance than one destroyed and made anew. The layout counts as
+// covered only once every window is in place, so a failure is retried.
+void TMonitorCovers::Cover(DeskLayout layout) {
+    const std::vector<ScreenRect> rects = CoverRects(layout.monitors, layout.primary);
+    covers_.resize(std::min(covers_.size(), rects.size()));
+    for (size_t i = 0; i < rects.size(); ++i) {
+        if (i == covers_.size()) {
+            auto cover = std::make_unique<TCoverForm>(owner_, rects[i]);
+            cover->Events = events_;
+            covers_.push_back(std::move(cover));
+        }
+        // Below the clock window, so that a monitor overlapping the primary
+        // in part never hides the clock.
+        covers_[i]->Cover(rects[i], clock_);
+    }
+    monitors_ = std::move(layout);
+}
+
+bool TMonitorCovers::Follow() {
+    DeskLayout now = CurrentMonitors();
+    if (now == monitors_) return false;
+    const bool first = monitors_.monitors.empty();
+    Cover(std::move(now));
+    return !first;
 }
 
 }  // namespace lumidial

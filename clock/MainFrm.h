@@ -1,5 +1,9 @@
 // The clock window: full screen in run mode, never shown in preview mode
-// (where its creation handler paints the host's preview window instead).
+// (where its creation handler runs the preview, Preview.h, instead). It
+// holds the handlers of the clock and the state they share; the artwork
+// (ClockArtwork.h), the covers of the other monitors (CoverFrm.h) and
+// keeping the window over a primary that changes size (FullScreen.h) live
+// in units of their own.
 #pragma once
 
 #include <windows.h>
@@ -7,13 +11,13 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <vector>
+#include <optional>
 
+#include "ClockArtwork.h"
 #include "ClockGeometry.h"
 #include "Controls.h"
 #include "CoverFrm.h"
 #include "Form.h"
-#include "ScopedWin.h"
 #include "Settings.h"
 
 namespace lumidial {
@@ -42,35 +46,19 @@ private:
     void DrawTime();
     void MoveClock() noexcept;
     void PrepareRunMode();
-    void RunPreview();
 
     void CreateControls();
-    // The colon and the four digits, in that order (run mode only).
-    std::array<TImage*, 5> Pictures() const noexcept;
     // The hour tens, hour units, minute tens and minute units pictures.
     std::array<TImage*, 4> DigitPictures() const noexcept;
-    void LoadArtwork(double scale);
-    // The picture of `digit` at the clock's scale; on a scaled screen drawn
-    // the first time it is needed.
-    HBITMAP DigitImage(int digit);
-    static SIZE PrimarySize() noexcept;
+    // Hour tens, hour units, colon, minute tens, minute units: the order of
+    // the layout's picture rectangles.
+    std::array<TImage*, 5> PicturesInLayoutOrder() const noexcept;
     void PlaceClockPanel() noexcept;
     void FollowPrimary();
+    void FollowMonitors() noexcept;
     void EnableDrawTimer(UINT interval) noexcept;
     void DisableDrawTimer() noexcept;
     bool ActsOnSharedState() const noexcept;
-
-    // The other monitors, in run mode: each gets a black window, kept in
-    // step with the monitors as they come, go, move and change size.
-    struct DeskLayout {
-        std::vector<ScreenRect> monitors;
-        ScreenRect primary;
-        bool operator==(const DeskLayout&) const = default;
-    };
-    static DeskLayout CurrentMonitors();
-    void CoverMonitors(DeskLayout layout);
-    void FollowMonitors() noexcept;
-    void CoverPrimary(const ScreenRect& primary) noexcept;
 
     // Drift and pointer state.
     std::int32_t MoveTicks = 0;
@@ -106,17 +94,13 @@ private:
     SIZE layoutScreen_{};
     int layoutDpi_ = 0;
     // At the layout's scale; none in preview mode.
-    std::array<UniqueBitmap, 10> DigitImages;
-    UniqueBitmap ColonImage;
+    TClockArtwork artwork_;
 
     bool runModePrepared_ = false;
     bool closeAllowed_ = false;
-
-    // Set in the run-mode copy that holds the single-instance guard.
-    bool coverMonitors_ = false;
-    DeskLayout monitors_;
-    std::vector<std::unique_ptr<TCoverForm>> covers_;
     bool verifyingPassword_ = false;
+    // In the run-mode copy that holds the single-instance guard.
+    std::optional<TMonitorCovers> covers_;
 };
 
 }  // namespace lumidial

@@ -2,8 +2,8 @@
 
 #include "LocaleText.h"
 #include "Registry.h"
+#include "Trace.h"
 
-#include <exception>
 
 namespace lumidial {
 
@@ -14,8 +14,9 @@ void ReadDword(const TRegistryKey& key, const char* name, Field& field, Convert 
     if (!key.ValueExists(name)) return;
     try {
         field = convert(key.ReadInteger(name));
-    } catch (const std::exception&) {
+    } catch (...) {
         // Wrong type: the default stands and the other values still load.
+        TraceCaught(L"reading a setting");
     }
 }
 
@@ -38,15 +39,18 @@ void TSettings::Load() noexcept {
         try {
             if (auto value = ParseLocaleDateTime(key.ReadString("CountDownTime")))
                 CountDownTime = *value;
+            else
+                TraceFailure(L"reading the setting CountDownTime: not a date and time");
         } catch (...) {
-            // Unreadable or not a date: the previous value stands.
+            // Unreadable: the previous value stands.
+            TraceCaught(L"reading a setting");
         }
     }
 }
 
 void TSettings::Save() const {
     TRegistryKey key;
-    if (!key.OpenForWriting(kSettingsKey)) return;
+    if (!key.OpenForWriting(kSettingsKey)) return;  // traced by the key
     key.WriteInteger("ClockMoveDirection", ClockMoveDirection);
     key.WriteInteger("ClockMoveSpeed", ClockMoveSpeed);
     key.WriteInteger("FlashSecond", FlashSecond ? 1 : 0);

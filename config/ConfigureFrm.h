@@ -1,7 +1,8 @@
 // The settings dialog, shown in configure mode. It loads the user's choices
 // into its controls, writes them back on OK and leaves them alone on Cancel
 // or the close box. Its layout lives in ConfigureLayout.h, its control
-// identifiers in ConfigureIds.h.
+// identifiers in ConfigureIds.h; its controls are made, scaled and tabbed
+// between by DialogControls.h.
 //
 // Keyboard: Tab and Shift+Tab move between the controls in tab order; Enter
 // presses a button only when that button has the focus; Escape does nothing.
@@ -10,10 +11,11 @@
 
 #include <windows.h>
 
-#include <array>
 #include <memory>
+#include <optional>
 
 #include "ConfigureLayout.h"
+#include "DialogControls.h"
 #include "Form.h"
 #include "ScopedWin.h"
 #include "ShellOpener.h"
@@ -50,19 +52,8 @@ private:
     void Deactivated() noexcept;
     void DpiChanged(int dpi, const RECT& suggested) noexcept;
 
-    // Keyboard navigation.
-    void MoveFocus(bool backwards) noexcept;
-    HWND NextTabStop(HWND focus, bool backwards) const noexcept;
-    bool PressFocusedButton() noexcept;
-
-    // Building and sizing.
-    void CreateControls();
-    void CreateToolTips();
-    void ApplyDpi(int dpi) noexcept;
-    void PlaceControls() noexcept;
-    void FitComboHeight(HWND combo, int height) noexcept;
-    void FitClientArea() noexcept;
-    int Scale(int value) const noexcept;
+    // The controls' handles, once the layout made them.
+    void FindControls() noexcept;
 
     // Control state.
     static bool Checked(HWND checkBox) noexcept;
@@ -90,11 +81,8 @@ private:
     HWND btnOk = nullptr;
     HWND btnCancel = nullptr;
 
-    // Owned by this window but top-level: destroyed before it.
-    UniqueWindow toolTips_;
-    // One font per role of ConfigureLayout.h, made for the current density.
-    std::array<UniqueFont, static_cast<std::size_t>(cfg::FontRole::Count)> fonts_;
-    int dpi_ = cfg::kDesignDpi;
+    // Made from the layout table, sized for the density, tabbed between.
+    std::optional<TDialogControls> controls_;
     // The control that had the focus when the dialog last lost activation.
     HWND lastFocus_ = nullptr;
     // The shell, once the web address was clicked.

@@ -3,6 +3,7 @@
 #include "Application.h"
 #include "Registry.h"
 #include "ScopedWin.h"
+#include "Trace.h"
 
 #include <stdexcept>
 #include <string>
@@ -53,16 +54,21 @@ bool VerifyPassword(HWND window) noexcept {
         std::int32_t usePassword = 0;
         try {
             usePassword = desktop.ReadInteger("ScreenSaveUsePassword");
-        } catch (const std::exception&) {
+        } catch (...) {
             // Stored with another type: taken as no password, as if absent.
+            TraceCaught(L"reading whether a screen-saver password is set");
             return true;
         }
         if (usePassword == 0) return true;
 
         HMODULE library = LoadLibraryA((SystemDirectory() + "password.cpl").c_str());
-        if (!library) return true;
+        if (!library) {
+            TraceFailure(L"loading the password prompt, password.cpl, so closing is allowed", GetLastError());
+            return true;
+        }
         auto verify = reinterpret_cast<VerifyScreenSavePwdProc>(
             reinterpret_cast<void*>(GetProcAddress(library, "VerifyScreenSavePwd")));
+        if (!verify) TraceFailure(L"finding VerifyScreenSavePwd in password.cpl, so closing is allowed");
         if (verify) {
             // Only the low byte carries the verifier's answer.
             if ((static_cast<unsigned>(verify(window)) & 0xFFu) == 0) result = false;
@@ -70,6 +76,7 @@ bool VerifyPassword(HWND window) noexcept {
         FreeLibrary(library);
     } catch (...) {
         // The display must not be disturbed; the answer stands as it was.
+        TraceCaught(L"asking for the screen-saver password");
     }
     return result;
 }
@@ -103,6 +110,7 @@ void ChangePassword(const ParsedCommandLine& parsed) noexcept {
             MessageBoxA(owner, error.what(), "Mervisk", MB_OK | MB_ICONERROR);
         }
     } catch (...) {
+        TraceCaught(L"handing the password change to the provider");
     }
     Halt(0);
 }

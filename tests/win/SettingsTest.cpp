@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "Registry.h"
 #include "ScreenSaverUtils.h"
@@ -33,6 +34,37 @@ void PutDword(const char* name, DWORD value, const char* key = kSettingsKey) {
     Put(name, REG_DWORD, &value, sizeof value, key);
 }
 void PutString(const char* name, const char* text) { Put(name, REG_SZ, text, DWORD(std::strlen(text) + 1)); }
+
+// The lines the code in this process writes to the debug output while it
+// lives: OutputDebugString raises an exception that a vectored handler sees
+// first, on Windows as under Wine.
+class DebugOutput {
+public:
+    DebugOutput() : handler_(AddVectoredExceptionHandler(1, &DebugOutput::Seen)) { lines_().clear(); }
+    ~DebugOutput() { RemoveVectoredExceptionHandler(handler_); }
+    std::string Text() const {
+        std::string text;
+        for (const std::string& line : lines_()) text += line;
+        return text;
+    }
+
+private:
+    static std::vector<std::string>& lines_() {
+        static std::vector<std::string> lines;
+        return lines;
+    }
+    static LONG CALLBACK Seen(EXCEPTION_POINTERS* info) {
+        const EXCEPTION_RECORD& r = *info->ExceptionRecord;
+        if (r.ExceptionCode == DBG_PRINTEXCEPTION_WIDE_C && r.NumberParameters >= 2) {
+            const auto* text = reinterpret_cast<const wchar_t*>(r.ExceptionInformation[1]);
+            lines_().emplace_back(text, text + r.ExceptionInformation[0]);  // ASCII here
+        } else if (r.ExceptionCode == DBG_PRINTEXCEPTION_C && r.NumberParameters >= 2) {
+            lines_().emplace_back(reinterpret_cast<const char*>(r.ExceptionInformation[1]));
+        }
+        return EXCEPTION_CONTINUE_SEARCH;
+    }
+    void* handler_;
+};
 
 // Direction, speed, flash, 24-hour, count-down and its time, as loaded now.
 std::tuple<int, int, bool, bool, bool, double> Loaded() {
@@ -61,7 +93,12 @@ TEST_F(Settings, ValuesLoadUnvalidatedAndWrongTypesKeepTheirDefaults) {
     PutDword("ClockMoveSpeed", 7);  // out of range, still taken
     PutDword("TwentyFourHour", 5);  // any non-zero is true
     PutDword("CountDown", 1);
+    const DebugOutput output;
     EXPECT_EQ(Loaded(), std::make_tuple(0, 7, true, true, true, 0.0));
+    // Survived, and said in the debug output.
+    for (const char* line : {"Lumidial: reading a setting: Invalid data type for 'ClockMoveDirection'",
+                             "Lumidial: reading a setting: Failed to get data for 'FlashSecond'"})
+        EXPECT_NE(output.Text().find(line), std::string::npos) << "no line \"" << line << "\" in:\n" << output.Text();
 }
 
 // An administrator may lock the settings: the user may read them, not write.

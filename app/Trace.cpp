@@ -1,0 +1,43 @@
+#include "Trace.h"
+
+#include <exception>
+#include <string>
+
+namespace lumidial {
+
+namespace {
+
+void Emit(const wchar_t* what, const char* why, const DWORD* error) noexcept {
+    try {
+        std::wstring line = L"Lumidial: ";
+        line += what;
+        if (why && *why) {
+            line += L": ";
+            // The program's own messages are ASCII.
+            for (const char* c = why; *c; ++c) line += static_cast<wchar_t>(static_cast<unsigned char>(*c));
+        }
+        if (error) line += L" (error " + std::to_wstring(*error) + L")";
+        line += L'\n';
+        OutputDebugStringW(line.c_str());
+    } catch (...) {
+        OutputDebugStringW(L"Lumidial: a failure could not be described\n");
+    }
+}
+
+}  // namespace
+
+void TraceFailure(const wchar_t* what, DWORD error) noexcept { Emit(what, nullptr, &error); }
+
+void TraceFailure(const wchar_t* what) noexcept { Emit(what, nullptr, nullptr); }
+
+void TraceCaught(const wchar_t* what) noexcept {
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        Emit(what, error.what(), nullptr);
+    } catch (...) {
+        Emit(what, "an unexpected error", nullptr);
+    }
+}
+
+}  // namespace lumidial
