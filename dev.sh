@@ -15,6 +15,11 @@
 #                                tests set), then the several-monitor tests on a
 #                                private Xorg (dummy driver)
 #   ./dev.sh build               install what is missing and build only
+#   ./dev.sh pictures            make the README's pictures anew from the
+#                                build, under Wine on a private Xvfb: the
+#                                clock at 10:08, the settings dialog and the
+#                                preview, as docs/clock.png, docs/dialog.png
+#                                and docs/preview.png
 #   ./dev.sh package             build the release: the MSI package,
 #                                Lumidial.scr and SHA256SUMS, in
 #                                build/win64/release/; prints the package's
@@ -140,6 +145,28 @@ cmd_run() {
   wine "$saver" "$@" &
   wait $! || status=$?
   exit "$status"
+}
+
+# The pictures are made by a Windows program of the end-to-end tests' (it
+# sets the saver up as they do, and they compare the clock's picture with
+# the build's clock), in a session of the same screen size as theirs.
+cmd_pictures() {
+  lumidial_ensure_packages || die "could not install the required packages"
+  build_windows Lumidial lumidial_pictures
+  local made name
+  made=$(mktemp -d "${TMPDIR:-/tmp}/lumidial-pictures.XXXXXX")
+  wine_env_start || die "could not start the Wine environment"
+  # shellcheck disable=SC2064  # the folder's name now
+  trap "rm -rf '$made'; wine_env_stop" EXIT
+  LUMIDIAL_SCR="$(cd "$WIN64_BUILD" && pwd)/Lumidial.scr" wine "$WIN64_BUILD/tests/e2e/lumidial_pictures.exe" \
+    "$(winepath -w "$made")" || die "the pictures could not be made"
+  mkdir -p docs
+  for name in clock dialog preview; do
+    # No time or date in the file: the same pixels give the same bytes.
+    convert "$made/$name.ppm" -strip -define png:exclude-chunks=date,time "docs/$name.png" ||
+      die "could not write docs/$name.png"
+    say "docs/$name.png"
+  done
 }
 
 # Runs ctest with the given arguments, keeps its output in $2's log, and adds
@@ -727,6 +754,7 @@ case "${1:-}" in
   run) shift; cmd_run "$@" ;;
   test) shift; (($# == 0)) || usage 2; cmd_test ;;
   build) shift; build_all ;;
+  pictures) shift; (($# == 0)) || usage 2; cmd_pictures ;;
   package) shift; cmd_package "$@" ;;
   verify-release) shift; cmd_verify_release "$@" ;;
   -h | --help | help) usage 0 ;;

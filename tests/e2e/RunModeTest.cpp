@@ -9,6 +9,7 @@ class RunMode : public SaverTest {};
 
 // Each case runs the saver in a fixed-offset time zone picked so that its
 // local hour is `localHour` now, whatever the time of day the test runs at.
+// Last, the clock the README shows is still the clock this build shows.
 TEST_F(RunMode, WindowClockAndColon) {
   struct Case {
     const char* name;
@@ -93,6 +94,22 @@ TEST_F(RunMode, WindowClockAndColon) {
           lit += !PtInRect(&panel, POINT{x, y}) && !(screen.At(x, y) == Rgb{});
       return lit == 0;
     })) << lit << " pixels outside the clock are not black; " << SaveScreenshot("not-black");
+  }
+  {
+    SCOPED_TRACE("the README's picture of the clock, docs/clock.png (\"./dev.sh pictures\" makes it anew)");
+    char pictured[MAX_PATH * 2] = {};  // a Unix path
+    GetEnvironmentVariableA("LUMIDIAL_CLOCK_PICTURE", pictured, sizeof pictured);
+    const std::string scratch = UnixScratchPath("clock.ppm");
+    ASSERT_TRUE(RunUnix("/usr/bin/convert '" + std::string(pictured) + "' ppm:'" + scratch + "'"));
+    const Image picture = Image::LoadPpm(ToWindowsPath(scratch));
+    DeleteFileW(ToWindowsPath(scratch).c_str());
+    ASSERT_EQ(std::make_pair(picture.width(), picture.height()),
+              std::make_pair(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)))
+        << "the picture is of the whole screen";
+    SaverProcess saver = StartPicturedClock(registry);
+    long differing = -1;
+    EXPECT_TRUE(WaitUntil([&] { return (differing = ExactMismatches(GrabScreen(), 0, 0, picture)) == 0; }))
+        << differing << " pixels differ from the picture; " << SaveScreenshot("pictured-clock");
   }
 }
 

@@ -53,6 +53,16 @@ int OffsetForLocalHour(int localHour) {
   return (hours > 12 ? hours - 24 : hours) * 60;
 }
 
+SaverProcess StartPicturedClock(ScratchRegistry& registry) {
+  RegDeleteTreeW(HKEY_CURRENT_USER, ScratchRegistry::kKeyPath);
+  registry.SetDword(L"FlashSecond", 0);
+  WaitUntil([] { return UtcNow() / 10'000'000 % 60 < 45; }, 60s, 200ms);
+  const auto [hour, minute] = HourMinuteAt(UtcNow(), 0);
+  int offset = ((10 * 60 + 8) - (hour * 60 + minute) + 2 * 720) % 720;  // 0 .. 719
+  if (offset > 360) offset -= 720;
+  return SaverProcess::StartInTimeZone(L"/s", offset);
+}
+
 void SaverTest::SetUp() {
   ClearState();
   WaitUntil([] { return TopLevelWindows(0, kMainClass).empty(); });

@@ -38,6 +38,13 @@ struct HeldPasswordPrompt {
 // local hour is `localHour` now.
 int OffsetForLocalHour(int localHour);
 
+// The clock as the README pictures it (docs/clock.png, made by
+// "./dev.sh pictures"): 10:08, 12-hour form, the colon steady, centred, on
+// the session's screen at 96 DPI. Sets the settings it needs in `registry`
+// and starts the saver in a time zone where it is 10:08 now (or 22:08), at
+// least 15 s before the minute ends.
+SaverProcess StartPicturedClock(ScratchRegistry& registry);
+
 class SaverTest : public ::testing::Test {
  public:
   // The artwork of the saver under test, loaded once per driver run.

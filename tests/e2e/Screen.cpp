@@ -59,6 +59,20 @@ bool Image::SavePpm(const std::wstring& path) const {
   return std::fclose(file) == 0;
 }
 
+Image Image::LoadPpm(const std::wstring& path) {
+  Image image;
+  FILE* file = _wfopen(path.c_str(), L"rb");
+  if (!file) return image;
+  int width = 0, height = 0, maximum = 0;
+  if (std::fscanf(file, "P6 %d %d %d", &width, &height, &maximum) == 3 && maximum == 255 && width > 0 &&
+      height > 0 && std::fgetc(file) != EOF) {
+    image = Image(width, height);
+    if (std::fread(image.pixels_.data(), 3, image.pixels_.size(), file) != image.pixels_.size()) image = {};
+  }
+  std::fclose(file);
+  return image;
+}
+
 Image GrabScreen(std::optional<RECT> rect) {
   const RECT r = rect.value_or(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
   const int width = r.right - r.left, height = r.bottom - r.top;

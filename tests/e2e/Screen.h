@@ -28,6 +28,8 @@ class Image {
   Rgb At(int x, int y) const { return pixels_[size_t(y) * width_ + x]; }
   void Set(int x, int y, Rgb color) { pixels_[size_t(y) * width_ + x] = color; }
   bool SavePpm(const std::wstring& path) const;
+  // A binary PPM (P6, 255) as SavePpm writes it; empty if it is not one.
+  static Image LoadPpm(const std::wstring& path);
 
  private:
   int width_ = 0, height_ = 0;

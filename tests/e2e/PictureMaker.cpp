@@ -1,0 +1,88 @@
+// Makes the README's pictures from the real build under Wine, in the session
+// "./dev.sh pictures" starts (which turns them into docs/*.png):
+//
+//   lumidial_pictures.exe FOLDER
+//
+// writes into FOLDER clock.ppm (the whole screen in run mode at 10:08, as
+// StartPicturedClock sets it up, which the end-to-end tests compare with the
+// stored picture), dialog.ppm (the settings dialog's client area) and
+// preview.ppm (a host's 160 x 120 preview window with the preview in it).
+// Each is taken once two captures in a row agree: the window has painted.
+#include "ConfigureIds.h"
+#include "HostWindow.h"
+#include "SaverTest.h"
+
+#include <cstdio>
+
+using namespace e2e;
+
+namespace {
+
+// The screen's `rect` once it holds still and `ready` says it shows what
+// is wanted; empty if it never does.
+Image Steady(const RECT& rect, const std::function<bool(const Image&)>& ready) {
+  Image last, now;
+  const bool steady = WaitUntil(
+      [&] {
+        now = GrabScreen(rect);
+        const bool same = !last.empty() && ExactMismatches(now, 0, 0, last) == 0;
+        last = now;
+        return same && ready(now);
+      },
+      kTimeout, 250ms);
+  return steady ? now : Image();
+}
+
+bool Save(const Image& image, const std::wstring& folder, const wchar_t* name) {
+  const bool saved = !image.empty() && image.SavePpm(folder + L"\\" + name + L".ppm");
+  std::fprintf(stderr, "%ls: %s\n", name, saved ? "made" : "FAILED");
+  return saved;
+}
+
+// Without a window manager Wine draws no frame: the client area is what
+// there is to see.
+RECT ClientRect(HWND window) {
+  RECT rect{};
+  GetClientRect(window, &rect);
+  MapWindowPoints(window, HWND_DESKTOP, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: lumidial_pictures.exe FOLDER\n");
+    return 2;
+  }
+  const std::wstring folder = argv[1];
+  KillStraySavers();
+  ScratchRegistry registry;
+  bool made = true;
+  {
+    SaverProcess saver = StartPicturedClock(registry);
+    const ClockReader reader(SaverTest::Art(), ClockLayout::ForPrimaryScreen());
+    made &= Save(Steady({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
+                        [&](const Image& screen) {
+                          const ClockReading r = reader.Read(screen);
+                          return r.recognised && r.hour() == 10 && r.minute() == 8 && r.colonShown;
+                        }),
+                 folder, L"clock");
+  }
+  RegDeleteTreeW(HKEY_CURRENT_USER, ScratchRegistry::kKeyPath);
+  {
+    SaverProcess saver = SaverProcess::Start(L"/c");
+    const HWND dialog = saver.WaitForWindow(lumidial::cfg::kFormClass);
+    made &= dialog && Save(Steady(ClientRect(dialog), [](const Image&) { return true; }), folder, L"dialog");
+  }
+  {
+    HostWindow host({100, 100}, {160, 120});
+    SaverProcess saver = SaverProcess::Start(L"/p " + host.Number());
+    made &= Save(Steady(ClientRect(host.window),
+                        [&](const Image&) { return host.PreviewMismatches(SaverTest::Art().preview) == 0; }),
+                 folder, L"preview");
+    ShowWindow(host.window, SW_HIDE);
+    saver.WaitForExit();
+  }
+  return made ? 0 : 1;
+}
