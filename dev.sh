@@ -231,184 +231,48 @@ caller_path() {
   esac
 }
 
-# Signing (./dev.sh package --sign): the key, its password (SIGN_PASSWORD,
-# when SIGN_HAS_PASSWORD is 1) and the time-stamp server's options. The
-# password is read once, by sign_read_password; the key check and the
-# signing tool both get exactly that, through a pipe: it never stands on a
-# command line.
-SIGN_KEY=
-SIGN_PASSWORD=
-SIGN_HAS_PASSWORD=0
-SIGN_TIMESTAMP=()
-
-# sign_read_password [FILE]: the first line of FILE, else of
-# $LUMIDIAL_SIGN_PASSWORD, without a trailing CR (a file written on Windows).
-sign_read_password() {
-  if (($#)); then
-    IFS= read -r SIGN_PASSWORD <"$1" || true # a last line without its newline is read too
-  else
-    SIGN_PASSWORD=${LUMIDIAL_SIGN_PASSWORD%%$'\n'*}
-  fi
-  SIGN_PASSWORD=${SIGN_PASSWORD%$'\r'}
-  SIGN_HAS_PASSWORD=1
-}
-
-# Checks before anything is built that the key opens with its password and
-# that its certificate is valid now; says what is wrong if not.
-sign_check_key() {
-  [[ -e "$SIGN_KEY" ]] || die "signing key $SIGN_KEY: no such file"
-  [[ -f "$SIGN_KEY" && -r "$SIGN_KEY" ]] || die "signing key $SIGN_KEY: not a readable file"
-  local cert passin=(-passin pass:)
-  # The password on openssl's standard input: its first line is all of it.
-  ((SIGN_HAS_PASSWORD)) && passin=(-passin stdin)
-  # Keys exported with the old algorithms (RC2, 3DES) need OpenSSL's legacy
-  # provider; try without it first.
-  if ! cert=$(openssl pkcs12 -in "$SIGN_KEY" -nokeys -clcerts "${passin[@]}" 2>/dev/null <<<"$SIGN_PASSWORD") &&
-    ! cert=$(openssl pkcs12 -legacy -in "$SIGN_KEY" -nokeys -clcerts "${passin[@]}" 2>/dev/null <<<"$SIGN_PASSWORD"); then
-    if ((SIGN_HAS_PASSWORD)); then
-      die "signing key $SIGN_KEY: cannot be opened with the password given (wrong password, or not a PKCS#12 file)"
-    fi
-    die "signing key $SIGN_KEY: cannot be opened without a password (give it with --password-file FILE or in LUMIDIAL_SIGN_PASSWORD), or not a PKCS#12 file"
-  fi
-  [[ "$cert" == *"BEGIN CERTIFICATE"* ]] || die "signing key $SIGN_KEY: holds no certificate of its own key"
-  local not_before not_after now
-  not_before=$(openssl x509 -noout -startdate <<<"$cert" | sed 's/^notBefore=//')
-  not_after=$(openssl x509 -noout -enddate <<<"$cert" | sed 's/^notAfter=//')
-  now=$(date +%s)
-  if (($(date -d "$not_after" +%s) <= now)); then
-    die "signing key $SIGN_KEY: its certificate expired on $not_after"
-  fi
-  if (($(date -d "$not_before" +%s) > now)); then
-    die "signing key $SIGN_KEY: its certificate is not valid before $not_before"
-  fi
-}
-
-# sign_file IN OUT: Authenticode signature, SHA-256, time-stamped when a
-# server was given. osslsigncode writes OUT only when it succeeds.
-sign_file() {
-  if ((SIGN_HAS_PASSWORD)); then
-    # printf is a shell builtin: the password goes into the pipe, not into a
-    # process's arguments.
-    sign_file_with "$1" "$2" -readpass <(printf '%s' "$SIGN_PASSWORD")
-  else
-    sign_file_with "$1" "$2"
-  fi
-}
-
-# sign_file_with IN OUT [PASSWORD OPTIONS...]
-sign_file_with() {
-  local in=$1 out=$2 log
-  shift 2
-  log=$(osslsigncode sign -pkcs12 "$SIGN_KEY" "$@" -h sha256 -n "Lumidial screen saver" \
-    "${SIGN_TIMESTAMP[@]}" -in "$in" -out "$out" 2>&1) || {
-    printf '%s\n' "$log" >&2
-    if ((${#SIGN_TIMESTAMP[@]})); then
-      die "signing $(basename "$in") failed (time-stamp server ${SIGN_TIMESTAMP[1]}): nothing was replaced"
-    fi
-    die "signing $(basename "$in") failed: nothing was replaced"
-  }
-}
-
-# build_arg BUILD NAME: what CMake wrote for package.py after --NAME
-# (installer/msi.args: the source date "epoch", the "commit", ...).
-build_arg() { sed -n "/^--$2\$/{n;p;q}" "$1/installer/msi.args"; }
-
-# Says which commit and source date the build in BUILD is made from.
-say_source() {
-  local epoch
-  epoch=$(build_arg "$1" epoch)
-  say "built from commit $(build_arg "$1" commit), source date $epoch ($(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S UTC'))"
-}
-
-# package_saver SOURCE BUILD SAVER OUTPUT: the package that SOURCE's
-# package.py makes of SAVER with the arguments of the build in BUILD (a
-# signed saver's package; the package a signed release's saver is checked in).
-package_saver() {
-  local python
-  python=$(sed -n 's/^LUMIDIAL_PYTHON:FILEPATH=//p' "$2/CMakeCache.txt")
-  "${python:-/usr/bin/python3}" "$1/installer/package.py" "@$2/installer/msi.args" --saver "$3" --output "$4"
-}
-
-# Builds the release into $WIN64_BUILD/release: the MSI package, the
-# Lumidial.scr inside it and SHA256SUMS of both, signed when asked; prints
-# the package's path (the only thing on standard output). The release is
-# made in a folder beside it and takes the old one's place only when it is
-# complete: a failure leaves the previous release as it was.
+# ./dev.sh package [--sign KEY.p12 ...]: builds, and hands the release over
+# to scripts/release.py (it prints the package's path, the only thing on
+# standard output). The signing password is read once, here: the first line
+# of the file or of $LUMIDIAL_SIGN_PASSWORD, without a trailing CR (a file
+# written on Windows); release.py gets it on its standard input, for the key
+# check before the build and for the signing after it, so that it never
+# stands on a command line.
 cmd_package() {
-  local timestamp='' password_file=
+  local key='' password_file='' timestamp='' password='' signing=()
   while (($#)); do
     case "$1" in
-      --sign) (($# >= 2)) || usage 2; SIGN_KEY=$(caller_path "$2"); shift 2 ;;
+      --sign) (($# >= 2)) || usage 2; key=$(caller_path "$2"); shift 2 ;;
       --password-file) (($# >= 2)) || usage 2; password_file=$(caller_path "$2"); shift 2 ;;
       --timestamp) (($# >= 2)) || usage 2; timestamp=$2; shift 2 ;;
       *) usage 2 ;;
     esac
   done
-  if [[ -z "$SIGN_KEY" && -n "$password_file$timestamp" ]]; then
+  if [[ -z "$key" && -n "$password_file$timestamp" ]]; then
     die "--password-file and --timestamp go with --sign KEY.p12"
   fi
   lumidial_ensure_packages || die "could not install the required packages"
 
-  if [[ -n "$SIGN_KEY" ]]; then
+  local release_py=(/usr/bin/python3 "$ROOT/scripts/release.py")
+  if [[ -n "$key" ]]; then
+    signing=(--sign "$key")
+    [[ -z "$timestamp" ]] || signing+=(--timestamp "$timestamp")
     if [[ -n "$password_file" ]]; then
       [[ -z "${LUMIDIAL_SIGN_PASSWORD+set}" ]] ||
         die "the password is given twice: by --password-file and by LUMIDIAL_SIGN_PASSWORD"
       [[ -f "$password_file" && -r "$password_file" ]] ||
         die "password file $password_file: not a readable file"
-      sign_read_password "$password_file"
+      IFS= read -r password <"$password_file" || true # a last line without its newline is read too
+      signing+=(--password-on-stdin)
     elif [[ -n "${LUMIDIAL_SIGN_PASSWORD:-}" ]]; then
-      sign_read_password
+      password=${LUMIDIAL_SIGN_PASSWORD%%$'\n'*}
+      signing+=(--password-on-stdin)
     fi
-    [[ -z "$timestamp" ]] || SIGN_TIMESTAMP=(-ts "$timestamp")
-    sign_check_key
+    password=${password%$'\r'}
+    "${release_py[@]}" check-key "${signing[@]}" <<<"$password" || exit
   fi
-
   build_windows msi >&2
-  local version
-  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$WIN64_BUILD/CMakeCache.txt")
-  local msi_name="Lumidial-$version-x64.msi"
-  local msi="$WIN64_BUILD/$msi_name" scr="$WIN64_BUILD/Lumidial.scr"
-  [[ -n "$version" && -f "$msi" ]] || die "no package in $WIN64_BUILD"
-  say_source "$WIN64_BUILD"
-
-  local release="$WIN64_BUILD/release" next
-  next=$(mktemp -d "$WIN64_BUILD/.release.XXXXXX")
-  chmod "$(printf '%o' $((0777 & ~$(umask))))" "$next" # as mkdir makes it
-  # shellcheck disable=SC2064  # the folder's name now
-  trap "rm -rf '$next'" EXIT
-  if [[ -z "$SIGN_KEY" ]]; then
-    cp "$scr" "$next/Lumidial.scr"
-    cp "$msi" "$next/$msi_name"
-  else
-    say "signing Lumidial.scr with $SIGN_KEY"
-    sign_file "$scr" "$next/Lumidial.scr"
-    # Whoever has the unsigned build can check a signed release against it.
-    if ! osslsigncode remove-signature -in "$next/Lumidial.scr" -out "$next/stripped.scr" >/dev/null 2>&1 ||
-      ! cmp -s "$next/stripped.scr" "$scr"; then
-      die "the signed Lumidial.scr without its signature is not the unsigned one"
-    fi
-    rm -f "$next/stripped.scr"
-    say "packaging the signed Lumidial.scr"
-    package_saver "$ROOT" "$WIN64_BUILD" "$next/Lumidial.scr" "$next/unsigned.msi" ||
-      die "packaging the signed Lumidial.scr failed"
-    say "signing the package"
-    sign_file "$next/unsigned.msi" "$next/$msi_name"
-    rm -f "$next/unsigned.msi"
-  fi
-  (cd "$next" && sha256sum "$msi_name" Lumidial.scr >SHA256SUMS) || die "could not write SHA256SUMS"
-
-  # The new release takes the old one's place in one step: the two folders
-  # are swapped, so that an interruption at any moment leaves one whole
-  # release at $release. $next then holds the previous one.
-  if [[ -e "$release" ]]; then
-    /usr/bin/python3 "$ROOT/scripts/release.py" exchange "$next" "$release" ||
-      die "could not move the release into $release"
-  else
-    mv -T "$next" "$release" || die "could not move the release into $release"
-  fi
-  rm -rf "$next"
-  trap - EXIT
-  echo "$(cd "$release" && pwd)/$msi_name"
+  exec "${release_py[@]}" package "$WIN64_BUILD" "${signing[@]}" <<<"$password"
 }
 
 # ./dev.sh verify-release FILE...: scripts/release.py rebuilds the commit

@@ -6,8 +6,14 @@
         name in a temporary worktree of this checkout and says per file
         whether it is identical or where it differs (names relative to
         CALLER_DIR); exits 0 only when every file matches
-    release.py exchange A B
-        swaps two folders in one step (./dev.sh package)
+    release.py check-key --sign KEY [SIGNING...]
+        ./dev.sh package --sign, before it builds: the key opens with its
+        password and its certificate is valid now
+    release.py package BUILD [--sign KEY [SIGNING...]]
+        ./dev.sh package, after it has built BUILD: the release in
+        BUILD/release, signed with KEY when given; prints the package's path
+SIGNING: --timestamp URL (an RFC 3161 server); --password-on-stdin (the
+password is the first line of standard input: ./dev.sh reads it once).
 
 The standard library only: it runs before anything is built, with Debian's
 /usr/bin/python3. It reads packages and signatures with the tools ./dev.sh
@@ -22,6 +28,7 @@ import os
 import re
 import shutil
 import signal
+import ssl
 import struct
 import subprocess
 import sys
@@ -136,22 +143,9 @@ def read(path):
         die(f"{path}: {error.strerror}")
 
 
-def exchange(a, b):
-    """renameat2(RENAME_EXCHANGE): at every moment each name is one of the
-    two folders, whole."""
-    libc = ctypes.CDLL(None, use_errno=True)
-    at_fdcwd, rename_exchange = -100, 2
-    if libc.renameat2(at_fdcwd, os.fsencode(a), at_fdcwd, os.fsencode(b), rename_exchange) != 0:
-        error = ctypes.get_errno()
-        die(f"cannot swap {a} and {b}: {os.strerror(error)}")
-
-
-# ./dev.sh verify-release. Its lines go to standard output, one a file (and
-# one for a signature); what ./dev.sh says goes to standard error as
-# "[dev] ...", and a refusal as "[dev] error: ..." with exit status 1.
-
-MSI_MAGIC = bytes.fromhex("d0cf11e0a1b11ae1")
-
+# What the commands say goes to standard error as ./dev.sh says it,
+# "[dev] ...", and a refusal as "[dev] error: ..." with exit status 1;
+# standard output has only their results.
 
 def say(message):
     print(f"[dev] {message}", file=sys.stderr, flush=True)
@@ -181,6 +175,196 @@ def same(a, b):
             return first.read() == second.read()
     except OSError:
         return False
+
+
+def exchange(a, b):
+    """renameat2(RENAME_EXCHANGE): at every moment each name is one of the
+    two folders, whole."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    at_fdcwd, rename_exchange = -100, 2
+    if libc.renameat2(at_fdcwd, os.fsencode(a), at_fdcwd, os.fsencode(b), rename_exchange) != 0:
+        error = ctypes.get_errno()
+        raise OSError(error, os.strerror(error))
+
+
+def cache_value(build, name):
+    """A value of the build's CMakeCache.txt ("NAME:TYPE=value"), or ""."""
+    try:
+        with open(f"{build}/CMakeCache.txt", errors="replace") as cache:
+            for line in cache:
+                found = re.match(rf"{re.escape(name)}:[A-Z]+=(.*)", line)
+                if found:
+                    return found.group(1)
+    except OSError:
+        pass
+    return ""
+
+
+def package_saver(source, build, saver, output, quiet=False):
+    """The package that SOURCE's installer/package.py makes of SAVER with the
+    arguments of the build in BUILD (a signed saver's package; the package a
+    signed release's saver is checked in). Its messages go to standard error,
+    or nowhere when QUIET."""
+    done = subprocess.run([cache_value(build, "LUMIDIAL_PYTHON") or "/usr/bin/python3",
+                           f"{source}/installer/package.py", f"@{build}/installer/msi.args",
+                           "--saver", saver, "--output", output], stdin=subprocess.DEVNULL,
+                          stdout=subprocess.DEVNULL if quiet else sys.stderr.fileno(),
+                          stderr=subprocess.DEVNULL if quiet else None)
+    return done.returncode == 0
+
+
+class Signer:
+    """The key and certificate in KEY.p12, its password (None for a key
+    without one) and the time-stamp server, if any. The password reaches
+    openssl and osslsigncode through pipes, never on a command line."""
+
+    def __init__(self, args):
+        self.key = self.password = self.timestamp = None
+        while args:
+            option, *args = args
+            if option == "--password-on-stdin":
+                self.password = sys.stdin.buffer.readline().removesuffix(b"\n")
+            elif option in ("--sign", "--timestamp") and args:
+                value, *args = args
+                setattr(self, "key" if option == "--sign" else "timestamp", value)
+            else:
+                die(__doc__)
+
+    def check(self):
+        """Before anything is built: the key opens with its password, and
+        its certificate is valid now; says what is wrong if not."""
+        key = self.key
+        if not os.path.exists(key):
+            refuse(f"signing key {key}: no such file")
+        if not (os.path.isfile(key) and os.access(key, os.R_OK)):
+            refuse(f"signing key {key}: not a readable file")
+        passin = ["-passin", "pass:" if self.password is None else "stdin"]
+        # Keys exported with the old algorithms (RC2, 3DES) need OpenSSL's
+        # legacy provider; tried second.
+        for legacy in ([], ["-legacy"]):
+            opened = subprocess.run(["openssl", "pkcs12", *legacy, "-in", key, "-nokeys", "-clcerts", *passin],
+                                    input=(self.password or b"") + b"\n", capture_output=True)
+            if opened.returncode == 0:
+                break
+        else:
+            if self.password is not None:
+                refuse(f"signing key {key}: cannot be opened with the password given (wrong password, "
+                       "or not a PKCS#12 file)")
+            refuse(f"signing key {key}: cannot be opened without a password (give it with --password-file FILE "
+                   "or in LUMIDIAL_SIGN_PASSWORD), or not a PKCS#12 file")
+        if b"BEGIN CERTIFICATE" not in opened.stdout:
+            refuse(f"signing key {key}: holds no certificate of its own key")
+        dates = subprocess.run(["openssl", "x509", "-noout", "-startdate", "-enddate"], input=opened.stdout,
+                               capture_output=True).stdout.decode(errors="replace")
+        dates = dict(line.split("=", 1) for line in dates.splitlines() if "=" in line)
+        try:
+            not_before, not_after = dates["notBefore"], dates["notAfter"]
+            expired = ssl.cert_time_to_seconds(not_after) <= time.time()
+            early = ssl.cert_time_to_seconds(not_before) > time.time()
+        except (KeyError, ValueError):
+            refuse(f"signing key {key}: its certificate's dates cannot be read")
+        if expired:
+            refuse(f"signing key {key}: its certificate expired on {not_after}")
+        if early:
+            refuse(f"signing key {key}: its certificate is not valid before {not_before}")
+
+    def sign(self, source, output):
+        """Authenticode, SHA-256, time-stamped when a server was given.
+        osslsigncode writes OUTPUT only when it succeeds."""
+        options, fds = [], ()
+        if self.password is not None:
+            read_end, write_end = os.pipe()
+            os.write(write_end, self.password)
+            os.close(write_end)
+            options, fds = ["-readpass", f"/dev/fd/{read_end}"], (read_end,)
+        if self.timestamp:
+            options += ["-ts", self.timestamp]
+        done = subprocess.run(["osslsigncode", "sign", "-pkcs12", self.key, *options, "-h", "sha256",
+                               "-n", "Lumidial screen saver", "-in", source, "-out", output],
+                              pass_fds=fds, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        for fd in fds:
+            os.close(fd)
+        if done.returncode != 0:
+            sys.stderr.write(done.stdout.decode(errors="replace").rstrip("\n") + "\n")
+            server = f" (time-stamp server {self.timestamp})" if self.timestamp else ""
+            refuse(f"signing {os.path.basename(source)} failed{server}: nothing was replaced")
+
+
+def copy(source, target):
+    """As cp makes it: the source's mode, less the umask."""
+    shutil.copyfile(source, target)
+    umask = os.umask(0)
+    os.umask(umask)
+    os.chmod(target, os.stat(source).st_mode & 0o777 & ~umask)
+
+
+def package(build, signer):
+    """The release in BUILD/release: the MSI package, the Lumidial.scr inside
+    it and SHA256SUMS of both, signed when asked; prints the package's path.
+    The release is made in a folder beside it and takes the old one's place
+    only when it is complete: a failure leaves the previous release as it
+    was."""
+    version = cache_value(build, "CMAKE_PROJECT_VERSION")
+    msi_name = f"Lumidial-{version}-x64.msi"
+    msi, scr = f"{build}/{msi_name}", f"{build}/Lumidial.scr"
+    if not version or not os.path.isfile(msi):
+        refuse(f"no package in {build}")
+    with open(f"{build}/installer/msi.args") as file:
+        args = file.read().split("\n")
+    epoch = args[args.index("--epoch") + 1]
+    say(f"built from commit {args[args.index('--commit') + 1]}, source date {epoch} ({utc(int(epoch))})")
+
+    release = f"{build}/release"
+    new = tempfile.mkdtemp(prefix=".release.", dir=build)
+    try:
+        umask = os.umask(0)
+        os.umask(umask)
+        os.chmod(new, 0o777 & ~umask)  # as mkdir makes it
+        if signer is None:
+            copy(scr, f"{new}/Lumidial.scr")
+            copy(msi, f"{new}/{msi_name}")
+        else:
+            say(f"signing Lumidial.scr with {signer.key}")
+            signer.sign(scr, f"{new}/Lumidial.scr")
+            # Whoever has the unsigned build can check a signed release against it.
+            if not (succeeds("osslsigncode", "remove-signature", "-in", f"{new}/Lumidial.scr",
+                             "-out", f"{new}/stripped.scr") and same(f"{new}/stripped.scr", scr)):
+                refuse("the signed Lumidial.scr without its signature is not the unsigned one")
+            os.remove(f"{new}/stripped.scr")
+            say("packaging the signed Lumidial.scr")
+            if not package_saver(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), build,
+                                 f"{new}/Lumidial.scr", f"{new}/unsigned.msi"):
+                refuse("packaging the signed Lumidial.scr failed")
+            say("signing the package")
+            signer.sign(f"{new}/unsigned.msi", f"{new}/{msi_name}")
+            os.remove(f"{new}/unsigned.msi")
+        try:
+            with open(f"{new}/SHA256SUMS", "w") as sums:
+                for name in (msi_name, "Lumidial.scr"):
+                    sums.write(f"{hashlib.sha256(read(f'{new}/{name}')).hexdigest()}  {name}\n")
+        except OSError:
+            refuse("could not write SHA256SUMS")
+        # The new release takes the old one's place in one step: the two
+        # folders are swapped, so that an interruption at any moment leaves
+        # one whole release at BUILD/release; NEW then holds the previous one.
+        try:
+            if os.path.exists(release):
+                exchange(new, release)
+            else:
+                os.rename(new, release)
+        except OSError as error:
+            refuse(f"could not move the release into {release} ({error.strerror})")
+    finally:
+        shutil.rmtree(new, ignore_errors=True)
+    print(f"{shell_path(release)}/{msi_name}")
+
+
+def shell_path(path):
+    """PATH made absolute as the shell's pwd names it (symbolic links kept)."""
+    here = os.environ.get("PWD", "")
+    if not (here.startswith("/") and os.path.isdir(here) and os.path.samefile(here, ".")):
+        here = os.getcwd()
+    return os.path.normpath(os.path.join(here, path))
 
 
 def shell_dirname(name):
@@ -250,6 +434,9 @@ def stop_group(process):
         os.killpg(process.pid, signal.SIGKILL)
     except ProcessLookupError:
         pass
+
+
+MSI_MAGIC = bytes.fromhex("d0cf11e0a1b11ae1")  # a compound file, as Windows Installer packages are
 
 
 class Verification:
@@ -444,15 +631,6 @@ class Verification:
                 found.append(f"its {name}: {pe_difference(a, b)}" if name.endswith(".scr") else f"its {name}")
         return "; ".join(found or ["the cabinet itself"])
 
-    def package_saver(self, saver, output):
-        """The package that the commit's package.py makes of SAVER with the
-        rebuild's arguments."""
-        with open(f"{self.work}/build/CMakeCache.txt", errors="replace") as cache:
-            pythons = [line.split("=", 1)[1].rstrip("\n") for line in cache
-                       if line.startswith("LUMIDIAL_PYTHON:FILEPATH=")]
-        return succeeds((pythons + [""])[0] or "/usr/bin/python3", f"{self.work}/src/installer/package.py",
-                        f"@{self.work}/build/installer/msi.args", "--saver", saver, "--output", output)
-
     def verify_scr(self, name, path, index, commit, ours):
         theirs = f"{self.work}/theirs-{index}.scr"
         status = self.strip_signature("scr", path, theirs)
@@ -492,7 +670,8 @@ class Verification:
                 difference = pe_difference(f"{folder}/saver.scr", f"{ours}/Lumidial.scr")
                 if difference:
                     found.append(f"its Lumidial.scr: {difference}")
-                if self.package_saver(savers[0], f"{folder}/remade.msi"):
+                if package_saver(f"{self.work}/src", f"{self.work}/build", savers[0], f"{folder}/remade.msi",
+                                 quiet=True):
                     difference = self.package_differences(f"{folder}/stripped.msi", f"{folder}/remade.msi")
                     if difference:
                         found.append(difference)
@@ -570,23 +749,26 @@ def verify_release(caller_dir, names):
 
 
 def main():
+    # Lines as they come, between the build's progress on standard error;
+    # file names as the user's system spells them.
+    sys.stdout.reconfigure(line_buffering=True, errors="surrogateescape")
+    sys.stderr.reconfigure(errors="surrogateescape")
+    # Interrupted, a command removes what it made all the same (with the
+    # exit statuses a shell gives).
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     command, args = (sys.argv[1], sys.argv[2:]) if len(sys.argv) > 1 else ("", [])
-    if command == "verify-release" and len(args) >= 2:
-        # Lines as they come, between the build's progress on standard
-        # error; file names as the user's system spells them.
-        sys.stdout.reconfigure(line_buffering=True, errors="surrogateescape")
-        sys.stderr.reconfigure(errors="surrogateescape")
-        # Interrupted, it removes its worktree all the same (as ./dev.sh's
-        # own commands do, with the shell's exit statuses).
-        signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
-        try:
+    try:
+        if command == "verify-release" and len(args) >= 2:
             verify_release(args[0], args[1:])
-        except KeyboardInterrupt:
-            sys.exit(130)
-    elif command == "exchange" and len(args) == 2:
-        exchange(*args)
-    else:
-        die(__doc__)
+        elif command == "check-key":
+            Signer(args).check()
+        elif command == "package" and args:
+            signer = Signer(args[1:])
+            package(args[0], signer if signer.key else None)
+        else:
+            die(__doc__)
+    except KeyboardInterrupt:
+        sys.exit(130)
 
 
 if __name__ == "__main__":
