@@ -187,6 +187,11 @@ def exchange(a, b):
         raise OSError(error, os.strerror(error))
 
 
+# ./dev.sh package, once the build is made.
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))  # the checkout this script is in
+
+
 def cache_value(build, name):
     """A value of the build's CMakeCache.txt ("NAME:TYPE=value"), or ""."""
     try:
@@ -290,12 +295,16 @@ class Signer:
             refuse(f"signing {os.path.basename(source)} failed{server}: nothing was replaced")
 
 
+def umask():
+    mask = os.umask(0)
+    os.umask(mask)
+    return mask
+
+
 def copy(source, target):
     """As cp makes it: the source's mode, less the umask."""
     shutil.copyfile(source, target)
-    umask = os.umask(0)
-    os.umask(umask)
-    os.chmod(target, os.stat(source).st_mode & 0o777 & ~umask)
+    os.chmod(target, os.stat(source).st_mode & 0o777 & ~umask())
 
 
 def package(build, signer):
@@ -317,9 +326,7 @@ def package(build, signer):
     release = f"{build}/release"
     new = tempfile.mkdtemp(prefix=".release.", dir=build)
     try:
-        umask = os.umask(0)
-        os.umask(umask)
-        os.chmod(new, 0o777 & ~umask)  # as mkdir makes it
+        os.chmod(new, 0o777 & ~umask())  # as mkdir makes it
         if signer is None:
             copy(scr, f"{new}/Lumidial.scr")
             copy(msi, f"{new}/{msi_name}")
@@ -332,8 +339,7 @@ def package(build, signer):
                 refuse("the signed Lumidial.scr without its signature is not the unsigned one")
             os.remove(f"{new}/stripped.scr")
             say("packaging the signed Lumidial.scr")
-            if not package_saver(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), build,
-                                 f"{new}/Lumidial.scr", f"{new}/unsigned.msi"):
+            if not package_saver(ROOT, build, f"{new}/Lumidial.scr", f"{new}/unsigned.msi"):
                 refuse("packaging the signed Lumidial.scr failed")
             say("signing the package")
             signer.sign(f"{new}/unsigned.msi", f"{new}/{msi_name}")
@@ -366,6 +372,8 @@ def shell_path(path):
         here = os.getcwd()
     return os.path.normpath(os.path.join(here, path))
 
+
+# ./dev.sh verify-release.
 
 def shell_dirname(name):
     """The folder part of a name as dirname(1) gives it ("." for none)."""
@@ -724,8 +732,7 @@ class Verification:
 
 
 def verify_release(caller_dir, names):
-    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    verification = Verification(root, caller_dir)
+    verification = Verification(ROOT, caller_dir)
     try:
         for name in names:
             verification.add(name)
