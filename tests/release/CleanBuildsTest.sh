@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # shellcheck disable=SC2015  # "A && B || fail" here fails when either fails
 # Two clean builds of the commit checked out, each from its own clone in a
-# folder of its own, the second at a clock moved three days ahead (and in
-# another time zone, as another user, with another umask), give the same
-# Lumidial.scr, package and SHA256SUMS, byte for byte. Both name the commit;
-# their times are the commit's time; with SOURCE_DATE_EPOCH set, that time.
+# folder of its own (committed anew there, its author date a day before its
+# commit date, as a rebase or an amendment leaves a commit), the second at a
+# clock moved three days ahead (and in another time zone, as another user,
+# with another umask), give the same Lumidial.scr, package and SHA256SUMS,
+# byte for byte. Both name the commit; their times are the commit's time
+# (not its author's); with SOURCE_DATE_EPOCH set, that time.
 # Where git cannot read the checkout (another user's), the build stops and
 # says why; in a tree without git it says the date it takes.
 #
@@ -19,42 +21,35 @@ root=$1 work=$2
 # shellcheck source-path=SCRIPTDIR source=common.sh
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-commit=$(git -C "$root" rev-parse --verify HEAD 2>/dev/null) ||
+head=$(git -C "$root" rev-parse --verify HEAD 2>/dev/null) ||
   fail "$root is not a git checkout: the test builds clones of its commit"
 commit_time=$(git -C "$root" log -1 --format=%ct HEAD)
 if [[ -n "$(git -C "$root" status --porcelain --untracked-files=no 2>/dev/null)" ]]; then
-  echo "note: $root has uncommitted changes; the builds are of commit $commit without them"
+  echo "note: $root has uncommitted changes; the builds are of commit $head without them"
 fi
 
 rm -rf "$work"
 mkdir -p "$work" || fail "cannot make $work"
 
-# clone_commit DIR: the checked-out commit alone, in a repository of its own.
+# clone_commit DIR: the checked-out commit alone, in a repository of its
+# own, committed anew: the same commit in every clone.
 clone_commit() {
   git init -q "$1" &&
     git -C "$1" fetch -q --depth 1 --no-tags "$root" HEAD &&
     git -C "$1" checkout -q --detach FETCH_HEAD &&
-    [[ "$(git -C "$1" rev-parse HEAD)" == "$commit" ]]
-}
-
-# build_release SOURCE BUILD LOG [COMMAND PREFIX...]: the clone's own
-# "./dev.sh package" (unsigned), building into BUILD; prints the package.
-build_release() {
-  local source=$1 build=$2 log=$3
-  shift 3
-  (cd "$source" && env -u SOURCE_DATE_EPOCH -u LUMIDIAL_SIGN_PASSWORD LUMIDIAL_WIN64_BUILD="$build" \
-    JOBS="${JOBS:-2}" "$@" ./dev.sh package 2>"$log") || {
-    tail -n 30 "$log"
-    fail "./dev.sh package failed in $source"
-  }
+    [[ "$(git -C "$1" rev-parse HEAD)" == "$head" ]] &&
+    commit_at "$1" "$commit_time" --amend --no-edit --date="@$((commit_time - 86400)) +0000"
 }
 
 a=$work/a b=$work/b/another/place
-clone_commit "$a/src" || fail "cannot clone $commit into $a/src"
-clone_commit "$b/lumidial-source" || fail "cannot clone $commit into $b/lumidial-source"
+clone_commit "$a/src" || fail "cannot clone $head into $a/src"
+clone_commit "$b/lumidial-source" || fail "cannot clone $head into $b/lumidial-source"
+commit=$(git -C "$a/src" rev-parse HEAD)
+[[ "$(git -C "$b/lumidial-source" rev-parse HEAD)" == "$commit" ]] || fail "the clones' commits differ"
 
 start=$SECONDS
-msi_a=$(build_release "$a/src" "$a/build" "$work/a.log")
+packaged "$work/a.log" "$a/build" "$a/src/dev.sh" package
+msi_a=$PACKAGE
 echo "first build: $((SECONDS - start)) s"
 
 # The second build sees a clock three days ahead; the shell it runs in
@@ -62,9 +57,10 @@ echo "first build: $((SECONDS - start)) s"
 start=$SECONDS
 seen="$work/b-clock"
 # shellcheck disable=SC2016  # expanded by that shell
-msi_b=$(build_release "$b/lumidial-source" "$b/out/win64-second" "$work/b.log" \
+packaged "$work/b.log" "$b/out/win64-second" \
   faketime -f '+3d' env TZ=Pacific/Kiritimati USER=someone-else LOGNAME=someone-else \
-  bash -c 'date +%s >"$0"; umask 0077; exec "$@"' "$seen")
+  bash -c 'date +%s >"$0"; umask 0077; exec "$@"' "$seen" "$b/lumidial-source/dev.sh" package
+msi_b=$PACKAGE
 echo "second build: $((SECONDS - start)) s"
 ahead=$(($(cat "$seen") - $(date +%s)))
 ((ahead > 2 * 86400)) || fail "the second build's clock was not moved ahead (by $ahead s)"
@@ -107,11 +103,8 @@ cp "$release_b"/* "$work/unsigned/" || fail "cannot keep the unsigned release"
 # SOURCE_DATE_EPOCH, when set, is the time instead (relinks and repackages
 # the second build); a package with other content gets another package code.
 epoch=1600000000
-(cd "$b/lumidial-source" && SOURCE_DATE_EPOCH=$epoch LUMIDIAL_WIN64_BUILD="$b/out/win64-second" \
-  JOBS="${JOBS:-2}" ./dev.sh package >/dev/null 2>"$work/b-epoch.log") || {
-  tail -n 30 "$work/b-epoch.log"
-  fail "./dev.sh package with SOURCE_DATE_EPOCH=$epoch failed"
-}
+packaged "$work/b-epoch.log" "$b/out/win64-second" SOURCE_DATE_EPOCH=$epoch \
+  "$b/lumidial-source/dev.sh" package
 [[ "$(pe_time_stamp "$release_b/Lumidial.scr")" == "$epoch" ]] ||
   fail "with SOURCE_DATE_EPOCH=$epoch the PE time stamp is $(pe_time_stamp "$release_b/Lumidial.scr")"
 [[ "$(msi_summary "$msi_b" Created)" == "$(utc_ctime "$epoch")" ]] ||

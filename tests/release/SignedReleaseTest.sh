@@ -40,16 +40,13 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout signer.key -out signer.pem -da
   fail "openssl could not make the throwaway keys"
 
 # package [ENV=VALUE...] -- ARGS...: the clone's ./dev.sh package, started
-# from the keys' folder (relative paths start there); prints the package.
+# from the keys' folder (relative paths start there); sets msi to the package.
 package() {
   local assignments=()
   while [[ "$1" != -- ]]; do assignments+=("$1"); shift; done
   shift
-  env -u SOURCE_DATE_EPOCH -u LUMIDIAL_SIGN_PASSWORD "${assignments[@]}" LUMIDIAL_WIN64_BUILD="$build" \
-    JOBS="${JOBS:-2}" "$source_dir/dev.sh" package "$@" 2>"$work/sign.log" || {
-    tail -n 30 "$work/sign.log"
-    fail "./dev.sh package $* failed"
-  }
+  packaged "$work/sign.log" "$build" "${assignments[@]}" "$source_dir/dev.sh" package "$@"
+  msi=$PACKAGE
 }
 
 # What this test writes (osslsigncode does not overwrite a file).
@@ -61,17 +58,17 @@ rm -rf "$work/stripped.scr" "$work/stripped.msi" "$work/remade.msi" "$work/extra
 verifies() { osslsigncode verify -CAfile "$2" -in "$1" >"$work/verify.log" 2>&1; }
 
 release=$build/release
-msi=$(package -- --sign open.p12)
+package -- --sign open.p12
 for file in "$msi" "$release/Lumidial.scr"; do
   verifies "$file" signer.pem || { cat "$work/verify.log"; fail "signed with a key without password: $file does not verify"; }
 done
-msi=$(package LUMIDIAL_SIGN_PASSWORD='correct horse battery' -- --sign signer.p12)
+package LUMIDIAL_SIGN_PASSWORD='correct horse battery' -- --sign signer.p12
 for file in "$msi" "$release/Lumidial.scr"; do
   verifies "$file" signer.pem || { cat "$work/verify.log"; fail "password from the environment: $file does not verify"; }
 done
 
 # The release as a user gets it, with the password in a file.
-msi=$(package -- --sign signer.p12 --password-file password-crlf)
+package -- --sign signer.p12 --password-file password-crlf
 name=$(basename "$msi")
 [[ "$msi" == "$release/$name" ]] || fail "the package is $msi, not in $release"
 [[ "$(cd "$release" && echo *)" == "$name Lumidial.scr SHA256SUMS" ]] ||

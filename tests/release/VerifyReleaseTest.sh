@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
 # shellcheck disable=SC2015  # "A && B || fail" here fails when either fails
-# "./dev.sh verify-release FILE..." as a user runs it on downloaded files:
-# the unsigned release and the signed one of the commit checked out match
-# it (exit 0; the self-signed certificate is said, not counted); a
-# Lumidial.scr with one byte of its code changed and a package holding that
-# file instead of the commit's differ, each naming where (exit 1); a file
-# naming a commit the checkout lacks is refused before anything is built.
+# "./dev.sh verify-release FILE..." as a user runs it on downloaded files,
+# in a checkout that has gone on by a commit: the unsigned release and the
+# signed one of the commit before match it (exit 0; the self-signed
+# certificate is said, not counted); a Lumidial.scr with one byte of its
+# code changed and a package holding that file instead of the commit's,
+# unsigned and signed again, differ, each naming where (exit 1). Refused
+# before anything is built: a file naming a commit the checkout lacks, and
+# the releases built from a tree with a staged change and a new file
+# ("<commit>-dirty") and from one without git ("unknown"), each saying why.
 # No worktree or temporary folder is left.
 #
 #   VerifyReleaseTest.sh <work folder>
 #
 # Uses the first clone and build of CleanBuildsTest.sh, its copy of the
-# unsigned release, and the signed release SignedReleaseTest.sh left there.
+# unsigned release, and the signed release and the throwaway key
+# SignedReleaseTest.sh left there; packages the dirty and the git-less
+# releases in that build.
 set -uo pipefail
 
 work=$1
@@ -24,7 +29,11 @@ source_dir=$work/a/src build=$work/a/build unsigned=$work/unsigned signed=$work/
   fail "no unsigned and signed trial releases in $work: the tests before this one make them"
 commit=$(git -C "$source_dir" rev-parse HEAD)
 export TMPDIR=$work/verify-tmp
-rm -rf "$TMPDIR" "$work/tampered" && mkdir -p "$TMPDIR" "$work/tampered" || fail "cannot make $TMPDIR"
+rm -rf "$TMPDIR" "$work/tampered" "$work/tampered-signed" &&
+  mkdir -p "$TMPDIR" "$work/tampered" "$work/tampered-signed" || fail "cannot make $TMPDIR"
+# Work goes on after a release: a commit on top, a day later.
+commit_at "$source_dir" "$(($(git -C "$source_dir" log -1 --format=%ct) + 86400))" -m "Later work" &&
+  later=$(git -C "$source_dir" rev-parse HEAD) || fail "cannot commit on top of $commit"
 
 # verify LOG FILE...: the clone's verify-release; its standard output in
 # LOG, and its exit status.
@@ -41,6 +50,14 @@ says() {
     grep -qxF -- "$line" "$log" || { cat "$log" "$log.err" | grep -v '^\[ *[0-9]*%\]'; fail "verify-release did not say: $line"; }
   done
 }
+# refused LOG REASON FILE...: verify-release ends with REASON, before building.
+refused() {
+  local log=$1 reason=$2
+  shift 2
+  verify "$log" "$@" && fail "verify-release passed $*"
+  [[ "$(tail -n 1 "$log.err")" == "[dev] error: $reason" ]] && ! grep -q 'building the Windows configuration' "$log.err" ||
+    { cat "$log.err"; fail "verify-release did not refuse $* before building, saying: $reason"; }
+}
 
 verify "$work/good.log" "$unsigned/SHA256SUMS" "$signed/SHA256SUMS" || { cat "$work/good.log"; fail "verify-release failed on releases of $commit"; }
 name=$(basename "$(echo "$unsigned"/*.msi)")
@@ -50,22 +67,30 @@ says "$work/good.log" "$unsigned/SHA256SUMS: identical to commit $commit" "$unsi
   "$signed/$name: identical to commit $commit, its tables and streams without its signature" "$signer" \
   "$signed/SHA256SUMS: the right sums of the files beside it, whose own lines say how they compare"
 [[ "$(grep -cxF "$signer" "$work/good.log")" == 2 ]] || fail "verify-release did not name the signer of both signed files"
-grep -q "rebuilding commit $commit with its source date $(git -C "$source_dir" log -1 --format=%ct)" "$work/good.log.err" ||
+grep -q "rebuilding commit $commit with its source date $(pe_time_stamp "$unsigned/Lumidial.scr") " "$work/good.log.err" ||
   fail "verify-release did not say the commit and the source date it rebuilt"
 echo "the unsigned and the signed release of $commit match it"
 
-# One byte of the code (the section .text, where the mingw objdump places it).
+# One byte of the code (the section .text, where the mingw objdump places it);
+# then that file and its package signed with the throwaway key, as whoever
+# changed them could (signing sets the PE checksum anew).
 text_offset=$(x86_64-w64-mingw32-objdump -h "$unsigned/Lumidial.scr" | awk '$2 == ".text" { print $6 }')
+package_of() { /usr/bin/python3 "$source_dir/installer/package.py" "@$build/installer/msi.args" --saver "$1" --output "$2"; }
+sign() { osslsigncode sign -pkcs12 "$work/keys/open.p12" -pass "" -h sha256 -in "$1" -out "$2" >/dev/null; }
 cp "$unsigned/Lumidial.scr" "$work/tampered/Lumidial.scr" &&
   printf '\xcc' | dd of="$work/tampered/Lumidial.scr" bs=1 seek=$((0x$text_offset + 4096)) conv=notrunc status=none &&
   ! cmp -s "$work/tampered/Lumidial.scr" "$unsigned/Lumidial.scr" &&
-  /usr/bin/python3 "$source_dir/installer/package.py" "@$build/installer/msi.args" \
-    --saver "$work/tampered/Lumidial.scr" --output "$work/tampered/$name" || fail "cannot make the tampered files"
-verify "$work/tampered.log" "$work/tampered/Lumidial.scr" "$work/tampered/$name" && fail "verify-release passed changed files"
-says "$work/tampered.log" "$work/tampered/Lumidial.scr: differs from commit $commit: .text (1 byte)"
-grep -qF "$work/tampered/$name: differs from commit $commit: stream lumidial.cab (its Lumidial.scr: .text (1 byte))" \
-  "$work/tampered.log" || { cat "$work/tampered.log"; fail "verify-release did not say the package holds another Lumidial.scr"; }
-echo "a changed Lumidial.scr and a package holding it differ, and say where"
+  package_of "$work/tampered/Lumidial.scr" "$work/tampered/$name" &&
+  sign "$work/tampered/Lumidial.scr" "$work/tampered-signed/Lumidial.scr" &&
+  package_of "$work/tampered-signed/Lumidial.scr" "$work/tampered-signed/unsigned.msi" &&
+  sign "$work/tampered-signed/unsigned.msi" "$work/tampered-signed/$name" || fail "cannot make the tampered files"
+verify "$work/tampered.log" "$work/tampered/Lumidial.scr" "$work/tampered/$name" \
+  "$work/tampered-signed/Lumidial.scr" "$work/tampered-signed/$name" && fail "verify-release passed changed files"
+says "$work/tampered.log" "$work/tampered/Lumidial.scr: differs from commit $commit: .text (1 byte)" \
+  "$work/tampered/$name: differs from commit $commit: stream lumidial.cab (its Lumidial.scr: .text (1 byte)), table MsiFileHash, the summary information" \
+  "$work/tampered-signed/Lumidial.scr: differs from commit $commit: the PE checksum, .text (1 byte)" \
+  "$work/tampered-signed/$name: differs from commit $commit: its Lumidial.scr: the PE checksum, .text (1 byte)"
+echo "a changed Lumidial.scr and a package holding it differ, signed or not, and say where"
 
 # A commit this checkout does not have, in place of the one the file names.
 /usr/bin/python3 - "$unsigned/Lumidial.scr" "$work/tampered/elsewhere.scr" "$commit" <<'EOF' ||
@@ -76,11 +101,22 @@ assert commit in data
 open(sys.argv[2], "wb").write(data.replace(commit, ("0" * 40).encode("utf-16-le")))
 EOF
   fail "cannot make a file naming another commit"
-verify "$work/elsewhere.log" "$work/tampered/elsewhere.scr" && fail "verify-release passed a file of a commit not in the checkout"
-grep -q "error: commit 0\{40\}, which .* is not in this checkout" "$work/elsewhere.log.err" ||
-  { cat "$work/elsewhere.log.err"; fail "verify-release did not say the commit is not in the checkout"; }
-! grep -q 'building the Windows configuration' "$work/elsewhere.log.err" || fail "verify-release built for a commit it lacks"
+elsewhere=$work/tampered/elsewhere.scr
+refused "$work/elsewhere.log" "commit $(printf '%040d' 0), which $elsewhere was built from, is not in this \
+checkout ($source_dir): fetch it (git fetch), or run verify-release in a clone that has it" "$elsewhere"
+
+echo changed >>"$source_dir/README.md" && git -C "$source_dir" add README.md && echo new >"$source_dir/notes.txt" ||
+  fail "cannot change the checkout"
+packaged "$work/dirty-package.log" "$build" "$source_dir/dev.sh" package
+refused "$work/dirty.log" "$PACKAGE was built from commit $later with changes that were never committed: no commit rebuilds it" \
+  "$PACKAGE" "$build/release/Lumidial.scr"
+mv "$source_dir/.git" "$work/git-aside" || fail "cannot move $source_dir/.git aside"
+packaged "$work/unknown-package.log" "$build" "$source_dir/dev.sh" package
+mv "$work/git-aside" "$source_dir/.git" || fail "cannot put $source_dir/.git back"
+refused "$work/unknown.log" "$PACKAGE was built from a source tree without git: it names no commit to rebuild" \
+  "$PACKAGE" "$build/release/Lumidial.scr"
+echo "releases built from a changed tree and from one without git are refused, saying why"
 
 [[ "$(git -C "$source_dir" worktree list | wc -l)" == 1 && -z "$(ls -A "$TMPDIR")" ]] ||
   fail "verify-release left a worktree or files behind: $(git -C "$source_dir" worktree list) $(ls -A "$TMPDIR")"
-echo "PASS: verify-release tells releases of the commit from changed files, and refuses a commit it lacks"
+echo "PASS: verify-release tells releases of the commit from changed files, and refuses a commit it lacks and changed or git-less builds"

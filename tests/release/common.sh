@@ -38,3 +38,30 @@ folder_state() {
     printf '%s %s %s\n' "$(sha256sum "$file")" "$(stat -c %i "$file")" "$(stat -c %Y.%y "$file")"
   done)
 }
+
+# packaged LOG BUILD [ENV=VALUE...] COMMAND...: COMMAND (a clone's dev.sh
+# package, or a prefix that runs it) building into BUILD, without a source
+# date or a password from the test's own environment, its standard error in
+# LOG. Sets PACKAGE to the package it printed; a failed packaging ends the
+# test with its error.
+PACKAGE=
+# shellcheck disable=SC2034  # PACKAGE is for the tests that source this
+packaged() {
+  local log=$1 build=$2 command
+  shift 2
+  PACKAGE=$(env -u SOURCE_DATE_EPOCH -u LUMIDIAL_SIGN_PASSWORD LUMIDIAL_WIN64_BUILD="$build" \
+    JOBS="${JOBS:-2}" "$@" 2>"$log") || {
+    tail -n 30 "$log"
+    command="$*"
+    fail "dev.sh ${command##*dev.sh } failed: $(sed -n 's/^\[dev\] error: //p' "$log" | tail -n 1)"
+  }
+}
+
+# commit_at DIR TIME ARGS...: "git commit ARGS" in DIR by the tests' own
+# committer at TIME (seconds since 1970), the same commit wherever it is made.
+commit_at() {
+  local dir=$1 time=$2
+  shift 2
+  GIT_COMMITTER_DATE="@$time +0000" git -C "$dir" -c user.name="Lumidial release test" \
+    -c user.email=release-test@lumidial.invalid -c commit.gpgsign=false commit -q --no-verify --allow-empty "$@"
+}
