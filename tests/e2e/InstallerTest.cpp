@@ -275,8 +275,11 @@ MsiexecRun Msiexec(const std::wstring& arguments, bool quiet = true) {
     EnumChildWindows(
         box,
         [](HWND child, LPARAM texts) {
+          // With a time-out: a box whose thread stopped answering must not
+          // hold the driver up past ctest's time-out.
           wchar_t text[512] = {};
-          SendMessageW(child, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+          SendMessageTimeoutW(child, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                              5000, nullptr);
           if (*text) reinterpret_cast<std::vector<std::wstring>*>(texts)->push_back(text);
           return TRUE;
         },
