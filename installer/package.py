@@ -2,7 +2,7 @@
 """Compiles Lumidial.wxs into the Windows Installer package, the same bytes
 for the same inputs wherever and whenever it runs.
 
-    package.py @ARGS-FILE --saver Lumidial.scr --output Lumidial-1.0.0-x64.msi
+    package.py @ARGS-FILE --saver Lumidial.scr --output Lumidial-<version>-x64.msi
 
 CMake writes the arguments that belong to a build (wixl, the source, the
 icon, the version, the product and upgrade codes, the source date and
