@@ -265,14 +265,11 @@ void TMainForm::FormDestroy() noexcept {
 
 void TMainForm::FormKeyDown() { Close(); }
 
-// A window of another program became active (a call, a prompt, an
-// installer): the keys the user presses to wake the screen now go to a
-// window the clock hides, so the saver asks to close as a key press does.
-// Our own windows (the covers, the password prompt) never set this off:
-// activation among them stays within the program; nor does a second copy,
-// whose window is never shown, so never activated. Posted, not run here:
-// the close query may show the password prompt, which must not run in the
-// midst of an activation change.
+// Another program's window became active (a call, a prompt): the keys that
+// would wake the screen go to a window the clock hides, so the saver asks
+// to close as a key does. Our own windows (covers, password prompt) stay
+// within the program, and a second copy's window is never activated. Posted:
+// the password prompt must not run in the midst of an activation change.
 void TMainForm::FormDeactivateApp() noexcept {
     if (!Activated || verifyingPassword_) return;
     PostMessageW(Handle(), WM_CLOSE, 0, 0);
@@ -388,13 +385,12 @@ void TMainForm::MoveClock() noexcept {
         if (!Settings || Settings->ClockMoveDirection == 0) return;
         DriftState state{pnlClock->Left(), pnlClock->Top(), MovingLeft, MovingUp};
         const DriftBounds bounds{LeftMargin, TopMargin, RightLimit, BottomLimit};
-        const int left = state.left;
-        const int top = state.top;
+        const DriftState before = state;
         MoveClockStep(state, Settings->ClockMoveDirection, bounds, GetSystemMetrics(SM_CXSCREEN),
                       GetSystemMetrics(SM_CYSCREEN), pnlClock->Width(), pnlClock->Height());
         MovingLeft = state.movingLeft;
         MovingUp = state.movingUp;
-        if (state.left != left || state.top != top)
+        if (state.left != before.left || state.top != before.top)
             pnlClock->SetBounds(state.left, state.top, pnlClock->Width(), pnlClock->Height());
     } catch (...) {
         TraceCaught(L"moving the clock");  // the panel stays where it is
