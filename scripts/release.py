@@ -388,11 +388,12 @@ def files_below(folder):
 
 
 def sums_entries(path):
-    """(sum, file name) of each whole line of a SHA256SUMS file ("*" marks
-    binary mode in sha256sum's format, not part of the name)."""
+    """(sum, file name) of each line of a SHA256SUMS file ("*" marks binary
+    mode in sha256sum's format, not part of the name). A last line without
+    its newline counts, as it does for sha256sum -c."""
     with open(path, "rb") as file:
-        lines = file.read().decode(errors="surrogateescape").split("\n")[:-1]
-    for line in lines:
+        text = file.read().decode(errors="surrogateescape")
+    for line in text.removesuffix("\n").split("\n") if text else []:
         fields = re.split(r"[ \t]+", line.strip(" \t"), maxsplit=1) + [""]
         yield fields[0], fields[1].removeprefix("*")
 

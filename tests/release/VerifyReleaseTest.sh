@@ -6,7 +6,7 @@
 # certificate is said, not counted); a Lumidial.scr with one byte of its
 # code changed and a package holding that file instead of the commit's,
 # unsigned and signed again, differ, each naming where (exit 1). Refused
-# before anything is built: a file naming a commit the checkout lacks, and
+# before anything is built: a file naming a commit the checkout lacks or none, and
 # the releases built from a tree with a staged change and a new file
 # ("<commit>-dirty") and from one without git ("unknown"), each saying why.
 # No worktree or temporary folder is left.
@@ -83,10 +83,14 @@ cp "$unsigned/Lumidial.scr" "$work/tampered/Lumidial.scr" &&
   package_of "$work/tampered/Lumidial.scr" "$work/tampered/$name" &&
   sign "$work/tampered/Lumidial.scr" "$work/tampered-signed/Lumidial.scr" &&
   package_of "$work/tampered-signed/Lumidial.scr" "$work/tampered-signed/unsigned.msi" &&
-  sign "$work/tampered-signed/unsigned.msi" "$work/tampered-signed/$name" || fail "cannot make the tampered files"
+  sign "$work/tampered-signed/unsigned.msi" "$work/tampered-signed/$name" &&
+  (cd "$work/tampered-signed" && sha256sum "$name" Lumidial.scr | head -c -1 >SHA256SUMS) ||
+  fail "cannot make the tampered files"
+# The signed ones are named only by their sums, whose last line has no newline.
 verify "$work/tampered.log" "$work/tampered/Lumidial.scr" "$work/tampered/$name" \
-  "$work/tampered-signed/Lumidial.scr" "$work/tampered-signed/$name" && fail "verify-release passed changed files"
+  "$work/tampered-signed/SHA256SUMS" && fail "verify-release passed changed files"
 says "$work/tampered.log" "$work/tampered/Lumidial.scr: differs from commit $commit: .text (1 byte)" \
+  "$work/tampered-signed/SHA256SUMS: the right sums of the files beside it, whose own lines say how they compare" \
   "$work/tampered/$name: differs from commit $commit: stream lumidial.cab (its Lumidial.scr: .text (1 byte)), table MsiFileHash, the summary information" \
   "$work/tampered-signed/Lumidial.scr: differs from commit $commit: the PE checksum, .text (1 byte)" \
   "$work/tampered-signed/$name: differs from commit $commit: its Lumidial.scr: the PE checksum, .text (1 byte)"
@@ -104,6 +108,12 @@ EOF
 elsewhere=$work/tampered/elsewhere.scr
 refused "$work/elsewhere.log" "commit $(printf '%040d' 0), which $elsewhere was built from, is not in this \
 checkout ($source_dir): fetch it (git fetch), or run verify-release in a clone that has it" "$elsewhere"
+# A program whose version block has no commit in it.
+sed 's/S\x00o\x00u\x00r\x00c\x00e\x00C\x00o\x00m\x00m\x00i\x00t\x00/S\x00o\x00u\x00r\x00c\x00e\x00X\x00o\x00m\x00m\x00i\x00t\x00/' \
+  "$unsigned/Lumidial.scr" >"$work/tampered/nameless.scr" && ! cmp -s "$work/tampered/nameless.scr" "$unsigned/Lumidial.scr" ||
+  fail "cannot make a file naming no commit"
+refused "$work/nameless.log" "$work/tampered/nameless.scr: names no commit it was built from (not a Lumidial release, \
+or one made before releases named it)" "$work/tampered/nameless.scr"
 
 echo changed >>"$source_dir/README.md" && git -C "$source_dir" add README.md && echo new >"$source_dir/notes.txt" ||
   fail "cannot change the checkout"
