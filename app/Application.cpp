@@ -88,9 +88,7 @@ void TApplication::Initialize() {}
 bool TApplication::UseCommonControls(DWORD classes) noexcept {
     if (!commonControls_) commonControls_.reset(LoadLibraryW(L"comctl32.dll"));
     using InitProc = decltype(&InitCommonControlsEx);
-    const auto init = commonControls_ ? reinterpret_cast<InitProc>(reinterpret_cast<void*>(
-                                            GetProcAddress(commonControls_.get(), "InitCommonControlsEx")))
-                                      : nullptr;
+    const auto init = ProcAddress<InitProc>(commonControls_.get(), "InitCommonControlsEx");
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;
     controls.dwICC = classes;

@@ -11,8 +11,7 @@ namespace {
 // that older systems still start the program.
 template <typename Proc>
 Proc User32Proc(const char* name) noexcept {
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    return user32 ? reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(user32, name))) : nullptr;
+    return ProcAddress<Proc>(GetModuleHandleW(L"user32.dll"), name);
 }
 
 int ScreenDpi() noexcept {
@@ -26,9 +25,7 @@ int MonitorDpi(HMONITOR monitor) noexcept {
     using GetDpiForMonitorProc = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
     constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
     UniqueLibrary shcore(LoadLibraryW(L"shcore.dll"));
-    auto proc = shcore ? reinterpret_cast<GetDpiForMonitorProc>(
-                             reinterpret_cast<void*>(GetProcAddress(shcore.get(), "GetDpiForMonitor")))
-                       : nullptr;
+    const auto proc = ProcAddress<GetDpiForMonitorProc>(shcore.get(), "GetDpiForMonitor");
     if (!proc) {
         TraceFailure(L"finding GetDpiForMonitor in shcore.dll; the screen's density stands in", GetLastError());
         return ScreenDpi();

@@ -7,6 +7,7 @@
 #include "ConfigureFrm.h"
 #include "MainFrm.h"
 #include "Messages.h"
+#include "ScopedWin.h"
 #include "ScreenSaverUtils.h"
 #include "Trace.h"
 #include "Units.h"
@@ -24,10 +25,8 @@ namespace {
 // only from the system folder anyway.
 void LoadLibrariesFromTheSystemOnly() noexcept {
     using SetDefaultDllDirectoriesProc = BOOL(WINAPI*)(DWORD);
-    HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
-    const auto restrict = kernel32 ? reinterpret_cast<SetDefaultDllDirectoriesProc>(reinterpret_cast<void*>(
-                                         GetProcAddress(kernel32, "SetDefaultDllDirectories")))
-                                   : nullptr;
+    const auto restrict = ProcAddress<SetDefaultDllDirectoriesProc>(GetModuleHandleW(L"kernel32.dll"),
+                                                                    "SetDefaultDllDirectories");
     if (!restrict)
         TraceFailure(L"finding SetDefaultDllDirectories; libraries are searched for as the system does");
     else if (!restrict(LOAD_LIBRARY_SEARCH_SYSTEM32))

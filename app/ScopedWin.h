@@ -1,5 +1,6 @@
 // Small owners for Win32 handles and paired calls. Every type here releases
-// what it holds on every path out of its scope; none can be copied.
+// what it holds on every path out of its scope; none can be copied. Also the
+// lookup of a library's function by name.
 #pragma once
 
 #include <windows.h>
@@ -30,6 +31,14 @@ struct LibraryDeleter {
     void operator()(HMODULE module) const noexcept { if (module) FreeLibrary(module); }
 };
 using UniqueLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryDeleter>;
+
+// The function `name` of `library` as a `Proc`; nullptr when the library is
+// none or has no such function (an older system's, for functions of newer
+// ones, which are looked up where used so that older systems still start).
+template <typename Proc>
+Proc ProcAddress(HMODULE library, const char* name) noexcept {
+    return library ? reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(library, name))) : nullptr;
+}
 
 struct KernelHandleDeleter {
     void operator()(HANDLE handle) const noexcept { if (handle) CloseHandle(handle); }

@@ -7,25 +7,16 @@
 
 namespace lumidial {
 
-namespace {
-
-template <typename Proc>
-Proc Entry(const UniqueLibrary& library, const char* name) noexcept {
-    return library ? reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(library.get(), name)))
-                   : nullptr;
-}
-
-}  // namespace
-
 TShellOpener::~TShellOpener() {
     if (!comInitialized_) return;
-    if (const auto uninitialize = Entry<decltype(&CoUninitialize)>(ole_, "CoUninitialize")) uninitialize();
+    if (const auto uninitialize = ProcAddress<decltype(&CoUninitialize)>(ole_.get(), "CoUninitialize"))
+        uninitialize();
 }
 
 void TShellOpener::InitializeCom() noexcept {
     if (ole_) return;
     ole_.reset(LoadLibraryW(L"ole32.dll"));
-    const auto initialize = Entry<decltype(&CoInitializeEx)>(ole_, "CoInitializeEx");
+    const auto initialize = ProcAddress<decltype(&CoInitializeEx)>(ole_.get(), "CoInitializeEx");
     if (!initialize) {
         TraceFailure(L"loading COM (ole32.dll)", GetLastError());
         return;
@@ -40,7 +31,7 @@ void TShellOpener::InitializeCom() noexcept {
 bool TShellOpener::Open(HWND owner, const char* address) noexcept {
     InitializeCom();
     if (!shell_) shell_.reset(LoadLibraryW(L"shell32.dll"));
-    const auto open = Entry<decltype(&ShellExecuteA)>(shell_, "ShellExecuteA");
+    const auto open = ProcAddress<decltype(&ShellExecuteA)>(shell_.get(), "ShellExecuteA");
     if (!open) {
         TraceFailure(L"loading the shell (shell32.dll)", GetLastError());
         return false;

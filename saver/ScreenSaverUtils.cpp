@@ -66,13 +66,11 @@ bool VerifyPassword(HWND window) noexcept {
             TraceFailure(L"loading the password prompt, password.cpl, so closing is allowed", GetLastError());
             return true;
         }
-        auto verify = reinterpret_cast<VerifyScreenSavePwdProc>(
-            reinterpret_cast<void*>(GetProcAddress(library, "VerifyScreenSavePwd")));
-        if (!verify) TraceFailure(L"finding VerifyScreenSavePwd in password.cpl, so closing is allowed");
-        if (verify) {
-            // Only the low byte carries the verifier's answer.
-            if ((static_cast<unsigned>(verify(window)) & 0xFFu) == 0) result = false;
-        }
+        const auto verify = ProcAddress<VerifyScreenSavePwdProc>(library, "VerifyScreenSavePwd");
+        if (!verify)
+            TraceFailure(L"finding VerifyScreenSavePwd in password.cpl, so closing is allowed");
+        else if ((static_cast<unsigned>(verify(window)) & 0xFFu) == 0)  // the low byte is the answer
+            result = false;
         FreeLibrary(library);
     } catch (...) {
         // The display must not be disturbed; the answer stands as it was.
@@ -95,8 +93,7 @@ void ChangePassword(const ParsedCommandLine& parsed) noexcept {
             if (!mpr)
                 throw std::runtime_error("Could not load library " + library + " - " +
                                          " The password cannot be changed");
-            auto change = reinterpret_cast<PwdChangePasswordProc>(
-                reinterpret_cast<void*>(GetProcAddress(mpr.get(), "PwdChangePasswordA")));
+            const auto change = ProcAddress<PwdChangePasswordProc>(mpr.get(), "PwdChangePasswordA");
             if (!change)
                 throw std::runtime_error("Libarary " + library + " does not " +
                                          "contain PwdChangePasswordA used to set the password!");

@@ -387,22 +387,24 @@ def files_below(folder):
             if os.path.isfile(os.path.join(top, name))}
 
 
+def sums_lines(path):
+    """The lines of a SHA256SUMS file. A last line without its newline
+    counts, as it does for sha256sum -c."""
+    with open(path, "rb") as file:
+        return file.read().decode(errors="surrogateescape").removesuffix("\n").split("\n")
+
+
 def sums_entries(path):
     """(sum, file name) of each line of a SHA256SUMS file ("*" marks binary
-    mode in sha256sum's format, not part of the name). A last line without
-    its newline counts, as it does for sha256sum -c."""
-    with open(path, "rb") as file:
-        text = file.read().decode(errors="surrogateescape")
-    for line in text.removesuffix("\n").split("\n") if text else []:
+    mode in sha256sum's format, not part of the name)."""
+    for line in sums_lines(path):
         fields = re.split(r"[ \t]+", line.strip(" \t"), maxsplit=1) + [""]
         yield fields[0], fields[1].removeprefix("*")
 
 
 def listed_names(path):
     """The second word of each line of a SHA256SUMS file, as written."""
-    with open(path, "rb") as file:
-        text = file.read().decode(errors="surrogateescape")
-    return [(line.split() + ["", ""])[1] for line in text.removesuffix("\n").split("\n")]
+    return [(line.split() + ["", ""])[1] for line in sums_lines(path)]
 
 
 def signer_of(certificates):
