@@ -10,7 +10,7 @@
 set -u
 
 say() { printf '%s\n' "$*" >&2; }
-# shellcheck source=../../scripts/ctest-totals.sh
+# shellcheck source-path=SCRIPTDIR source=../../scripts/ctest-totals.sh
 source "$1"
 empty=$(mktemp -d "${TMPDIR:-/tmp}/lumidial-no-tests.XXXXXX") || exit 1
 trap 'rm -rf "$empty"' EXIT
