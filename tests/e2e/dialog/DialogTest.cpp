@@ -210,8 +210,9 @@ TEST_F(Dialog, WebAddressWithoutTheShellWarns) {
   EXPECT_TRUE(Ends());
 }
 
-// Escape and Enter on a check box do nothing; Tab skips the disabled
-// interval and the hidden controls; Enter on the focused OK saves.
+// Enter on the focused Cancel writes nothing; Escape and Enter on a check
+// box do nothing; Tab skips the disabled interval and the hidden controls;
+// Enter on the focused OK saves.
 TEST_F(Dialog, Keyboard) {
   auto press = [](WORD key, bool shift = false) {
     std::vector<INPUT> in;
@@ -228,7 +229,6 @@ TEST_F(Dialog, Keyboard) {
     if (shift) add(VK_SHIFT, KEYEVENTF_KEYUP);
     EXPECT_EQ(SendInput(UINT(in.size()), in.data(), sizeof(INPUT)), in.size());
   };
-  ASSERT_TRUE(Open());
   auto focusIs = [&](int id) {
     return WaitUntil([&] {
       GUITHREADINFO info{};
@@ -237,6 +237,15 @@ TEST_F(Dialog, Keyboard) {
              info.hwndFocus == Item(id);
     });
   };
+  ASSERT_TRUE(Open());
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == dialog; }));
+  press(VK_TAB, true);
+  ASSERT_TRUE(focusIs(cfg::kCancel)) << "Shift+Tab from the first control reaches Cancel";
+  press(VK_RETURN);
+  ASSERT_TRUE(Ends());
+  ASSERT_FALSE(SettingsKeyExists()) << "Enter on the focused Cancel saved the settings";
+
+  ASSERT_TRUE(Open());
   ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == dialog; }));
   ASSERT_TRUE(focusIs(cfg::kTwentyFourHour)) << "the first control in tab order has the focus";
 
