@@ -1,6 +1,7 @@
 #include "SingleInstance.h"
 
 #include "Application.h"
+#include "Trace.h"
 
 namespace lumidial {
 
@@ -22,6 +23,8 @@ void GiveWay() noexcept {
 
 }  // namespace
 
+// A mutex that exists but grants us no access was made by a copy with
+// other rights (started elevated, say): it holds the guard all the same.
 void AcquireInstance() {
     if (HANDLE existing = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kInstanceMutexName)) {
         // Our handle would only keep the other copy's mutex alive after it
@@ -30,14 +33,23 @@ void AcquireInstance() {
         GiveWay();
         return;
     }
-    // Two copies started together can both find no mutex to open; the one
-    // whose creation finds it already made gives way.
-    HANDLE created = CreateMutexA(nullptr, FALSE, kInstanceMutexName);
-    if (created && GetLastError() == ERROR_ALREADY_EXISTS) {
-        CloseHandle(created);
+    const DWORD openError = GetLastError();
+    if (openError == ERROR_ACCESS_DENIED) {
         GiveWay();
         return;
     }
+    if (openError != ERROR_FILE_NOT_FOUND) TraceFailure(L"opening the single-instance mutex", openError);
+    // Two copies started together can both find no mutex to open; the one
+    // whose creation finds it already made gives way.
+    HANDLE created = CreateMutexA(nullptr, FALSE, kInstanceMutexName);
+    const DWORD createError = GetLastError();
+    if ((created && createError == ERROR_ALREADY_EXISTS) || (!created && createError == ERROR_ACCESS_DENIED)) {
+        if (created) CloseHandle(created);
+        GiveWay();
+        return;
+    }
+    // Any other failure: this copy runs unguarded rather than not at all.
+    if (!created) TraceFailure(L"creating the single-instance mutex", createError);
     InstanceMutex = created;
 }
 
