@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
 #include <commctrl.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <array>
@@ -33,6 +35,37 @@ bool SettingsKeyExists() {
   if (RegOpenKeyExW(HKEY_CURRENT_USER, ScratchRegistry::kKeyPath, 0, KEY_READ, &key)) return false;
   RegCloseKey(key);
   return true;
+}
+
+// The settings key made read-only for the user, as an administrator may,
+// until the end of the scope; then its inherited rights again (its owner
+// may always change them).
+struct ReadOnlySettingsKey {
+  ReadOnlySettingsKey() {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KR;;;WD)", SDDL_REVISION_1, &descriptor, nullptr) &&
+        GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted))
+      Secure(dacl, PROTECTED_DACL_SECURITY_INFORMATION);
+    LocalFree(descriptor);
+  }
+  ~ReadOnlySettingsKey() { Secure(nullptr, UNPROTECTED_DACL_SECURITY_INFORMATION); }
+  static void Secure(PACL dacl, SECURITY_INFORMATION protection) {
+    EXPECT_EQ(SetNamedSecurityInfoW(const_cast<wchar_t*>(L"CURRENT_USER\\Software\\Orvane\\Lumidial"), SE_REGISTRY_KEY,
+                                    DACL_SECURITY_INFORMATION | protection, nullptr, nullptr, dacl, nullptr),
+              DWORD(ERROR_SUCCESS));
+  }
+};
+
+// The system's text for `error`, as FormatMessage gives it, without its
+// line end.
+std::wstring SystemMessage(DWORD error) {
+  wchar_t text[512] = {};
+  std::wstring message(text, FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                            error, 0, text, 512, nullptr));
+  while (!message.empty() && std::wstring(L"\r\n ").find(message.back()) != std::wstring::npos) message.pop_back();
+  return message;
 }
 
 // Stands in for the display settings that start a saver's configuration: a
@@ -143,6 +176,23 @@ TEST_F(Dialog, StoredValuesAreShownAndSavedBack) {
   EXPECT_EQ(Text(cfg::kClockMoveInterval), L"Glacial");
   EXPECT_TRUE(Enabled(cfg::kClockMoveInterval));
 
+  {
+    // A key the user may not write: OK says so over the dialog, which
+    // stays open to try again.
+    const ReadOnlySettingsKey readOnly;
+    Click(cfg::kOk);
+    HWND box = saver.WaitForWindow(L"#32770", L"Orvane Lumidial");
+    ASSERT_TRUE(box) << "no box says the settings could not be saved";
+    EXPECT_EQ(GetWindow(box, GW_OWNER), dialog) << "the box belongs to the dialog";
+    std::wstring text;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+      if (WindowClass(child) == L"Static" && !WindowText(child).empty()) text = WindowText(child);
+    EXPECT_EQ(text, L"Your settings could not be saved.\n\n" + SystemMessage(ERROR_ACCESS_DENIED));
+    PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box) && IsWindowEnabled(dialog); }));
+    EXPECT_TRUE(saver.IsRunning() && IsWindowVisible(dialog)) << "the dialog stays open";
+    EXPECT_EQ(registry.GetString(L"CountDownTime"), L"1/2/2010 6:07:08 PM") << "nothing is written";
+  }
   Click(cfg::kOk);
   ASSERT_TRUE(Ends());
   for (size_t i = 0; i < std::size(kDwordNames); ++i)
