@@ -1,7 +1,6 @@
 // The settings object and the password check on the real registry of the
 // test prefix.
 #include <windows.h>
-#include <aclapi.h>
 #include <sddl.h>
 
 #include <gtest/gtest.h>
@@ -101,21 +100,15 @@ TEST_F(Settings, ValuesLoadUnvalidatedAndWrongTypesKeepTheirDefaults) {
         EXPECT_NE(output.Text().find(line), std::string::npos) << "no line \"" << line << "\" in:\n" << output.Text();
 }
 
-// The settings key with the rights `sddl` gives; nullptr gives back the
-// rights it inherits. The owner may always change them, so that it can go.
+// Gives the settings key the rights `sddl` describes; its owner may always.
 void SecureSettingsKey(const char* sddl) {
+    HKEY key = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    PACL dacl = nullptr;
-    if (sddl) {
-        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr));
-        BOOL present = FALSE, defaulted = FALSE;
-        GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
-    }
-    EXPECT_EQ(SetNamedSecurityInfoA(const_cast<char*>("CURRENT_USER\\Software\\Orvane\\Lumidial"), SE_REGISTRY_KEY,
-                                    DACL_SECURITY_INFORMATION | (sddl ? PROTECTED_DACL_SECURITY_INFORMATION
-                                                                      : UNPROTECTED_DACL_SECURITY_INFORMATION),
-                                    nullptr, nullptr, dacl, nullptr), DWORD(ERROR_SUCCESS));
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, WRITE_DAC, &key), ERROR_SUCCESS);
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr));
+    EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
     LocalFree(descriptor);
+    RegCloseKey(key);
 }
 
 // An administrator may restrict the settings: the user may read them, and
@@ -136,7 +129,7 @@ TEST_F(Settings, KeyTheUserMayNotFullyControlStillLoadsAndSavesWhereAllowed) {
         changed.ClockMoveDirection = 3;
         EXPECT_EQ(changed.Save(), writable ? DWORD(ERROR_SUCCESS) : DWORD(ERROR_ACCESS_DENIED));
         EXPECT_EQ(std::get<0>(Loaded()), writable ? 3 : 2);
-        SecureSettingsKey(nullptr);
+        SecureSettingsKey("D:P(A;;KA;;;WD)");  // so that it can go
         RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
     }
 }

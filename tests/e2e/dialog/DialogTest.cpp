@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <aclapi.h>
 #include <commctrl.h>
 #include <sddl.h>
 
@@ -37,36 +36,21 @@ bool SettingsKeyExists() {
   return true;
 }
 
-// The settings key made read-only for the user, as an administrator may,
-// until the end of the scope; then its inherited rights again (its owner
-// may always change them).
+// The settings key made read-only, as an administrator may, until the end
+// of the scope; its owner may always give the rights back.
 struct ReadOnlySettingsKey {
-  ReadOnlySettingsKey() {
+  ReadOnlySettingsKey() { Secure(L"D:P(A;;KR;;;WD)"); }
+  ~ReadOnlySettingsKey() { Secure(L"D:P(A;;KA;;;WD)"); }
+  static void Secure(const wchar_t* sddl) {
+    HKEY key = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    BOOL present = FALSE, defaulted = FALSE;
-    PACL dacl = nullptr;
-    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KR;;;WD)", SDDL_REVISION_1, &descriptor, nullptr) &&
-        GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted))
-      Secure(dacl, PROTECTED_DACL_SECURITY_INFORMATION);
+    RegOpenKeyExW(HKEY_CURRENT_USER, ScratchRegistry::kKeyPath, 0, WRITE_DAC, &key);
+    ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr);
+    EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS) << Narrow(sddl);
     LocalFree(descriptor);
-  }
-  ~ReadOnlySettingsKey() { Secure(nullptr, UNPROTECTED_DACL_SECURITY_INFORMATION); }
-  static void Secure(PACL dacl, SECURITY_INFORMATION protection) {
-    EXPECT_EQ(SetNamedSecurityInfoW(const_cast<wchar_t*>(L"CURRENT_USER\\Software\\Orvane\\Lumidial"), SE_REGISTRY_KEY,
-                                    DACL_SECURITY_INFORMATION | protection, nullptr, nullptr, dacl, nullptr),
-              DWORD(ERROR_SUCCESS));
+    RegCloseKey(key);
   }
 };
-
-// The system's text for `error`, as FormatMessage gives it, without its
-// line end.
-std::wstring SystemMessage(DWORD error) {
-  wchar_t text[512] = {};
-  std::wstring message(text, FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                            error, 0, text, 512, nullptr));
-  while (!message.empty() && std::wstring(L"\r\n ").find(message.back()) != std::wstring::npos) message.pop_back();
-  return message;
-}
 
 // Stands in for the display settings that start a saver's configuration: a
 // top-level window with a child whose handle goes on the command line.
@@ -187,7 +171,12 @@ TEST_F(Dialog, StoredValuesAreShownAndSavedBack) {
     std::wstring text;
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
       if (WindowClass(child) == L"Static" && !WindowText(child).empty()) text = WindowText(child);
-    EXPECT_EQ(text, L"Your settings could not be saved.\n\n" + SystemMessage(ERROR_ACCESS_DENIED));
+    wchar_t reason[256] = {};  // the system's, without its line end
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_ACCESS_DENIED, 0, reason,
+                   256, nullptr);
+    std::wstring why = reason;
+    why.erase(why.find_last_not_of(L"\r\n ") + 1);
+    EXPECT_EQ(text, L"Your settings could not be saved.\n\n" + why);
     PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box) && IsWindowEnabled(dialog); }));
     EXPECT_TRUE(saver.IsRunning() && IsWindowVisible(dialog)) << "the dialog stays open";
