@@ -23,8 +23,6 @@ void GiveWay() noexcept {
 
 }  // namespace
 
-// A mutex that exists but grants us no access was made by a copy with
-// other rights (started elevated, say): it holds the guard all the same.
 void AcquireInstance() {
     if (HANDLE existing = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kInstanceMutexName)) {
         // Our handle would only keep the other copy's mutex alive after it
@@ -33,23 +31,20 @@ void AcquireInstance() {
         GiveWay();
         return;
     }
-    const DWORD openError = GetLastError();
-    if (openError == ERROR_ACCESS_DENIED) {
-        GiveWay();
-        return;
-    }
-    if (openError != ERROR_FILE_NOT_FOUND) TraceFailure(L"opening the single-instance mutex", openError);
     // Two copies started together can both find no mutex to open; the one
-    // whose creation finds it already made gives way.
+    // whose creation finds it already made gives way. A mutex that exists
+    // but grants us no access (neither open nor create can have it) was
+    // made by a copy with other rights, started elevated say: it holds the
+    // guard all the same.
     HANDLE created = CreateMutexA(nullptr, FALSE, kInstanceMutexName);
-    const DWORD createError = GetLastError();
-    if ((created && createError == ERROR_ALREADY_EXISTS) || (!created && createError == ERROR_ACCESS_DENIED)) {
+    const DWORD error = GetLastError();
+    if (created ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED) {
         if (created) CloseHandle(created);
         GiveWay();
         return;
     }
     // Any other failure: this copy runs unguarded rather than not at all.
-    if (!created) TraceFailure(L"creating the single-instance mutex", createError);
+    if (!created) TraceFailure(L"creating the single-instance mutex", error);
     InstanceMutex = created;
 }
 
