@@ -163,7 +163,7 @@ cmd_pictures() {
   mkdir -p docs
   for name in clock dialog preview; do
     # No time or date in the file: the same pixels give the same bytes.
-    convert "$made/$name.ppm" -strip -define png:exclude-chunks=date,time "docs/$name.png" ||
+    convert "$made/$name.bmp" -strip -define png:exclude-chunks=date,time "docs/$name.png" ||
       die "could not write docs/$name.png"
     say "docs/$name.png"
   done

@@ -20,15 +20,13 @@ LUMIDIAL_PACKAGES=(
   # fresh machine draws exactly like the ones the tests were written on.
   wine wine64 fonts-wine
   libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3 libxxf86vm1
-  # A private X display, input, its state, and screenshots.
+  # A private X display, its state, screenshots, and the benchmark's input.
   xvfb xdotool x11-utils imagemagick
   # Several monitors that come and go: Xorg's dummy video driver, laid out
   # with xrandr (x11-xserver-utils, which also has xsetroot).
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   # The benchmark's X screen probe (bench/run.sh) is built from C source.
   libx11-dev
-  # So is the end-to-end tests' pointer probe (XFixes).
-  libxfixes-dev
   # The Windows Installer package (./dev.sh package) is compiled by wixl;
   # the installer and release tests read packages with msitools.
   wixl msitools

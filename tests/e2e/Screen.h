@@ -27,9 +27,11 @@ class Image {
   bool empty() const { return pixels_.empty(); }
   Rgb At(int x, int y) const { return pixels_[size_t(y) * width_ + x]; }
   void Set(int x, int y, Rgb color) { pixels_[size_t(y) * width_ + x] = color; }
-  bool SavePpm(const std::wstring& path) const;
-  // A binary PPM (P6, 255) as SavePpm writes it; empty if it is not one.
-  static Image LoadPpm(const std::wstring& path);
+  // A 24-bit BMP file, which any Windows picture viewer opens.
+  bool SaveBmp(const std::wstring& path) const;
+  // A PNG file, decoded by the Windows Imaging Component; empty if it
+  // cannot be read.
+  static Image LoadPng(const std::wstring& path);
 
  private:
   int width_ = 0, height_ = 0;

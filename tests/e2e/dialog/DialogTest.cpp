@@ -192,6 +192,7 @@ TEST_F(Dialog, IntervalFollowsTheMovementAndCancelOrCloseWriteNothing) {
 // be loaded is a failed call, which the warning box reports; the dialog
 // carries on.
 TEST_F(Dialog, WebAddressWithoutTheShellWarns) {
+  WINE_ONLY("the shell disabled through a Wine DLL override");
   DllOverride disabled(L"shell32", L"");
   ASSERT_TRUE(Open());
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(cfg::kLabel6, STN_CLICKED),
@@ -364,6 +365,7 @@ constexpr DesignedControl kDesign[] = {
 // window itself stays at its designed screen position. Labels that grow do
 // so to the extent of their caption in the designed font, measured here.
 TEST_F(Dialog, LayoutMatchesTheDesignAndScales) {
+  WINE_ONLY("densities set through Wine's LogPixels, and the faces of Wine's fonts");
   // Wine picks the bitmap fonts by the density a process starts at, so the
   // captions are measured at the designed one (scripts/wine-env.sh sets it).
   HDC dc = GetDC(nullptr);
