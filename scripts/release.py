@@ -706,8 +706,11 @@ class Verification:
     @staticmethod
     def verify_sums(name, path, commit, ours):
         """The rebuild's SHA256SUMS, or (for a signed release) the sums of
-        the release's files beside it, which have lines of their own."""
-        if same(path, f"{ours}/SHA256SUMS"):
+        the release's files beside it, which have lines of their own. The
+        rebuild's own sums pass only with every file they list beside them:
+        a download whose saver was removed is not the commit's release."""
+        if same(path, f"{ours}/SHA256SUMS") and all(
+                os.path.isfile(f"{os.path.dirname(path)}/{entry}") for _, entry in sums_entries(path)):
             print(f"{name}: identical to commit {commit}")
             return True
         found = []

@@ -44,17 +44,20 @@ std::string Describe(HWND window) {
                                        << Describe(window);
 }
 
-::testing::AssertionResult PressKey(WORD virtualKey, HWND to) {
+::testing::AssertionResult PressKeys(std::initializer_list<WORD> keys, HWND to) {
   if (to)
     if (auto held = HoldsForeground(to); !held) return held;
-  std::vector<INPUT> inputs(2);
-  for (INPUT& input : inputs) {
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = virtualKey;
-    input.ki.wScan = WORD(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
+  std::vector<INPUT> inputs(keys.size() * 2);
+  size_t down = 0, up = inputs.size();
+  for (WORD key : keys) {
+    for (INPUT* input : {&inputs[down++], &inputs[--up]}) {
+      input->type = INPUT_KEYBOARD;
+      input->ki.wVk = key;
+      input->ki.wScan = WORD(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+    }
+    inputs[up].ki.dwFlags = KEYEVENTF_KEYUP;
   }
-  inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  return Send(inputs, "a key");
+  return Send(inputs, "keys");
 }
 
 ::testing::AssertionResult MovePointer(POINT at) {

@@ -5,13 +5,17 @@
 
 #include "Harness.h"
 
+#include <initializer_list>
+
 namespace e2e {
 
-// A key pressed and released: its virtual key with its scan code (Wine
+// Keys pressed in order and released in reverse (one key, or a chord such
+// as {VK_SHIFT, VK_TAB}), each by its virtual key with its scan code (Wine
 // drops a key sent by scan code alone). Keys go to the foreground window,
 // so with `to` given this first waits until `to` is the foreground: a key
 // sent before would reach whichever window held it.
-::testing::AssertionResult PressKey(WORD virtualKey, HWND to = nullptr);
+::testing::AssertionResult PressKeys(std::initializer_list<WORD> keys, HWND to = nullptr);
+inline ::testing::AssertionResult PressKey(WORD key, HWND to = nullptr) { return PressKeys({key}, to); }
 
 // The pointer moved to `at` (coordinates from the primary monitor's corner,
 // as Windows counts them), anywhere on the desk: absolute moves over the

@@ -2,7 +2,8 @@
 // them (a Toolhelp module snapshot of the saver's process): the clock and
 // the preview run without the settings dialog's libraries, the common
 // controls (comctl32) and the shell (shell32); the settings dialog loads
-// the first when it opens and the second when its web address is clicked.
+// the first when it opens and the second when its web address is clicked,
+// which starts the browser once.
 // And where from: the saver runs from a folder of its own beside DLLs named
 // like those it loads by name, as a .scr run from a downloads folder may,
 // and never loads them.
@@ -73,12 +74,36 @@ std::string List(const std::vector<std::wstring>& modules) {
   return ::testing::AssertionFailure() << "loaded: " << List(modules);
 }
 
-// Wine opens a web address with the Unix browsers its registry names:
-// "true" stands in for them, so that clicking the address opens nothing.
-struct NoBrowser {
-  static constexpr const wchar_t* kKey = L"Software\\Wine\\WineBrowser";
-  NoBrowser() { SetString(kKey, L"Browsers", L"true"); }
-  ~NoBrowser() { DeleteValue(kKey, L"Browsers"); }
+// The shell opens a web address with its scheme's open command: for the
+// test's duration that is the browser double (tests/doubles/Browser.cpp),
+// which records each start and opens nothing. Wine 8's shell reads the
+// command from HKEY_CLASSES_ROOT (the machine's classes) and never from the
+// user's HKCU\Software\Classes (measured), so the machine's is replaced,
+// then put back.
+class StandInBrowser {
+ public:
+  StandInBrowser() {
+    const std::wstring command = L"\"" + PathFromEnvironment(L"LUMIDIAL_BROWSER_DOUBLE") + L"\" \"%1\"";
+    for (const wchar_t* key : kCommands) {
+      wchar_t original[MAX_PATH * 2] = {};
+      DWORD size = sizeof original;
+      RegGetValueW(HKEY_CLASSES_ROOT, key, nullptr, RRF_RT_REG_SZ, nullptr, original, &size);
+      originals_.emplace_back(original);
+      Set(key, command);
+    }
+  }
+  ~StandInBrowser() {
+    for (size_t i = 0; i < std::size(kCommands); ++i) Set(kCommands[i], originals_[i]);
+  }
+
+ private:
+  static constexpr const wchar_t* kCommands[] = {L"https\\shell\\open\\command", L"http\\shell\\open\\command"};
+  static void Set(const wchar_t* key, const std::wstring& command) {
+    EXPECT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, key, nullptr, REG_SZ, command.c_str(),
+                              static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+  }
+  std::vector<std::wstring> originals_;
 };
 
 // The DLLs beside the saver record their loading (tests/doubles/Planted.cpp),
@@ -147,8 +172,8 @@ TEST_F(Modules, ClockAndPreviewLoadNeitherTheCommonControlsNorTheShell) {
 }
 
 TEST_F(Modules, SettingsDialogLoadsTheCommonControlsAndOnAClickOnItsAddressTheShell) {
-  WINE_ONLY("the web address opened by a stand-in for the browser");
-  NoBrowser noBrowser;
+  WINE_ONLY("a stand-in browser named where Wine looks (Windows starts the user's chosen browser)");
+  StandInBrowser browser;
   SaverProcess saver = SaverProcess::Start(L"/c", Saver());
   HWND dialog = saver.WaitForWindow(cfg::kFormClass, L"Configure Orvane Lumidial");
   ASSERT_NE(dialog, nullptr) << "no settings dialog";
@@ -162,6 +187,11 @@ TEST_F(Modules, SettingsDialogLoadsTheCommonControlsAndOnAClickOnItsAddressTheSh
   EXPECT_TRUE(WaitUntil([&] { return Has(afterClick = ModulesOf(saver.pid()), kShell); }))
       << "after a click on the web address the dialog has loaded: " << List(afterClick);
   EXPECT_TRUE(TopLevelWindows(saver.pid(), L"#32770", L"Warning").empty()) << "no warning box";
+  // One click, one browser: the second start, if any, follows the first.
+  EXPECT_TRUE(WaitUntil([] { return Recorded(L"BrowserStarts").has_value(); })) << "no browser started";
+  EXPECT_FALSE(WaitUntil([] { return Recorded(L"BrowserStarts").value_or(0) > 1; }, 3s))
+      << "the browser started " << Recorded(L"BrowserStarts").value_or(0) << " times for one click";
+  EXPECT_EQ(GetString(kDoubleKey, L"BrowserAddress"), L"https://www.orvane.example/");
 
   PostMessageW(GetDlgItem(dialog, cfg::kCancel), BM_CLICK, 0, 0);
   EXPECT_TRUE(EndsNormally(saver));

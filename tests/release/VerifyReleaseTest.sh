@@ -5,7 +5,9 @@
 # signed one of the commit before match it (exit 0; the self-signed
 # certificate is said, not counted); a Lumidial.scr with one byte of its
 # code changed and a package holding that file instead of the commit's,
-# unsigned and signed again, differ, each naming where (exit 1). Refused
+# unsigned and signed again, and a Lumidial.scr with one byte of its
+# manifest changed, differ, each naming where; the unsigned release's
+# SHA256SUMS without the Lumidial.scr it lists beside it says so (exit 1). Refused
 # before anything is built: a file naming a commit the checkout lacks or none, and
 # the releases built from a tree with a staged change and a new file
 # ("<commit>-dirty") and from one without git ("unknown"), each saying why.
@@ -29,8 +31,8 @@ source_dir=$work/a/src build=$work/a/build unsigned=$work/unsigned signed=$work/
   fail "no unsigned and signed trial releases in $work: the tests before this one make them"
 commit=$(git -C "$source_dir" rev-parse HEAD)
 export TMPDIR=$work/verify-tmp
-rm -rf "$TMPDIR" "$work/tampered" "$work/tampered-signed" &&
-  mkdir -p "$TMPDIR" "$work/tampered" "$work/tampered-signed" || fail "cannot make $TMPDIR"
+rm -rf "$TMPDIR" "$work/tampered" "$work/tampered-signed" "$work/saverless" &&
+  mkdir -p "$TMPDIR" "$work/tampered" "$work/tampered-signed" "$work/saverless" || fail "cannot make $TMPDIR"
 # Work goes on after a release: a commit on top, a day later.
 commit_at "$source_dir" "$(($(git -C "$source_dir" log -1 --format=%ct) + 86400))" -m "Later work" &&
   later=$(git -C "$source_dir" rev-parse HEAD) || fail "cannot commit on top of $commit"
@@ -86,15 +88,27 @@ cp "$unsigned/Lumidial.scr" "$work/tampered/Lumidial.scr" &&
   sign "$work/tampered-signed/unsigned.msi" "$work/tampered-signed/$name" &&
   (cd "$work/tampered-signed" && sha256sum "$name" Lumidial.scr | head -c -1 >SHA256SUMS) ||
   fail "cannot make the tampered files"
+# One byte of the resources: the manifest's key of the common controls, so
+# that Windows would look for another assembly's DLLs. A download without
+# its saver: the unsigned release's sums and package only.
+key_at=$(grep -obaF 6595b64144ccf1df "$unsigned/Lumidial.scr" | cut -d: -f1)
+cp "$unsigned/Lumidial.scr" "$work/tampered/manifest.scr" && [[ -n "$key_at" ]] &&
+  printf 7 | dd of="$work/tampered/manifest.scr" bs=1 seek="$key_at" conv=notrunc status=none &&
+  ! cmp -s "$work/tampered/manifest.scr" "$unsigned/Lumidial.scr" &&
+  cp "$unsigned/SHA256SUMS" "$unsigned/$name" "$work/saverless/" ||
+  fail "cannot make the changed manifest and the release without its saver"
 # The signed ones are named only by their sums, whose last line has no newline.
 verify "$work/tampered.log" "$work/tampered/Lumidial.scr" "$work/tampered/$name" \
-  "$work/tampered-signed/SHA256SUMS" && fail "verify-release passed changed files"
+  "$work/tampered-signed/SHA256SUMS" "$work/tampered/manifest.scr" "$work/saverless/SHA256SUMS" &&
+  fail "verify-release passed changed files"
 says "$work/tampered.log" "$work/tampered/Lumidial.scr: differs from commit $commit: .text (1 byte)" \
+  "$work/tampered/manifest.scr: differs from commit $commit: .rsrc (1 byte)" \
+  "$work/saverless/SHA256SUMS: differs from commit $commit: Lumidial.scr is not beside it" \
   "$work/tampered-signed/SHA256SUMS: the right sums of the files beside it, whose own lines say how they compare" \
   "$work/tampered/$name: differs from commit $commit: stream lumidial.cab (its Lumidial.scr: .text (1 byte)), table MsiFileHash, the summary information" \
   "$work/tampered-signed/Lumidial.scr: differs from commit $commit: the PE checksum, .text (1 byte)" \
   "$work/tampered-signed/$name: differs from commit $commit: its Lumidial.scr: the PE checksum, .text (1 byte)"
-echo "a changed Lumidial.scr and a package holding it differ, signed or not, and say where"
+echo "a changed Lumidial.scr and a package holding it differ, signed or not, and say where; so does a release without its saver"
 
 # A commit this checkout does not have, in place of the one the file names.
 /usr/bin/python3 - "$unsigned/Lumidial.scr" "$work/tampered/elsewhere.scr" "$commit" <<'EOF' ||

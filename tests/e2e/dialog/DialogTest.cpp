@@ -4,6 +4,7 @@
 // CBN_SELCHANGE a user's choice sends; keys are real keystrokes.
 #include "ConfigureIds.h"
 #include "Harness.h"
+#include "Input.h"
 
 #include <gtest/gtest.h>
 
@@ -211,25 +212,13 @@ TEST_F(Dialog, WebAddressWithoutTheShellWarns) {
   EXPECT_TRUE(Ends());
 }
 
-// Escape and Enter on a check box do nothing; Tab skips the disabled
-// interval and the hidden controls; Enter on the focused OK saves.
+// Enter on the focused Cancel writes nothing; Escape and Enter on a check
+// box do nothing; Tab skips the disabled interval and the hidden controls;
+// Enter on the focused OK saves.
 TEST_F(Dialog, Keyboard) {
-  auto press = [](WORD key, bool shift = false) {
-    std::vector<INPUT> in;
-    auto add = [&](WORD vk, DWORD flags) {
-      INPUT& i = in.emplace_back();
-      i.type = INPUT_KEYBOARD;
-      i.ki.wVk = vk;
-      i.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
-      i.ki.dwFlags = flags;
-    };
-    if (shift) add(VK_SHIFT, 0);
-    add(key, 0);
-    add(key, KEYEVENTF_KEYUP);
-    if (shift) add(VK_SHIFT, KEYEVENTF_KEYUP);
-    EXPECT_EQ(SendInput(UINT(in.size()), in.data(), sizeof(INPUT)), in.size());
+  auto press = [&](WORD key, bool shift = false) {
+    EXPECT_TRUE(shift ? PressKeys({VK_SHIFT, key}, dialog) : PressKey(key, dialog));
   };
-  ASSERT_TRUE(Open());
   auto focusIs = [&](int id) {
     return WaitUntil([&] {
       GUITHREADINFO info{};
@@ -238,7 +227,14 @@ TEST_F(Dialog, Keyboard) {
              info.hwndFocus == Item(id);
     });
   };
-  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == dialog; }));
+  ASSERT_TRUE(Open());
+  press(VK_TAB, true);
+  ASSERT_TRUE(focusIs(cfg::kCancel)) << "Shift+Tab from the first control reaches Cancel";
+  press(VK_RETURN);
+  ASSERT_TRUE(Ends());
+  ASSERT_FALSE(SettingsKeyExists()) << "Enter on the focused Cancel saved the settings";
+
+  ASSERT_TRUE(Open());
   ASSERT_TRUE(focusIs(cfg::kTwentyFourHour)) << "the first control in tab order has the focus";
 
   // Keys are handled in order: once Space has ticked the box, Escape and
