@@ -29,17 +29,18 @@ bool TRegistryKey::OpenForReading(const char* path) noexcept {
     return true;
 }
 
-bool TRegistryKey::OpenForWriting(const char* path) noexcept {
+LONG TRegistryKey::OpenForWriting(const char* path) noexcept {
     key_.reset();
     HKEY key = nullptr;
+    // Creating a missing key is a right on its parent, not one asked for here.
     const LONG status = RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                        KEY_ALL_ACCESS, nullptr, &key, nullptr);
+                                        KEY_SET_VALUE, nullptr, &key, nullptr);
     if (status != ERROR_SUCCESS) {
         TraceFailure(L"opening a registry key for writing", DWORD(status));
-        return false;
+        return status;
     }
     key_.reset(key);
-    return true;
+    return ERROR_SUCCESS;
 }
 
 bool TRegistryKey::ValueExists(const char* name) const noexcept {

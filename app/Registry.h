@@ -18,8 +18,11 @@ public:
     // For reading only: a key an administrator has made read-only for the
     // user still reads. False when it does not exist or cannot be opened.
     bool OpenForReading(const char* path) noexcept;
-    // For writing, created if missing. False when it cannot be.
-    bool OpenForWriting(const char* path) noexcept;
+    // For setting values, created if missing. Asks for no more than that
+    // (KEY_SET_VALUE): a key an administrator lets the user write, but not
+    // re-secure or delete, still opens. ERROR_SUCCESS, or the system's
+    // reason it could not be opened or created.
+    LONG OpenForWriting(const char* path) noexcept;
     bool IsOpen() const noexcept { return key_ != nullptr; }
 
     bool ValueExists(const char* name) const noexcept;

@@ -320,7 +320,12 @@ void TMainForm::DisableDrawTimer() noexcept {
 // The whole update, drift included, reaches the screen in one step.
 void TMainForm::tmrDrawTimer() noexcept {
     DisableDrawTimer();
-    if (!LockWindowUpdate(Handle())) TraceFailure(L"holding the screen's updates for a tick");
+    // One window in the system may be locked at a time. When another
+    // program holds the lock (a drag in progress), this tick draws unlocked
+    // and must not release that program's lock. (The function documents no
+    // error code, so none is traced.)
+    const bool locked = LockWindowUpdate(Handle()) != FALSE;
+    if (!locked) TraceFailure(L"holding the screen's updates for a tick");
     try {
         FollowPrimary();
         DrawTime();
@@ -329,7 +334,7 @@ void TMainForm::tmrDrawTimer() noexcept {
     } catch (...) {
         TraceCaught(L"a tick of the clock");  // the next tick tries again
     }
-    LockWindowUpdate(nullptr);
+    if (locked) LockWindowUpdate(nullptr);
     FollowMonitors();
     EnableDrawTimer(kTickInterval);
 }

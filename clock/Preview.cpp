@@ -29,10 +29,21 @@ UniqueBitmap PreviewPicture(int dpi) noexcept {
     }
 }
 
+// A look at the whole queue that takes nothing from it: it answers the
+// messages sent meanwhile, clears the wakes the system gives for its own
+// events, and tells Windows the preview is alive (a program that has not
+// looked at its queue for 5 seconds counts as not responding).
+void LookAtQueue() noexcept {
+    MSG message{};
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+}
+
 // Waits out `milliseconds`, answering at once every message another thread
 // or program sends to our windows meanwhile (a setting announced to every
-// window, a shutdown's query), and nothing else.
+// window, a shutdown's query), and nothing else: posted messages, a quit
+// request among them, stay in the queue.
 void AnswerSentMessages(DWORD milliseconds) noexcept {
+    LookAtQueue();
     const ULONGLONG end = GetTickCount64() + milliseconds;
     for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
         const DWORD woken = MsgWaitForMultipleObjectsEx(0, nullptr, DWORD(end - now), QS_SENDMESSAGE, 0);
@@ -42,8 +53,7 @@ void AnswerSentMessages(DWORD milliseconds) noexcept {
             Sleep(DWORD(end - now));
             return;
         }
-        MSG message{};
-        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        LookAtQueue();
     }
 }
 

@@ -48,15 +48,17 @@ void TSettings::Load() noexcept {
     }
 }
 
-void TSettings::Save() const {
+unsigned long TSettings::Save() const {
     TRegistryKey key;
-    if (!key.OpenForWriting(kSettingsKey)) return;  // traced by the key
+    if (const LONG status = key.OpenForWriting(kSettingsKey); status != ERROR_SUCCESS)
+        return static_cast<unsigned long>(status);
     key.WriteInteger("ClockMoveDirection", ClockMoveDirection);
     key.WriteInteger("ClockMoveSpeed", ClockMoveSpeed);
     key.WriteInteger("FlashSecond", FlashSecond ? 1 : 0);
     key.WriteInteger("TwentyFourHour", TwentyFourHour ? 1 : 0);
     key.WriteInteger("CountDown", CountDown ? 1 : 0);
     key.WriteString("CountDownTime", FormatLocaleDateTime(CountDownTime));
+    return ERROR_SUCCESS;
 }
 
 }  // namespace lumidial

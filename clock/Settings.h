@@ -26,9 +26,11 @@ public:
     void Load() noexcept;
 
     // Writes all six values in order; raises "Failed to set data for '%s'"
-    // and stops at the first value that cannot be written. A key that
-    // cannot be opened or created loses the changes silently.
-    void Save() const;
+    // and stops at the first value that cannot be written. When the key
+    // cannot be opened or created for writing (an administrator's rights on
+    // it, most often), writes nothing and returns the system's error code
+    // for the caller to report; ERROR_SUCCESS once all six are written.
+    [[nodiscard]] unsigned long Save() const;
 };
 
 }  // namespace lumidial

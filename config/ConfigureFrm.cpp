@@ -3,6 +3,7 @@
 #include "Application.h"
 #include "DateTimeText.h"
 #include "Dpi.h"
+#include "Messages.h"
 #include "ScreenSaverUtils.h"
 #include "SingleInstance.h"
 #include "Trace.h"
@@ -169,8 +170,10 @@ void TConfigureForm::chkCountDownClick() {
     EnableWindow(dtCountDownTime, Checked(chkCountDown) ? TRUE : FALSE);
 }
 
-// A failed save raises out of here into the default error box; the dialog
-// then stays open, and whatever was written before the failure stays.
+// A key that cannot be opened for writing is reported in a box of the
+// dialog's; a value that cannot be written raises out of here into the
+// default error box. Either way the dialog stays open, so that the user
+// may try again or cancel, and whatever was written before stays.
 void TConfigureForm::btnOkClick() {
     if (!Settings) throw std::logic_error("The settings were never loaded");
     Settings->ClockMoveDirection = SelectedIndex(cmbClockMove);
@@ -179,11 +182,31 @@ void TConfigureForm::btnOkClick() {
     Settings->CountDownTime = PickerDateTime();
     Settings->ClockMoveSpeed = SelectedIndex(cmbClockMoveInterval);
     Settings->TwentyFourHour = Checked(chkTwentyFourHour);
-    Settings->Save();
+    if (const DWORD error = Settings->Save(); error != ERROR_SUCCESS) {
+        SaveFailed(error);
+        return;
+    }
     Close();
 }
 
 void TConfigureForm::btnCancelClick() { Close(); }
+
+// Owned by the dialog, which it disables until the user has read it.
+void TConfigureForm::SaveFailed(DWORD error) noexcept {
+    try {
+        std::string text(msg::kSettingsNotSaved);
+        text += "\n\n";
+        char reason[512] = {};
+        const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                            error, 0, reason, sizeof reason, nullptr);
+        std::string why(reason, length);
+        while (!why.empty() && (why.back() == '\r' || why.back() == '\n' || why.back() == ' ')) why.pop_back();
+        text += why.empty() ? "Error " + std::to_string(error) + "." : why;
+        MessageBoxA(Handle(), text.c_str(), Application->Title().c_str(), MB_OK | MB_ICONERROR);
+    } catch (...) {
+        TraceCaught(L"reporting settings that could not be saved");
+    }
+}
 
 // The shell's answer is not looked at: a missing browser is the shell's to
 // report. Only a failure to ask the shell at all earns our warning.

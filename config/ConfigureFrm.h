@@ -41,6 +41,7 @@ private:
     void chkCountDownClick();
     void btnOkClick();
     void btnCancelClick();
+    void SaveFailed(DWORD error) noexcept;
     void Label6Click() noexcept;
 
     // Message plumbing: each decodes one message for the handlers above.

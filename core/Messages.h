@@ -19,6 +19,9 @@ inline constexpr std::string_view kInvalidDataType = "Invalid data type for '%s'
 inline constexpr std::string_view kFailedToGetData = "Failed to get data for '%s'";
 inline constexpr std::string_view kFailedToSetData = "Failed to set data for '%s'";
 inline constexpr std::string_view kInvalidInteger = "'%s' is not a valid integer value";
+// Above the system's reason, in the box the settings dialog shows when the
+// settings key cannot be opened for writing.
+inline constexpr std::string_view kSettingsNotSaved = "Your settings could not be saved.";
 }  // namespace msg
 
 }  // namespace lumidial

@@ -1,6 +1,7 @@
 #include "SingleInstance.h"
 
 #include "Application.h"
+#include "Trace.h"
 
 namespace lumidial {
 
@@ -31,13 +32,19 @@ void AcquireInstance() {
         return;
     }
     // Two copies started together can both find no mutex to open; the one
-    // whose creation finds it already made gives way.
+    // whose creation finds it already made gives way. A mutex that exists
+    // but grants us no access (neither open nor create can have it) was
+    // made by a copy with other rights, started elevated say: it holds the
+    // guard all the same.
     HANDLE created = CreateMutexA(nullptr, FALSE, kInstanceMutexName);
-    if (created && GetLastError() == ERROR_ALREADY_EXISTS) {
-        CloseHandle(created);
+    const DWORD error = GetLastError();
+    if (created ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED) {
+        if (created) CloseHandle(created);
         GiveWay();
         return;
     }
+    // Any other failure: this copy runs unguarded rather than not at all.
+    if (!created) TraceFailure(L"creating the single-instance mutex", error);
     InstanceMutex = created;
 }
 

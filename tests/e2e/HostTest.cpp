@@ -5,6 +5,8 @@
 #include "HostWindow.h"
 #include "SaverTest.h"
 
+#include <sddl.h>
+
 #include <cstdlib>
 #include <memory>
 
@@ -61,6 +63,30 @@ TEST_F(Host, PreviewPaintsTheHostWindowUntilItHidesAndNothingWithoutOne) {
     SaverProcess saver = SaverProcess::Start((size.cx == 152 ? L"/p " : L"/p:") + host.Number());
     ASSERT_TRUE(ShowsPreview(saver, host)) << "the host window shows the preview, clipped, on black";
     EXPECT_TRUE(AnswersSentMessages(saver)) << "while it paints";
+    {
+      // A stream of messages to its windows for about 2 s: it answers each
+      // and still paints at its pace, not once a message. A paint is counted
+      // when the host's own colour, put back after each one, gives way.
+      const std::vector<HWND> windows = TopLevelWindows(saver.pid(), nullptr, nullptr, true);
+      int paints = 0;
+      bool restored = false;
+      const auto start = std::chrono::steady_clock::now();
+      while (std::chrono::steady_clock::now() - start < 2s) {
+        for (HWND window : windows) {
+          DWORD_PTR answer = 0;
+          SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 3000, &answer);
+        }
+        if (!restored) RedrawWindow(host.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        const bool own = host.ShowsOwnColour();
+        paints += restored && !own;
+        restored = own;
+      }
+      const auto elapsed = std::chrono::duration_cast<Millis>(std::chrono::steady_clock::now() - start);
+      EXPECT_GT(paints, 0) << "the preview stopped painting while messages came";
+      // One paint a 100 ms; a slow machine paints less often, never more.
+      EXPECT_LE(paints, elapsed / 50ms) << "painted " << paints << " times in " << elapsed.count()
+                                        << " ms while messages came: once a message, not at its pace";
+    }
     // Repainted by its owner, the window gets the preview back.
     RedrawWindow(host.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     EXPECT_TRUE(ShowsPreview(saver, host)) << "the preview comes back after a repaint";
@@ -200,6 +226,21 @@ TEST_F(Host, SecondCopiesLeaveTheRunningOneAlone) {
   EXPECT_TRUE(EndsNormally(first)) << "the running copy still ends on a clear move";
   EXPECT_FALSE(InstanceMutexExists()) << "the mutex is gone with the last copy";
   EXPECT_EQ(ScreenSaverRunningFlag(), false) << "the flag is 0 once the running copy ends";
+
+  // A copy with other rights (started elevated, say) made the mutex with a
+  // security descriptor that grants us nothing: it cannot be opened or
+  // created, and another copy holds it all the same.
+  PSECURITY_DESCRIPTOR grantsNothing = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P", SDDL_REVISION_1, &grantsNothing, nullptr));
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, grantsNothing, FALSE};
+  std::unique_ptr<void, decltype(&CloseHandle)> other(CreateMutexW(&attributes, FALSE, L"Mervisk"), &CloseHandle);
+  LocalFree(grantsNothing);
+  ASSERT_TRUE(other);
+  for (const wchar_t* arguments : {L"/s", L"/c"}) {
+    SCOPED_TRACE(Narrow(arguments) + " beside a mutex made with other rights");
+    EndsUnseen(SaverProcess::Start(arguments));
+    EXPECT_EQ(ScreenSaverRunningFlag(), false) << "the flag stays 0";
+  }
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // The settings object and the password check on the real registry of the
 // test prefix.
 #include <windows.h>
-#include <aclapi.h>
 #include <sddl.h>
 
 #include <gtest/gtest.h>
@@ -101,28 +100,38 @@ TEST_F(Settings, ValuesLoadUnvalidatedAndWrongTypesKeepTheirDefaults) {
         EXPECT_NE(output.Text().find(line), std::string::npos) << "no line \"" << line << "\" in:\n" << output.Text();
 }
 
-// An administrator may lock the settings: the user may read them, not write.
-TEST_F(Settings, KeyTheUserMayOnlyReadStillLoads) {
-    PutDword("TwentyFourHour", 1);
-    PutDword("ClockMoveDirection", 2);
-    PSECURITY_DESCRIPTOR readOnly = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)", SDDL_REVISION_1,
-                                                                     &readOnly, nullptr));
-    BOOL present = FALSE, defaulted = FALSE;
-    PACL dacl = nullptr;
-    GetSecurityDescriptorDacl(readOnly, &present, &dacl, &defaulted);
-    ASSERT_EQ(SetNamedSecurityInfoA(const_cast<char*>("CURRENT_USER\\Software\\Orvane\\Lumidial"),
-                                    SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                                    nullptr, nullptr, dacl, nullptr), DWORD(ERROR_SUCCESS));
-    LocalFree(readOnly);
-    HKEY probe = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_WRITE, &probe), ERROR_ACCESS_DENIED)
-        << "the key is not read-only";
-    EXPECT_EQ(Loaded(), std::make_tuple(2, 1, true, true, false, 0.0));
-    // The owner may always give the rights back, so that the key can go.
-    EXPECT_EQ(SetNamedSecurityInfoA(const_cast<char*>("CURRENT_USER\\Software\\Orvane\\Lumidial"),
-                                    SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
-                                    nullptr, nullptr, nullptr, nullptr), DWORD(ERROR_SUCCESS));
+// Gives the settings key the rights `sddl` describes; its owner may always.
+void SecureSettingsKey(const char* sddl) {
+    HKEY key = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, WRITE_DAC, &key), ERROR_SUCCESS);
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr));
+    EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
+    LocalFree(descriptor);
+    RegCloseKey(key);
+}
+
+// An administrator may restrict the settings: the user may read them, and
+// perhaps set their values, but neither change the key's rights nor delete
+// it. Saving asks for no more than it needs, and says when it cannot.
+TEST_F(Settings, KeyTheUserMayNotFullyControlStillLoadsAndSavesWhereAllowed) {
+    for (const auto& [sddl, writable] : {std::pair{"D:P(A;;KR;;;WD)", false},
+                                         std::pair{"D:P(A;;0x2001b;;;WD)", true}}) {  // KR | KEY_SET_VALUE
+        SCOPED_TRACE(sddl);
+        PutDword("TwentyFourHour", 1);
+        PutDword("ClockMoveDirection", 2);
+        SecureSettingsKey(sddl);
+        HKEY probe = nullptr;
+        EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_ALL_ACCESS, &probe), ERROR_ACCESS_DENIED)
+            << "the key grants every right";
+        EXPECT_EQ(Loaded(), std::make_tuple(2, 1, true, true, false, 0.0));
+        TSettings changed;
+        changed.ClockMoveDirection = 3;
+        EXPECT_EQ(changed.Save(), writable ? DWORD(ERROR_SUCCESS) : DWORD(ERROR_ACCESS_DENIED));
+        EXPECT_EQ(std::get<0>(Loaded()), writable ? 3 : 2);
+        SecureSettingsKey("D:P(A;;KA;;;WD)");  // so that it can go
+        RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
+    }
 }
 
 TEST_F(Settings, UnparsableCountDownTimeIsIgnored) {
@@ -138,7 +147,7 @@ TEST_F(Settings, SaveWritesTypedValuesInTheUserLocaleAndLoadsBack) {
     settings.FlashSecond = false;
     settings.TwentyFourHour = settings.CountDown = true;
     settings.CountDownTime = 38366.5;  // 14 January 2005, noon
-    settings.Save();
+    ASSERT_EQ(settings.Save(), DWORD(ERROR_SUCCESS));
     for (const char* name : {"ClockMoveDirection", "ClockMoveSpeed", "FlashSecond", "TwentyFourHour",
                              "CountDown", "CountDownTime"}) {
         DWORD type = 0;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <array>
@@ -35,6 +36,22 @@ bool SettingsKeyExists() {
   RegCloseKey(key);
   return true;
 }
+
+// The settings key made read-only, as an administrator may, until the end
+// of the scope; its owner may always give the rights back.
+struct ReadOnlySettingsKey {
+  ReadOnlySettingsKey() { Secure(L"D:P(A;;KR;;;WD)"); }
+  ~ReadOnlySettingsKey() { Secure(L"D:P(A;;KA;;;WD)"); }
+  static void Secure(const wchar_t* sddl) {
+    HKEY key = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    RegOpenKeyExW(HKEY_CURRENT_USER, ScratchRegistry::kKeyPath, 0, WRITE_DAC, &key);
+    ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr);
+    EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS) << Narrow(sddl);
+    LocalFree(descriptor);
+    RegCloseKey(key);
+  }
+};
 
 // Stands in for the display settings that start a saver's configuration: a
 // top-level window with a child whose handle goes on the command line.
@@ -144,6 +161,28 @@ TEST_F(Dialog, StoredValuesAreShownAndSavedBack) {
   EXPECT_EQ(Text(cfg::kClockMoveInterval), L"Glacial");
   EXPECT_TRUE(Enabled(cfg::kClockMoveInterval));
 
+  {
+    // A key the user may not write: OK says so over the dialog, which
+    // stays open to try again.
+    const ReadOnlySettingsKey readOnly;
+    Click(cfg::kOk);
+    HWND box = saver.WaitForWindow(L"#32770", L"Orvane Lumidial");
+    ASSERT_TRUE(box) << "no box says the settings could not be saved";
+    EXPECT_EQ(GetWindow(box, GW_OWNER), dialog) << "the box belongs to the dialog";
+    std::wstring text;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+      if (WindowClass(child) == L"Static" && !WindowText(child).empty()) text = WindowText(child);
+    wchar_t reason[256] = {};  // the system's, without its line end
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_ACCESS_DENIED, 0, reason,
+                   256, nullptr);
+    std::wstring why = reason;
+    why.erase(why.find_last_not_of(L"\r\n ") + 1);
+    EXPECT_EQ(text, L"Your settings could not be saved.\n\n" + why);
+    PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box) && IsWindowEnabled(dialog); }));
+    EXPECT_TRUE(saver.IsRunning() && IsWindowVisible(dialog)) << "the dialog stays open";
+    EXPECT_EQ(registry.GetString(L"CountDownTime"), L"1/2/2010 6:07:08 PM") << "nothing is written";
+  }
   Click(cfg::kOk);
   ASSERT_TRUE(Ends());
   for (size_t i = 0; i < std::size(kDwordNames); ++i)
