@@ -58,16 +58,6 @@ bool Same(const std::vector<RECT>& a, const std::vector<RECT>& b) {
                     [](const RECT& x, const RECT& y) { return EqualRect(&x, &y) != FALSE; });
 }
 
-// Pixels of `rect` on the screen that are not `colour`.
-long Unlike(const RECT& rect, Rgb colour) {
-  const Image shown = GrabScreen(rect);
-  if (shown.empty()) return -1;
-  long unlike = 0;
-  for (int y = 0; y < shown.height(); ++y)
-    for (int x = 0; x < shown.width(); ++x) unlike += !(shown.At(x, y) == colour);
-  return unlike;
-}
-
 std::vector<RECT> WindowRects(const std::vector<HWND>& windows) {
   std::vector<RECT> rects;
   for (HWND window : windows) GetWindowRect(window, &rects.emplace_back());

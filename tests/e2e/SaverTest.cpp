@@ -50,6 +50,14 @@ int TopmostLit(const Image& image, int left, int right) {
 
 }  // namespace
 
+int LocalUtcOffset() {
+  FILETIME utc, local;
+  GetSystemTimeAsFileTime(&utc);
+  FileTimeToLocalFileTime(&utc, &local);
+  auto ticks = [](const FILETIME& t) { return (static_cast<long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+  return int((ticks(local) - ticks(utc)) / kTicksPerMinute);
+}
+
 int OffsetForLocalHour(int localHour) {
   int hours = ((localHour - HourMinuteAt(UtcNow(), 0).first) % 24 + 24) % 24;
   return (hours > 12 ? hours - 24 : hours) * 60;
@@ -120,6 +128,49 @@ const Artwork& SaverTest::Art() {
   if (oneDigit != (r.shift == ClockLayout::kOneDigitShift))
     return ::testing::AssertionFailure() << "\"" << r.text() << "\" is not centred";
   return ::testing::AssertionSuccess();
+}
+
+Extent SaverTest::DesignedExtent(const ClockReading& r) const {
+  const ClockLayout layout = ClockLayout::ForPrimaryScreen(density);
+  Extent extent;
+  for (int picture = 0; picture < 5; ++picture) {
+    const std::optional<int> digit = r.digits[size_t(picture < 2 ? picture : picture - 1)];
+    const Image* art = picture == 2 ? (r.colonShown ? &Art().colon : nullptr)
+                                    : (digit ? &Art().digits[size_t(*digit)] : nullptr);
+    if (!art) continue;
+    const Extent lit = LitExtent(*art);
+    const int x = ClockLayout::kPictureX[size_t(picture)] + r.shift;
+    extent.Add(layout.panel.x + layout.Scaled(x + lit.left), layout.panel.y + layout.Scaled(lit.top));
+    extent.Add(layout.panel.x + layout.Scaled(x + lit.right + 1) - 1,
+               layout.panel.y + layout.Scaled(lit.bottom + 1) - 1);
+  }
+  return extent;
+}
+
+::testing::AssertionResult SaverTest::ShowsDesignedExtent(const SaverProcess& saver, int tolerance,
+                                                        const std::string& name, Extent* lit) const {
+  Image screen;
+  ClockReading r;
+  Extent shown, designed;
+  if (WaitUntil([&] {
+        if (!ReadClock(saver, screen, r)) return false;
+        shown = LitExtent(screen);
+        designed = DesignedExtent(r);
+        return shown.Near(designed, tolerance);
+      })) {
+    if (lit) *lit = shown;
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << "the clock \"" << r.text() << "\" is lit over " << shown.text()
+                                       << ", designed " << designed.text() << "; " << SaveScreenshot(name);
+}
+
+bool SaverTest::ReadClock(const SaverProcess& saver, Image& screen, ClockReading& reading) const {
+  return WaitUntil([&] {
+    screen = GrabScreen();
+    reading = Reader().Read(screen);
+    return (reading.recognised && reading.showsTime()) || !saver.IsRunning();
+  }) && saver.IsRunning();
 }
 
 SaverTest::ColonSeen SaverTest::WatchColon(Millis watch, bool untilBoth) {

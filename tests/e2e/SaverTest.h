@@ -49,6 +49,9 @@ int PrimaryDensity();
   GTEST_SKIP() << "reads the screen against the 96-DPI pictures; the primary is at " << primaryDpi \
                << " DPI"
 
+// How far east of UTC the machine's local time is now, in minutes.
+int LocalUtcOffset();
+
 // The whole-hour offset east of UTC (minutes, -11 h .. +12 h) at which the
 // local hour is `localHour` now.
 int OffsetForLocalHour(int localHour);
@@ -80,6 +83,18 @@ class SaverTest : public ::testing::Test {
   // hidden and the clock centred for a one-digit hour.
   ::testing::AssertionResult ShowsLocalTime(const SaverProcess& saver, bool twentyFourHour,
                                             int utcOffsetMinutes);
+
+  // Where the lit clock belongs for what `r` read: each picture shown, with
+  // the lit extent of its 96-DPI artwork at its designed place in the
+  // centred panel, all of it times the density over 96.
+  Extent DesignedExtent(const ClockReading& r) const;
+  // Waits until the lit clock lies where the design puts it at the scale
+  // the screen gives, centred: `tolerance` pixels off on each edge at most,
+  // for rounding and drift.
+  ::testing::AssertionResult ShowsDesignedExtent(const SaverProcess& saver, int tolerance, const std::string& name,
+                                                 Extent* lit = nullptr) const;
+  // Waits for a readable clock; `screen` and `reading` then hold it.
+  bool ReadClock(const SaverProcess& saver, Image& screen, ClockReading& reading) const;
 
   // Looks at the colon for `watch` (or, with `untilBoth`, until it has been
   // seen both shown and hidden); counts the readable looks.

@@ -286,4 +286,37 @@ std::string ClockReading::text() const {
   return out + (recognised ? "" : " (not recognised)");
 }
 
+void Extent::Add(int x, int y) {
+  left = std::min(left, x), right = std::max(right, x);
+  top = std::min(top, y), bottom = std::max(bottom, y);
+}
+
+bool Extent::Near(const Extent& other, int tolerance) const {
+  return !empty() && !other.empty() && std::abs(left - other.left) <= tolerance &&
+         std::abs(right - other.right) <= tolerance && std::abs(top - other.top) <= tolerance &&
+         std::abs(bottom - other.bottom) <= tolerance;
+}
+
+std::string Extent::text() const {
+  return "columns " + std::to_string(left) + ".." + std::to_string(right) + ", rows " + std::to_string(top) + ".." +
+         std::to_string(bottom);
+}
+
+Extent LitExtent(const Image& image) {
+  Extent extent;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (image.At(x, y).g >= 128) extent.Add(x, y);
+  return extent;
+}
+
+long Unlike(const RECT& rect, Rgb colour) {
+  const Image shown = GrabScreen(rect);
+  if (shown.empty()) return -1;
+  long unlike = 0;
+  for (int y = 0; y < shown.height(); ++y)
+    for (int x = 0; x < shown.width(); ++x) unlike += !(shown.At(x, y) == colour);
+  return unlike;
+}
+
 }  // namespace e2e
