@@ -1,6 +1,8 @@
 // The process entry: the start-up sequence of the saver.
 #include <windows.h>
 
+#include <cstdlib>
+#include <exception>
 #include <memory>
 
 #include "Application.h"
@@ -13,6 +15,29 @@
 #include "Units.h"
 
 using namespace lumidial;
+
+#if defined(__GLIBCXX__)
+// GCC's C++ runtime calls this when an error escapes every handler, unless
+// the program sets another. The runtime's own version writes the error's
+// type and message to standard error, which a window program does not have,
+// and brings in the runtime's symbol demangler and the C library's printf
+// to do it: about 70 KB of the file. This one ends the program as that
+// one does, by std::abort, after writing the message to the debug output,
+// where the program's other failures go.
+void __gnu_cxx::__verbose_terminate_handler() {
+    constexpr wchar_t kWhat[] = L"ending the program on an error nothing handled";
+    if (std::current_exception()) {
+        try {
+            throw;
+        } catch (...) {
+            TraceCaught(kWhat);
+        }
+    } else {
+        TraceFailure(kWhat);
+    }
+    std::abort();
+}
+#endif
 
 namespace {
 

@@ -16,7 +16,15 @@ void Emit(const wchar_t* what, const char* why, const DWORD* error) noexcept {
             // The program's own messages are ASCII.
             for (const char* c = why; *c; ++c) line += static_cast<wchar_t>(static_cast<unsigned char>(*c));
         }
-        if (error) line += L" (error " + std::to_wstring(*error) + L")";
+        if (error) {
+            // std::to_string, not std::to_wstring: the wide one formats through
+            // the C runtime's printf, which would bring all of it into the
+            // program for this one number.
+            const std::string code = std::to_string(*error);
+            line += L" (error ";
+            line.append(code.begin(), code.end());
+            line += L')';
+        }
         line += L'\n';
         OutputDebugStringW(line.c_str());
     } catch (...) {
