@@ -80,9 +80,11 @@ std::string StartTag(const std::string& text, const std::string& name, size_t fr
 
 }  // namespace
 
-std::vector<TestOutcome> ReadResults(const std::wstring& xmlPath) {
+DriverResults ReadResults(const std::wstring& xmlPath) {
   const std::string xml = ReadFile(xmlPath);
-  std::vector<TestOutcome> outcomes;
+  DriverResults results;
+  results.complete = xml.find("</testsuites>") != std::string::npos;
+  std::vector<TestOutcome>& outcomes = results.outcomes;
   for (size_t at = xml.find("<testcase "); at != std::string::npos; at = xml.find("<testcase ", at + 1)) {
     const std::string tag = StartTag(xml, "testcase", at);
     if (tag.empty()) break;
@@ -109,7 +111,7 @@ std::vector<TestOutcome> ReadResults(const std::wstring& xmlPath) {
     }
     outcomes.push_back(std::move(outcome));
   }
-  return outcomes;
+  return results;
 }
 
 std::string WithoutFolders(const std::string& message) {

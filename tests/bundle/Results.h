@@ -14,8 +14,13 @@ struct TestOutcome {
   std::string message;  // the first failure's, or the skip's reason (UTF-8)
 };
 
-// The test cases of one XML file; none when it cannot be read.
-std::vector<TestOutcome> ReadResults(const std::wstring& xmlPath);
+struct DriverResults {
+  bool complete = false;  // the file ends as GoogleTest ends it
+  std::vector<TestOutcome> outcomes;
+};
+
+// The test cases of one XML file, as far as it was written.
+DriverResults ReadResults(const std::wstring& xmlPath);
 
 // GoogleTest's message starts with the line "file:line" of the check that
 // failed (or skipped): that line without the file's folders, and the rest.

@@ -308,14 +308,14 @@ int Run(int argc, wchar_t** argv, const std::wstring& root) {
     const std::wstring xml = results + L"\\" + driver.substr(0, driver.rfind(L'.')) + L".xml";
     Print(L"\n=== " + driver + L"\n");
     const std::wstring problem = RunDriver(root, driver, xml, options);
-    // A driver stopped half-way may still have written its XML.
-    std::vector<TestOutcome> found = bundle::ReadResults(xml);
+    // What a driver stopped half-way wrote counts too.
+    const bundle::DriverResults found = bundle::ReadResults(xml);
     if (!problem.empty()) {
       driverProblems.push_back(driver + L" " + problem);
-    } else if (found.empty() && GetFileAttributesW(xml.c_str()) == INVALID_FILE_ATTRIBUTES) {
-      driverProblems.push_back(driver + L" wrote no results (" + xml + L")");
+    } else if (!found.complete) {
+      driverProblems.push_back(driver + L" wrote no complete results (" + xml + L")");
     }
-    outcomes.insert(outcomes.end(), found.begin(), found.end());
+    outcomes.insert(outcomes.end(), found.outcomes.begin(), found.outcomes.end());
   }
   return Summarise(outcomes, driverProblems, results);
 }
