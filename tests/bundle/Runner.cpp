@@ -9,7 +9,7 @@
 //
 // Exit status: 0 all ran passed, 1 a test failed or a driver did not
 // finish, 2 the tests cannot drive this desktop (nothing ran), 3 a wrong
-// option or an incomplete bundle.
+// option, an incomplete bundle or a folder it cannot write results into.
 //
 // The bundle (tests/bundle/CMakeLists.txt makes it):
 //   run-tests.cmd, README.txt
@@ -283,7 +283,11 @@ int Run(int argc, wchar_t** argv, const std::wstring& root) {
     return kUsage;
   }
   const std::wstring results = root + L"\\results";
-  CreateDirectoryW(results.c_str(), nullptr);
+  if (!CreateDirectoryW(results.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    Print(results + L" cannot be made (error " + std::to_wstring(GetLastError()) +
+          L"): unpack the bundle into a folder you may write to.\n");
+    return kUsage;
+  }
   ClearResults(results);
 
   if (const std::wstring problem = bundle::InputProblem(); !problem.empty()) {
