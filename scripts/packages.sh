@@ -1,6 +1,6 @@
 # shellcheck shell=bash
-# The Debian 12 (bookworm) packages Lumidial is built and tested with, and a
-# function that installs the missing ones.
+# The Debian 12 (bookworm) packages Lumidial is built and tested with, the
+# npm tools of its tests, and a function that installs the missing ones.
 #
 #   source scripts/packages.sh
 #   lumidial_ensure_packages          # installs what is missing, if anything
@@ -48,12 +48,28 @@ lumidial_missing_packages() {
   done
 }
 
+# Tools from npm, installed into build/tools of the source tree:
+# action-validator checks the Windows CI workflow against GitHub's workflow
+# schema (a native test, tests/bundle).
+LUMIDIAL_NPM_TOOLS=(@action-validator/cli@0.6.0)
+LUMIDIAL_TOOLS_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/tools"
+
 lumidial_ensure_packages() {
   local missing
   mapfile -t missing < <(lumidial_missing_packages)
-  if ((${#missing[@]} == 0)); then
-    return 0
+  # npm for those tools: Debian's, unless Node.js came with its own.
+  command -v npm >/dev/null || missing+=(nodejs npm)
+  if ((${#missing[@]} > 0)); then
+    _lumidial_apt_install "${missing[@]}" || return 1
   fi
+  [[ -x "$LUMIDIAL_TOOLS_DIR/node_modules/.bin/action-validator" ]] && return 0
+  echo "[packages] installing into $LUMIDIAL_TOOLS_DIR: ${LUMIDIAL_NPM_TOOLS[*]}" >&2
+  mkdir -p "$LUMIDIAL_TOOLS_DIR" &&
+    npm install --prefix "$LUMIDIAL_TOOLS_DIR" --no-audit --no-fund "${LUMIDIAL_NPM_TOOLS[@]}" >&2 </dev/null
+}
+
+_lumidial_apt_install() {
+  local missing=("$@")
   echo "[packages] installing: ${missing[*]}" >&2
   local sudo=()
   if [[ $(id -u) -ne 0 ]]; then
