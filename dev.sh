@@ -10,11 +10,19 @@
 #   ./dev.sh test                install what is missing, build, run the
 #                                native unit tests, then the Windows-side
 #                                tests under Wine on a private Xvfb, then
+#                                the Windows test bundle as a user runs it
+#                                (cmd /c run-tests.cmd) on a private Xorg
+#                                with two monitors, then
 #                                the scaled-screen tests on a private Xorg
 #                                (dummy driver, one monitor whose size the
 #                                tests set), then the several-monitor tests on a
 #                                private Xorg (dummy driver)
 #   ./dev.sh build               install what is missing and build only
+#   ./dev.sh bundle              build the Windows test bundle,
+#                                build/win64/Lumidial-tests-<version>.zip
+#                                (the saver, the end-to-end tests and
+#                                run-tests.cmd, for any Windows 10 or 11
+#                                machine); prints its path
 #   ./dev.sh pictures            make the README's pictures anew from the
 #                                build, under Wine on a private Xvfb: the
 #                                clock at 10:08, the settings dialog and the
@@ -165,10 +173,26 @@ cmd_pictures() {
   mkdir -p docs
   for name in clock dialog preview; do
     # No time or date in the file: the same pixels give the same bytes.
-    convert "$made/$name.ppm" -strip -define png:exclude-chunks=date,time "docs/$name.png" ||
+    convert "$made/$name.bmp" -strip -define png:exclude-chunks=date,time "docs/$name.png" ||
       die "could not write docs/$name.png"
     say "docs/$name.png"
   done
+}
+
+# Runs the test bundle in the Wine session started (tests/bundle/run-under-wine.sh)
+# and adds its counts to the totals.
+run_bundle() {
+  local log=$1 status=0
+  say "the test bundle under Wine ($DISPLAY, $WINEPREFIX)"
+  tests/bundle/run-under-wine.sh "$(<"$WIN64_BUILD/tests/bundle/bundle-path.txt")" \
+    "$WIN64_BUILD/tests/e2e/artifacts/bundle-results" 2>&1 | tee "$log" || status=1
+  if [[ "$(tail -n 1 "$log")" =~ ^bundle:\ ([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
+    TOTAL_PASSED=$((TOTAL_PASSED + BASH_REMATCH[1]))
+    TOTAL_FAILED=$((TOTAL_FAILED + BASH_REMATCH[2]))
+  else
+    TOTAL_FAILED=$((TOTAL_FAILED + 1))
+  fi
+  return "$status"
 }
 
 # shellcheck disable=SC2119
@@ -188,6 +212,14 @@ cmd_test() {
   say "Windows-side tests under Wine ($DISPLAY, $WINEPREFIX)"
   run_ctest windows "$logs/windows.log" --test-dir "$WIN64_BUILD" --output-on-failure \
     -j 1 -LE 'multimon|hidpi' || failed=1
+  wine_env_stop
+
+  # The Windows test bundle as a user runs it (all but the Wine-only
+  # scenarios), on two monitors, so that the covers of the other ones show.
+  cmake --build "$WIN64_BUILD" --target bundle >/dev/null || die "the test bundle could not be built"
+  say "starting a Wine environment with two monitors for the test bundle"
+  WINE_ENV_MONITORS="1280x1024+0+0 1024x768+1280+0" wine_env_start || die "could not start the Wine environment"
+  run_bundle "$logs/bundle.log" || failed=1
   wine_env_stop
 
   # The clock on scaled screens: one monitor whose size the tests change
@@ -215,6 +247,13 @@ cmd_test() {
   echo
   echo "dev.sh: $TOTAL_PASSED passed, $TOTAL_FAILED failed"
   ((failed == 0 && TOTAL_FAILED == 0))
+}
+
+# ./dev.sh bundle: the zip's path is the only thing on standard output.
+cmd_bundle() {
+  lumidial_ensure_packages || die "could not install the required packages"
+  build_windows bundle >&2
+  cat "$WIN64_BUILD/tests/bundle/bundle-path.txt"
 }
 
 # A path given on the command line, made absolute from the caller's folder.
@@ -281,6 +320,7 @@ case "${1:-}" in
   run) shift; cmd_run "$@" ;;
   test) shift; (($# == 0)) || usage 2; cmd_test ;;
   build) shift; build_all ;;
+  bundle) shift; (($# == 0)) || usage 2; cmd_bundle ;;
   pictures) shift; (($# == 0)) || usage 2; cmd_pictures ;;
   package) shift; cmd_package "$@" ;;
   verify-release) shift; cmd_verify_release "$@" ;;

@@ -20,7 +20,10 @@
 #       [ENVIRONMENT <VAR=value>...] environment for each ctest test
 #       [LABELS <label>...]
 #       [TIMEOUT <seconds>]          per ctest test (default 120)
-#       [RUN_SERIAL])                never run alongside other tests
+#       [RUN_SERIAL]                 never run alongside other tests
+#       [WINE_ONLY_MARKED])          register only the scenarios whose first
+#                                    statement is WINE_ONLY(...): the test
+#                                    bundle runs the others
 #
 #       Builds a Windows console executable linked with -static (so it needs
 #       no DLLs from the MinGW tree under Wine) and registers each TEST as its
@@ -77,7 +80,7 @@ foreach(_t gtest gtest_main gmock gmock_main)
 endforeach()
 
 function(lumidial_add_windows_gtest target)
-  cmake_parse_arguments(ARG "NO_GTEST_MAIN;RUN_SERIAL" "TIMEOUT"
+  cmake_parse_arguments(ARG "NO_GTEST_MAIN;RUN_SERIAL;WINE_ONLY_MARKED" "TIMEOUT"
                         "SOURCES;LIBRARIES;ENVIRONMENT;LABELS" ${ARGN})
   if(NOT ARG_SOURCES)
     message(FATAL_ERROR "lumidial_add_windows_gtest(${target}): no SOURCES")
@@ -90,8 +93,23 @@ function(lumidial_add_windows_gtest target)
   endif()
   target_link_options(${target} PRIVATE -static)
 
-  gtest_add_tests(TARGET ${target} SOURCES ${ARG_SOURCES}
-                  TEST_LIST _tests)
+  if(ARG_WINE_ONLY_MARKED)
+    set(_tests)
+    foreach(_source ${ARG_SOURCES})
+      get_filename_component(_source "${_source}" ABSOLUTE)
+      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${_source}")
+      file(READ "${_source}" _text)
+      string(REGEX MATCHALL "TEST_F\\([A-Za-z0-9_]+, [A-Za-z0-9_]+\\) {[ \n]*WINE_ONLY\\(" _marks "${_text}")
+      foreach(_mark ${_marks})
+        string(REGEX REPLACE "TEST_F\\(([A-Za-z0-9_]+), ([A-Za-z0-9_]+)\\).*" "\\1.\\2" _name "${_mark}")
+        add_test(NAME ${_name} COMMAND ${target} --gtest_filter=${_name})
+        list(APPEND _tests ${_name})
+      endforeach()
+    endforeach()
+  else()
+    gtest_add_tests(TARGET ${target} SOURCES ${ARG_SOURCES}
+                    TEST_LIST _tests)
+  endif()
   if(NOT _tests)
     return()
   endif()

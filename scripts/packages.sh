@@ -1,6 +1,6 @@
 # shellcheck shell=bash
-# The Debian 12 (bookworm) packages Lumidial is built and tested with, and a
-# function that installs the missing ones.
+# The Debian 12 (bookworm) packages Lumidial is built and tested with, the
+# npm tools of its tests, and a function that installs the missing ones.
 #
 #   source scripts/packages.sh
 #   lumidial_ensure_packages          # installs what is missing, if anything
@@ -20,15 +20,13 @@ LUMIDIAL_PACKAGES=(
   # fresh machine draws exactly like the ones the tests were written on.
   wine wine64 fonts-wine
   libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3 libxxf86vm1
-  # A private X display, input, its state, and screenshots.
+  # A private X display, its state, screenshots, and the benchmark's input.
   xvfb xdotool x11-utils imagemagick
   # Several monitors that come and go: Xorg's dummy video driver, laid out
   # with xrandr (x11-xserver-utils, which also has xsetroot).
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   # The benchmark's X screen probe (bench/run.sh) is built from C source.
   libx11-dev
-  # So is the end-to-end tests' pointer probe (XFixes).
-  libxfixes-dev
   # The Windows Installer package (./dev.sh package) is compiled by wixl;
   # the installer and release tests read packages with msitools.
   wixl msitools
@@ -50,12 +48,28 @@ lumidial_missing_packages() {
   done
 }
 
+# Tools from npm, installed into build/tools of the source tree:
+# action-validator checks the Windows CI workflow against GitHub's workflow
+# schema (a native test, tests/bundle).
+LUMIDIAL_NPM_TOOLS=(@action-validator/cli@0.6.0)
+LUMIDIAL_TOOLS_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/tools"
+
 lumidial_ensure_packages() {
   local missing
   mapfile -t missing < <(lumidial_missing_packages)
-  if ((${#missing[@]} == 0)); then
-    return 0
+  # npm for those tools: Debian's, unless Node.js came with its own.
+  command -v npm >/dev/null || missing+=(nodejs npm)
+  if ((${#missing[@]} > 0)); then
+    _lumidial_apt_install "${missing[@]}" || return 1
   fi
+  [[ -x "$LUMIDIAL_TOOLS_DIR/node_modules/.bin/action-validator" ]] && return 0
+  echo "[packages] installing into $LUMIDIAL_TOOLS_DIR: ${LUMIDIAL_NPM_TOOLS[*]}" >&2
+  mkdir -p "$LUMIDIAL_TOOLS_DIR" &&
+    npm install --prefix "$LUMIDIAL_TOOLS_DIR" --no-audit --no-fund "${LUMIDIAL_NPM_TOOLS[@]}" >&2 </dev/null
+}
+
+_lumidial_apt_install() {
+  local missing=("$@")
   echo "[packages] installing: ${missing[*]}" >&2
   local sudo=()
   if [[ $(id -u) -ne 0 ]]; then

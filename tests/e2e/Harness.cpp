@@ -9,6 +9,15 @@
 
 namespace e2e {
 
+namespace {
+
+// The drivers see the screen and the saver's windows in real pixels at any
+// density, as the saver (aware of each monitor's density) draws them.
+[[maybe_unused]] const bool kDensityAware =
+    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+
+}  // namespace
+
 bool WaitUntil(const std::function<bool()>& done, Millis timeout, Millis interval) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
@@ -136,11 +145,20 @@ std::string DescribeExitCode(DWORD code) {
   return text;
 }
 
+bool InBundle() {
+  static const bool bundle = GetEnvironmentVariableW(L"LUMIDIAL_BUNDLE", nullptr, 0) != 0;
+  return bundle;
+}
+
 std::optional<PROCESS_INFORMATION> StartProcess(std::wstring commandLine, DWORD flags,
                                                 const std::wstring& environment) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   const bool unixProgram = commandLine[0] == L'/';
+  if (unixProgram && InBundle()) {
+    ADD_FAILURE() << "the bundle starts no Unix program: " << Narrow(commandLine);
+    return std::nullopt;
+  }
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
   HANDLE nul = unixProgram ? CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
@@ -168,12 +186,16 @@ std::optional<PROCESS_INFORMATION> StartProcess(std::wstring commandLine, DWORD 
   return info;
 }
 
+namespace {
+
 std::string UnixScratchPath(const std::string& name) {
   char prefix[MAX_PATH] = {};
   const DWORD length = GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH);
   const std::string folder = length > 0 && length < MAX_PATH ? prefix : "/tmp";
   return folder + "/lumidial-e2e-" + std::to_string(GetCurrentProcessId()) + "-" + name;
 }
+
+}  // namespace
 
 ::testing::AssertionResult RunUnix(const std::string& command) {
   static int serial = 0;
@@ -199,10 +221,6 @@ std::string UnixScratchPath(const std::string& name) {
   return ::testing::AssertionFailure() << command << (finished ? " failed" : " never finished");
 }
 
-POINT ToXScreen(POINT windows) {
-  return {windows.x - GetSystemMetrics(SM_XVIRTUALSCREEN), windows.y - GetSystemMetrics(SM_YVIRTUALSCREEN)};
-}
-
 std::vector<RECT> MonitorRects() {
   std::vector<RECT> rects;
   EnumDisplayMonitors(
@@ -213,17 +231,6 @@ std::vector<RECT> MonitorRects() {
       },
       reinterpret_cast<LPARAM>(&rects));
   return rects;
-}
-
-::testing::AssertionResult PointerBecomes(bool shown) {
-  wchar_t probe[MAX_PATH * 2] = {};
-  const DWORD n = GetEnvironmentVariableW(L"LUMIDIAL_POINTER_PROBE", probe, MAX_PATH * 2);
-  if (n == 0 || n >= MAX_PATH * 2)
-    return ::testing::AssertionFailure() << "LUMIDIAL_POINTER_PROBE is not set";
-  const std::string command = Narrow(probe) + (shown ? " shown" : " hidden");
-  if (WaitUntil([&] { return bool(RunUnix(command)); })) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "the X server " << (shown ? "shows no" : "still shows a")
-                                       << " pointer (" << command << ")";
 }
 
 std::optional<bool> ScreenSaverRunningFlag() {

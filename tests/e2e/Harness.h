@@ -108,38 +108,33 @@ struct DllOverride {
 bool IsCrashExitCode(DWORD code);
 std::string DescribeExitCode(DWORD code);
 
+// True when the drivers run from the test bundle (its runner sets
+// LUMIDIAL_BUNDLE), on Windows or under Wine: no Unix program may be
+// started there, and every scenario only Wine can stage is skipped.
+bool InBundle();
+
+// Marks, as its first statement, a scenario that only Wine can stage (a
+// time zone through TZ, the password library's doubles, monitors and
+// densities laid out through the X server): ctest runs it under Wine, the
+// bundle reports it skipped with `why`. tests/e2e/CMakeLists.txt finds the
+// scenarios by this mark.
+#define WINE_ONLY(why) \
+  if (::e2e::InBundle()) GTEST_SKIP() << "Wine only: " << why
+
 // Starts `commandLine`. A Unix program ("/usr/bin/env ...") comes with no
 // process handle, and gets NUL as its standard handles: given the driver's
-// own, it would cut off the driver's output to ctest.
+// own, it would cut off the driver's output to ctest. In the bundle a Unix
+// program is never started: trying to fails the test.
 std::optional<PROCESS_INFORMATION> StartProcess(std::wstring commandLine, DWORD flags = 0,
                                                 const std::wstring& environment = {});
 
 // Runs `command` through /bin/sh and waits for the exit status it leaves in
-// a marker file.
+// a marker file (in the session's Wine prefix, out of reach of other
+// sessions' drivers, whose Windows process ids repeat).
 ::testing::AssertionResult RunUnix(const std::string& command);
-// A Unix path for a scratch file `name` of this driver: in the session's
-// Wine prefix, so that drivers of other sessions on the machine (whose
-// Windows process ids repeat from session to session) never meet it.
-std::string UnixScratchPath(const std::string& name);
-inline ::testing::AssertionResult Xdotool(const std::string& arguments) {
-  return RunUnix("/usr/bin/xdotool " + arguments);
-}
-
-// X counts the pointer's position from the top-left corner of the whole
-// desk, Windows from the primary monitor's: the two differ when a monitor
-// lies left of or above the primary.
-POINT ToXScreen(POINT windows);
-inline ::testing::AssertionResult MovePointer(POINT windows) {
-  const POINT x = ToXScreen(windows);
-  return Xdotool("mousemove -- " + std::to_string(x.x) + " " + std::to_string(x.y));
-}
 
 // The monitors as this process sees them now, in the order Windows lists them.
 std::vector<RECT> MonitorRects();
-
-// Waits until the X server shows a pointer (`shown`) or shows none, as
-// PointerProbe.c reads it (LUMIDIAL_POINTER_PROBE); fails after kTimeout.
-::testing::AssertionResult PointerBecomes(bool shown);
 
 // SPI_GETSCREENSAVERRUNNING as a fresh process (FlagProbe.cpp) reads it:
 // Wine caches system parameters per process.

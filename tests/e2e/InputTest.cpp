@@ -1,5 +1,5 @@
-// Leaving run mode with keys and the pointer (sent through the X server as a
-// person's would be) or when another program takes the foreground (which
+// Leaving run mode with keys and the pointer (sent as the platform's own
+// input, as a person's would be) or when another program takes the foreground (which
 // would otherwise get the keys meant to wake the screen, behind the clock),
 // the password check on the way out, the pointer while it runs, and the
 // burn-in drift of the clock panel.
@@ -18,10 +18,6 @@ namespace {
 
 class RunModeInput : public SaverTest {
  protected:
-  static ::testing::AssertionResult MoveTo(int x, int y) {
-    return Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y));
-  }
-
   // A state of the clock seen on two captures in a row (so that no
   // half-finished update counts), and the tick that drew it.
   struct Sighting {
@@ -73,8 +69,8 @@ std::vector<RunModeInput::Sighting> RunModeInput::WatchTicks(const SaverProcess&
 TEST_F(RunModeInput, KeysOrAnotherProgramInTheForegroundEndTheSaverAndTheRunningFlagFollowsIt) {
   std::unique_ptr<std::remove_pointer_t<HWND>, decltype(&DestroyWindow)> other(nullptr, &DestroyWindow);
   const std::pair<const char*, std::function<::testing::AssertionResult()>> ways[] = {
-      {"key a", [] { return Xdotool("key a"); }},
-      {"key Alt alone", [] { return Xdotool("key alt"); }},
+      {"key a", [] { return PressKey('A'); }},
+      {"key Alt alone", [] { return PressKey(VK_MENU); }},
       {"another program's window made the foreground", [&] {
          other.reset(CreateWindowExW(0, L"STATIC", L"Another program", WS_POPUP | WS_VISIBLE, 100, 100, 200,
                                      100, nullptr, nullptr, nullptr, nullptr));
@@ -85,57 +81,65 @@ TEST_F(RunModeInput, KeysOrAnotherProgramInTheForegroundEndTheSaverAndTheRunning
   for (const auto& [way, apply] : ways) {
     SCOPED_TRACE(way);
     ASSERT_EQ(ScreenSaverRunningFlag(), false) << "no saver runs yet";
-    SaverProcess saver = StartSaver({640, 100});
+    SaverProcess saver = StartSaver({GetSystemMetrics(SM_CXSCREEN) / 2, 100});
     ASSERT_TRUE(saver.IsRunning());
     EXPECT_EQ(ScreenSaverRunningFlag(), true) << "the running flag is 1 while the saver runs";
+    EXPECT_TRUE(PointerBecomes(false)) << "no pointer over the clock";
     ASSERT_TRUE(apply());
     EXPECT_TRUE(EndsNormally(saver)) << "it ends the saver";
     EXPECT_EQ(ScreenSaverRunningFlag(), false) << "the running flag is 0 after the saver ends";
+    EXPECT_TRUE(PointerBecomes(true)) << "the pointer shows once the saver has ended";
   }
 }
 
 TEST_F(RunModeInput, PointerMustMoveMoreThanTwoPixelsOnBothAxes) {
-  const POINT start{400, 150};
+  const int t = PointerThreshold();
+  const std::string within = std::to_string(t) + " pixels on both axes";
+  const int width = GetSystemMetrics(SM_CXSCREEN);
+  const POINT start{width / 3, 150};
+  auto moveBy = [](POINT from, int d) { return MovePointer({from.x + d, from.y + d}); };
   {
     HWND window = nullptr;
     SaverProcess saver = StartSaver(start, &window);
     ASSERT_TRUE(saver.IsRunning());
     EXPECT_EQ(CaptureOf(window), window) << "run mode captures the mouse";
-    ASSERT_TRUE(MoveTo(start.x + 2, start.y + 2));
-    EXPECT_TRUE(KeepsTicking(saver)) << "2 pixels on both axes do not end the saver";
-    for (int x = 0; x < 1280; x += 128) ASSERT_TRUE(MoveTo(x, start.y));
-    ASSERT_TRUE(MoveTo(1279, start.y));
+    ASSERT_TRUE(moveBy(start, t));
+    EXPECT_TRUE(KeepsTicking(saver)) << within << " do not end the saver";
+    for (int x = 0; x < width; x += width / 10) ASSERT_TRUE(MovePointer({x, start.y}));
+    ASSERT_TRUE(MovePointer({width - 1, start.y}));
     EXPECT_TRUE(KeepsTicking(saver)) << "a horizontal sweep across the screen does not end it";
-    ASSERT_TRUE(MoveTo(start.x + 3, start.y + 3));
-    EXPECT_TRUE(EndsNormally(saver)) << "3 pixels on both axes end it";
+    ASSERT_TRUE(moveBy(start, t + 1));
+    EXPECT_TRUE(EndsNormally(saver)) << "one pixel more ends it";
   }
   {
     SaverProcess saver = StartSaver(start);
-    ASSERT_TRUE(MoveTo(start.x + 2, start.y + 2));
-    EXPECT_TRUE(KeepsTicking(saver)) << "2 pixels on both axes do not end the saver";
-    ASSERT_TRUE(MoveTo(start.x + 4, start.y + 4));
+    ASSERT_TRUE(moveBy(start, t));
+    EXPECT_TRUE(KeepsTicking(saver)) << within << " do not end the saver";
+    ASSERT_TRUE(moveBy(start, 2 * t));
     EXPECT_TRUE(EndsNormally(saver)) << "small moves add up from where the pointer first was";
   }
   {
     // On the minute-tens digit whether the hour has one digit or two.
-    const POINT digit{750, 512};
+    const ClockLayout layout = ClockLayout::ForPrimaryScreen(density);
+    const POINT digit{layout.panel.x + layout.Scaled(591), layout.panel.y + layout.Scaled(163)};
     HWND window = nullptr;
     SaverProcess saver = StartSaver(digit, &window);
-    ASSERT_TRUE(Xdotool("click 1"));
+    ASSERT_TRUE(Click());
     EXPECT_TRUE(WaitUntil([&] { return CaptureOf(window) == nullptr; }))
         << "releasing the left button ends the capture";
     // The digit under the pointer now reports the moves, in its own frame.
-    for (POINT p : {POINT{752, 514}, POINT{748, 510}, POINT{750, 514}, POINT{752, 512}})
-      ASSERT_TRUE(MoveTo(p.x, p.y));
-    EXPECT_TRUE(KeepsTicking(saver))
-        << "a left click, then moves over a digit within 2 pixels, do not end the saver";
-    ASSERT_TRUE(MoveTo(digit.x + 4, digit.y + 4));
+    for (POINT d : {POINT{t, t}, POINT{-t, -t}, POINT{0, t}, POINT{t, 0}})
+      ASSERT_TRUE(MovePointer({digit.x + d.x, digit.y + d.y}));
+    EXPECT_TRUE(KeepsTicking(saver)) << "a left click, then moves over a digit within " << within
+                                     << ", do not end the saver";
+    ASSERT_TRUE(moveBy(digit, 2 * t));
     EXPECT_TRUE(EndsNormally(saver)) << "a real move over the digit still ends it";
   }
 }
 
 // The password check against the password.cpl double (Wine has none).
 TEST_F(RunModeInput, PasswordIsAskedOnlyWhenSetAndItsLowByteDecides) {
+  WINE_ONLY("the password library's double in the system folder");
   SystemFile cpl(L"password.cpl", L"LUMIDIAL_PASSWORD_CPL_DOUBLE");
   ASSERT_TRUE(cpl.installed());
   struct Restore { ~Restore() { DeleteValue(kDesktop, kUsePassword); } } restore;
@@ -151,7 +155,7 @@ TEST_F(RunModeInput, PasswordIsAskedOnlyWhenSetAndItsLowByteDecides) {
     SCOPED_TRACE(what);
     apply();
     SaverProcess saver = StartSaver({640, 100});
-    ASSERT_TRUE(Xdotool("key a"));
+    ASSERT_TRUE(PressKey('A'));
     EXPECT_TRUE(EndsNormally(saver)) << "no password set: a key press ends the saver";
     EXPECT_EQ(Recorded(L"VerifyCalls").value_or(0), 0u) << "the double is never called";
   }
@@ -163,7 +167,7 @@ TEST_F(RunModeInput, PasswordIsAskedOnlyWhenSetAndItsLowByteDecides) {
   for (DWORD answer : {0x0u, 0x100u, 0x1u}) {
     SCOPED_TRACE("the double answers " + std::to_string(answer));
     SetDword(kDoubleKey, L"VerifyAnswer", answer);
-    ASSERT_TRUE(Xdotool("key a"));
+    ASSERT_TRUE(PressKey('A'));
     ++calls;
     ASSERT_TRUE(WaitUntil([&] { return Recorded(L"VerifyCalls").value_or(0) >= calls; }))
         << "a key press asks the double";
@@ -181,6 +185,7 @@ TEST_F(RunModeInput, PasswordIsAskedOnlyWhenSetAndItsLowByteDecides) {
 // saver the pointer is the desktop's: the saver's ShowCursor count ends with
 // its thread, here as on Windows.
 TEST_F(RunModeInput, PointerShowsOnlyForThePasswordPromptAndAfterTheSaver) {
+  WINE_ONLY("the password library's double in the system folder");
   HeldPasswordPrompt held;
   ASSERT_TRUE(held.cpl.installed());
 
@@ -191,12 +196,12 @@ TEST_F(RunModeInput, PointerShowsOnlyForThePasswordPromptAndAfterTheSaver) {
   // fails only for a saver that sets a visible shape. On Windows the pointer
   // of the moment would stay unless the saver hid it.
   EXPECT_TRUE(PointerBecomes(false)) << "no pointer over the clock";
-  ASSERT_TRUE(Xdotool("key a"));
+  ASSERT_TRUE(PressKey('A'));
   const HWND prompt = WaitForPrompt(saver);
   ASSERT_NE(prompt, nullptr) << "the password prompt never showed";
   // Windows redraws the pointer when the prompt appears under it; Wine only
   // once it moves: by one pixel, too little for the saver to end.
-  ASSERT_TRUE(MoveTo(641, 100));
+  ASSERT_TRUE(MovePointer({641, 100}));
   EXPECT_TRUE(PointerBecomes(true)) << "the pointer shows while the password prompt runs";
   PostMessageW(prompt, WM_CLOSE, 0, 0);
   EXPECT_TRUE(KeepsTicking(saver)) << "refused: the clock goes on (the saver "
@@ -206,7 +211,7 @@ TEST_F(RunModeInput, PointerShowsOnlyForThePasswordPromptAndAfterTheSaver) {
 
   SetDword(kDoubleKey, L"PromptHold", 0);
   SetDword(kDoubleKey, L"VerifyAnswer", 1);
-  ASSERT_TRUE(Xdotool("key a"));
+  ASSERT_TRUE(PressKey('A'));
   EXPECT_TRUE(EndsNormally(saver)) << "allowed: the saver ends";
   EXPECT_TRUE(PointerBecomes(true)) << "the pointer shows once the saver has ended";
 }
@@ -215,6 +220,7 @@ TEST_F(RunModeInput, PointerShowsOnlyForThePasswordPromptAndAfterTheSaver) {
 // after even ones, FlashSecond being on by default) and by the second
 // between ticks, so a capture that comes late cannot shift the count.
 TEST_F(RunModeInput, DriftMovesThePanelOnePixelAtItsPaceOnlyWithADirection) {
+  AT_96_DPI();
   struct Case {
     const char* name;
     DWORD direction, pace;

@@ -6,6 +6,8 @@
 // test starts and ends with no Lumidial product installed.
 #include "SaverTest.h"
 
+#include <msi.h>
+#include <msiquery.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -37,14 +39,6 @@ std::string ReadWholeFile(const std::wstring& path) {
     std::fclose(file);
   }
   return bytes;
-}
-
-// The Unix path in an environment variable that ctest sets.
-std::string UnixPathFromEnvironment(const char* name) {
-  char value[MAX_PATH * 2] = {};
-  const DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
-  if (n == 0 || n >= sizeof value) ADD_FAILURE() << name << " is not set (tests/e2e/CMakeLists.txt sets it for ctest)";
-  return value;
 }
 
 // A file of the (64-bit) system folder.
@@ -141,40 +135,32 @@ std::optional<LinkTarget> ReadLink(const std::wstring& file) {
   return target;
 }
 
-// One table of a package as msitools' "msiinfo export" writes it (the
-// installer's text archive format: column names, column types, table name
-// and keys, then one tab-separated row a line): each row by column name.
+// One table of a package, read through the Windows Installer's database
+// functions: each row by column name, every field as text.
 using TableRow = std::map<std::string, std::string>;
 
-std::vector<TableRow> PackageTable(const std::string& unixPackage, const std::string& table) {
-  const std::string file = UnixScratchPath(table + ".idt");
+std::vector<TableRow> PackageTable(const std::wstring& package, const std::string& table) {
   std::vector<TableRow> rows;
-  if (auto exported = RunUnix("/usr/bin/msiinfo export '" + unixPackage + "' " + table + " >'" + file + "'");
-      !exported) {
-    ADD_FAILURE() << exported.message() << " (msiinfo is in Debian's msitools)";
+  PMSIHANDLE database, view, names, record;
+  const std::wstring query = L"SELECT * FROM `" + Widen(table) + L"`";
+  if (UINT error = MsiOpenDatabaseW(package.c_str(), MSIDBOPEN_READONLY, &database);
+      error || (error = MsiDatabaseOpenViewW(database, query.c_str(), &view)) || (error = MsiViewExecute(view, 0)) ||
+      (error = MsiViewGetColumnInfo(view, MSICOLINFO_NAMES, &names))) {
+    ADD_FAILURE() << "cannot read the table " << table << " of " << Narrow(package) << ": error " << error;
     return rows;
   }
-  std::istringstream text(ReadWholeFile(ToWindowsPath(file)));
-  DeleteFileW(ToWindowsPath(file).c_str());
-  auto fields = [](std::string line) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::vector<std::string> out(1);
-    for (char c : line) {
-      if (c == '\t')
-        out.emplace_back();
-      else
-        out.back().push_back(c);
-    }
-    return out;
+  auto field = [](MSIHANDLE from, UINT column) {
+    DWORD size = 0;
+    wchar_t none[1] = {};
+    MsiRecordGetStringW(from, column, none, &size);
+    std::wstring text(++size, L'\0');
+    MsiRecordGetStringW(from, column, text.data(), &size);
+    text.resize(size);
+    return Narrow(text);
   };
-  std::string line;
-  std::getline(text, line);
-  const std::vector<std::string> columns = fields(line);
-  for (int header = 0; header < 2; ++header) std::getline(text, line);
-  while (std::getline(text, line)) {
-    const std::vector<std::string> values = fields(line);
+  while (MsiViewFetch(view, &record) == ERROR_SUCCESS) {
     TableRow& row = rows.emplace_back();
-    for (size_t i = 0; i < columns.size(); ++i) row[columns[i]] = i < values.size() ? values[i] : "";
+    for (UINT i = 1; i <= MsiRecordGetFieldCount(names); ++i) row[field(names, i)] = field(record, i);
   }
   return rows;
 }
@@ -301,12 +287,16 @@ class Installer : public SaverTest {
  protected:
   void SetUp() override {
     SaverTest::SetUp();
+    if (InBundle() && !GetEnvironmentVariableW(L"LUMIDIAL_INSTALLER", nullptr, 0))
+      GTEST_SKIP() << "installs for the whole machine: run-tests.cmd /installer, as an administrator";
     SetString(kWineDllOverrides, kMenuBuilder, L"");
     UninstallEverything();  // after a driver killed half-way
   }
   void TearDown() override {
-    UninstallEverything();
-    RegDeleteKeyValueW(HKEY_CURRENT_USER, kWineDllOverrides, kMenuBuilder);
+    if (!IsSkipped()) {
+      UninstallEverything();
+      RegDeleteKeyValueW(HKEY_CURRENT_USER, kWineDllOverrides, kMenuBuilder);
+    }
     SaverTest::TearDown();
   }
 
@@ -376,7 +366,7 @@ TEST_F(Installer, InstallsTheBuiltSaverAndUninstallRemovesItLeavingTheSettingsBy
     SCOPED_TRACE("the installed saver runs and a key ends it");
     SaverProcess saver = StartSaver({640, 100}, nullptr, InstalledSaver());
     ASSERT_TRUE(saver.IsRunning());
-    ASSERT_TRUE(Xdotool("key a"));
+    ASSERT_TRUE(PressKey('A'));
     EXPECT_TRUE(EndsNormally(saver));
   }
 
@@ -397,24 +387,27 @@ TEST_F(Installer, InstallsTheBuiltSaverAndUninstallRemovesItLeavingTheSettingsBy
 TEST_F(Installer, StartMenuShortcutInstallsTheSaverAsTheShellDoes) {
   {
     SCOPED_TRACE("the package's Shortcut table");
-    const std::string unixPackage = UnixPathFromEnvironment("LUMIDIAL_MSI");
     auto field = [](const TableRow& row, const char* column) {
       const auto found = row.find(column);
       return found == row.end() ? std::string("(no column ") + column + ")" : found->second;
     };
     std::string saverKey, component;
-    for (const TableRow& file : PackageTable(unixPackage, "File"))
+    for (const TableRow& file : PackageTable(package, "File"))
       if (LongName(field(file, "FileName")) == "Lumidial.scr") {
         saverKey = field(file, "File");
         component = field(file, "Component_");
       }
     ASSERT_FALSE(saverKey.empty()) << "no Lumidial.scr in the package";
     std::string directory = "(no component " + component + ")";
-    for (const TableRow& row : PackageTable(unixPackage, "Component"))
+    for (const TableRow& row : PackageTable(package, "Component"))
       if (field(row, "Component") == component) directory = field(row, "Directory_");
     EXPECT_EQ(directory, "System64Folder") << "where the saver goes";
+    std::string allUsers = "(none)";
+    for (const TableRow& row : PackageTable(package, "Property"))
+      if (field(row, "Property") == "ALLUSERS") allUsers = field(row, "Value");
+    EXPECT_EQ(allUsers, "1") << "installed for the whole machine, every user";
 
-    const auto shortcuts = PackageTable(unixPackage, "Shortcut");
+    const auto shortcuts = PackageTable(package, "Shortcut");
     ASSERT_EQ(shortcuts.size(), 1u) << "one shortcut";
     const TableRow& shortcut = shortcuts[0];
     EXPECT_EQ(LongName(field(shortcut, "Name")), "Lumidial");

@@ -147,12 +147,13 @@ class Modules : public SaverTest {
 // covered at the end of the first one, and anything loaded on the way
 // would show.
 TEST_F(Modules, ClockAndPreviewLoadNeitherTheCommonControlsNorTheShell) {
+  AT_96_DPI();
   {
     SCOPED_TRACE("run mode (/s)");
     SaverProcess saver = StartSaver({640, 100}, nullptr, Saver());
     ASSERT_TRUE(KeepsTicking(saver, 3));
     EXPECT_TRUE(LeanModules(ModulesOf(saver.pid())));
-    ASSERT_TRUE(Xdotool("key a"));
+    ASSERT_TRUE(PressKey('A'));
     EXPECT_TRUE(EndsNormally(saver));
   }
   {
@@ -171,6 +172,7 @@ TEST_F(Modules, ClockAndPreviewLoadNeitherTheCommonControlsNorTheShell) {
 }
 
 TEST_F(Modules, SettingsDialogLoadsTheCommonControlsAndOnAClickOnItsAddressTheShell) {
+  WINE_ONLY("a stand-in browser named where Wine looks (Windows starts the user's chosen browser)");
   StandInBrowser browser;
   SaverProcess saver = SaverProcess::Start(L"/c", Saver());
   HWND dialog = saver.WaitForWindow(cfg::kFormClass, L"Configure Orvane Lumidial");

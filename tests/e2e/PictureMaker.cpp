@@ -3,10 +3,10 @@
 //
 //   lumidial_pictures.exe FOLDER
 //
-// writes into FOLDER clock.ppm (the whole screen in run mode at 10:08, as
+// writes into FOLDER clock.bmp (the whole screen in run mode at 10:08, as
 // StartPicturedClock sets it up, which the end-to-end tests compare with the
-// stored picture), dialog.ppm (the settings dialog's client area) and
-// preview.ppm (a host's 160 x 120 preview window with the preview in it).
+// stored picture), dialog.bmp (the settings dialog's client area) and
+// preview.bmp (a host's 160 x 120 preview window with the preview in it).
 // Each is taken once two captures in a row agree: the window has painted.
 #include "ConfigureIds.h"
 #include "HostWindow.h"
@@ -34,7 +34,7 @@ Image Steady(const RECT& rect, const std::function<bool(const Image&)>& ready) {
 }
 
 bool Save(const Image& image, const std::wstring& folder, const wchar_t* name) {
-  const bool saved = !image.empty() && image.SavePpm(folder + L"\\" + name + L".ppm");
+  const bool saved = !image.empty() && image.SaveBmp(folder + L"\\" + name + L".bmp");
   std::fprintf(stderr, "%ls: %s\n", name, saved ? "made" : "FAILED");
   return saved;
 }

@@ -1,6 +1,9 @@
-// The clock in run mode ("Lumidial.scr /s"), checked on the screen, and
-// hostile command lines.
+// The clock in run mode ("Lumidial.scr /s"), checked on the screen, on every
+// monitor, and hostile command lines.
+#include "HostWindow.h"
 #include "SaverTest.h"
+
+#include <algorithm>
 
 namespace e2e {
 namespace {
@@ -11,6 +14,7 @@ class RunMode : public SaverTest {};
 // local hour is `localHour` now, whatever the time of day the test runs at.
 // Last, the clock the README shows is still the clock this build shows.
 TEST_F(RunMode, WindowClockAndColon) {
+  WINE_ONLY("time zones set through TZ");
   struct Case {
     const char* name;
     std::function<void(ScratchRegistry&)> settings;
@@ -60,12 +64,6 @@ TEST_F(RunMode, WindowClockAndColon) {
     if (&c != &cases[0]) continue;
 
     EXPECT_EQ(TopLevelWindows(saver.pid()).size(), 1u) << "run mode shows one window";
-    EXPECT_TRUE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) << "the clock is top-most";
-    EXPECT_FALSE(GetWindowLongPtrW(window, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME))
-        << "the clock window is borderless";
-    RECT rect{}, screenRect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    GetWindowRect(window, &rect);
-    EXPECT_TRUE(EqualRect(&rect, &screenRect)) << "the clock window covers the screen";
     const ClockLayout layout = ClockLayout::ForPrimaryScreen();
     // The pictures reach the screen pixel for pixel as the saver's artwork
     // holds them: no colour lost on the way from the stored palette.
@@ -97,12 +95,7 @@ TEST_F(RunMode, WindowClockAndColon) {
   }
   {
     SCOPED_TRACE("the README's picture of the clock, docs/clock.png (\"./dev.sh pictures\" makes it anew)");
-    char pictured[MAX_PATH * 2] = {};  // a Unix path
-    GetEnvironmentVariableA("LUMIDIAL_CLOCK_PICTURE", pictured, sizeof pictured);
-    const std::string scratch = UnixScratchPath("clock.ppm");
-    ASSERT_TRUE(RunUnix("/usr/bin/convert '" + std::string(pictured) + "' ppm:'" + scratch + "'"));
-    const Image picture = Image::LoadPpm(ToWindowsPath(scratch));
-    DeleteFileW(ToWindowsPath(scratch).c_str());
+    const Image picture = Image::LoadPng(PathFromEnvironment(L"LUMIDIAL_CLOCK_PICTURE"));
     ASSERT_EQ(std::make_pair(picture.width(), picture.height()),
               std::make_pair(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)))
         << "the picture is of the whole screen";
@@ -111,6 +104,58 @@ TEST_F(RunMode, WindowClockAndColon) {
     EXPECT_TRUE(WaitUntil([&] { return (differing = ExactMismatches(GrabScreen(), 0, 0, picture)) == 0; }))
         << differing << " pixels differ from the picture; " << SaveScreenshot("pictured-clock");
   }
+}
+
+// The clock as this machine shows it, on Windows as under Wine: at the
+// primary monitor's density (a screen at 150 % gets the clock one and a
+// half times its designed size) and in the machine's time zone.
+TEST_F(RunMode, ClockAtThePrimarysDensityShowsTheLocalTimeCentredAndBlinks) {
+  SaverProcess saver = SaverProcess::Start(L"/s");
+  HWND window = saver.WaitForWindow(kMainClass, kMainCaption);
+  ASSERT_NE(window, nullptr) << "no run-mode window";
+  EXPECT_TRUE(ShowsLocalTime(saver, false, LocalUtcOffset())) << "at " << density << " DPI";
+  EXPECT_TRUE(ShowsDesignedExtent(saver, 2, "extent")) << "at " << density << " DPI";
+  const ColonSeen colon = WatchColon(kTimeout, true);
+  EXPECT_TRUE(colon.shown && colon.hidden) << "the colon blinks: seen shown " << colon.shown << " times, hidden "
+                                           << colon.hidden;
+  EXPECT_TRUE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) << "the clock is top-most";
+  EXPECT_FALSE(GetWindowLongPtrW(window, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME)) << "the clock is borderless";
+  RECT rect{}, primary{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  GetWindowRect(window, &rect);
+  EXPECT_TRUE(EqualRect(&rect, &primary)) << "the clock window covers the primary monitor";
+}
+
+// Every monitor but the primary is black while the clock runs, whatever was
+// on it (here a window of the driver's in a colour of its own, standing in
+// for the desktop), and input over a covering window reaches the clock: a
+// click there, then a clear move, ends the saver, and the desk shows again.
+TEST_F(RunMode, OtherMonitorsAreCoveredBlackAndInputOverThemCounts) {
+  std::vector<RECT> others = MonitorRects();
+  const RECT primary{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  others.erase(std::remove_if(others.begin(), others.end(), [&](const RECT& r) { return EqualRect(&r, &primary); }),
+               others.end());
+  if (others.empty()) GTEST_SKIP() << "one monitor: none to cover";
+  const HostWindow desk({GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN)},
+                        {GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)});
+  const Rgb kDesk{GetRValue(kHostColour), GetGValue(kHostColour), GetBValue(kHostColour)};
+  auto everywhere = [&](Rgb colour) {
+    return WaitUntil([&] {
+      return std::all_of(others.begin(), others.end(), [&](const RECT& r) { return Unlike(r, colour) == 0; });
+    });
+  };
+  ASSERT_TRUE(everywhere(kDesk)) << "the stand-in desktop shows on every other monitor";
+
+  const POINT over{(others[0].left + others[0].right) / 2, (others[0].top + others[0].bottom) / 2};
+  HWND clock = nullptr;
+  SaverProcess saver = StartSaver(over, &clock);
+  EXPECT_TRUE(everywhere(Rgb{})) << "every other monitor is black; " << SaveScreenshot("covers");
+  ASSERT_TRUE(Click());
+  ASSERT_TRUE(WaitUntil([&] { return CaptureOf(clock) == nullptr; })) << "the click ends the capture";
+  ASSERT_TRUE(MovePointerBy(PointerThreshold(), PointerThreshold()));
+  EXPECT_TRUE(KeepsTicking(saver)) << "a move within the threshold over a covering window does not end the saver";
+  ASSERT_TRUE(MovePointer({over.x + 2 * PointerThreshold(), over.y + 2 * PointerThreshold()}));
+  EXPECT_TRUE(EndsNormally(saver, nullptr, 40s)) << "a clear move over a covering window ends it";
+  EXPECT_TRUE(everywhere(kDesk)) << "nothing of the saver's is left on the other monitors";
 }
 
 // Whatever the saver is started with, it must not crash: after the run

@@ -1,5 +1,7 @@
 #include "SaverTest.h"
 
+#include <shellscalingapi.h>
+
 #include <algorithm>
 #include <sstream>
 
@@ -48,6 +50,14 @@ int TopmostLit(const Image& image, int left, int right) {
 
 }  // namespace
 
+int LocalUtcOffset() {
+  FILETIME utc, local;
+  GetSystemTimeAsFileTime(&utc);
+  FileTimeToLocalFileTime(&utc, &local);
+  auto ticks = [](const FILETIME& t) { return (static_cast<long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+  return int((ticks(local) - ticks(utc)) / kTicksPerMinute);
+}
+
 int OffsetForLocalHour(int localHour) {
   int hours = ((localHour - HourMinuteAt(UtcNow(), 0).first) % 24 + 24) % 24;
   return (hours > 12 ? hours - 24 : hours) * 60;
@@ -63,8 +73,15 @@ SaverProcess StartPicturedClock(ScratchRegistry& registry) {
   return SaverProcess::StartInTimeZone(L"/s", offset);
 }
 
+int PrimaryDensity() {
+  UINT x = 96, y = 96;
+  GetDpiForMonitor(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), MDT_EFFECTIVE_DPI, &x, &y);
+  return int(x);
+}
+
 void SaverTest::SetUp() {
   ClearState();
+  density = PrimaryDensity();
   WaitUntil([] { return TopLevelWindows(0, kMainClass).empty(); });
 }
 
@@ -113,6 +130,49 @@ const Artwork& SaverTest::Art() {
   return ::testing::AssertionSuccess();
 }
 
+Extent SaverTest::DesignedExtent(const ClockReading& r) const {
+  const ClockLayout layout = ClockLayout::ForPrimaryScreen(density);
+  Extent extent;
+  for (int picture = 0; picture < 5; ++picture) {
+    const std::optional<int> digit = r.digits[size_t(picture < 2 ? picture : picture - 1)];
+    const Image* art = picture == 2 ? (r.colonShown ? &Art().colon : nullptr)
+                                    : (digit ? &Art().digits[size_t(*digit)] : nullptr);
+    if (!art) continue;
+    const Extent lit = LitExtent(*art);
+    const int x = ClockLayout::kPictureX[size_t(picture)] + r.shift;
+    extent.Add(layout.panel.x + layout.Scaled(x + lit.left), layout.panel.y + layout.Scaled(lit.top));
+    extent.Add(layout.panel.x + layout.Scaled(x + lit.right + 1) - 1,
+               layout.panel.y + layout.Scaled(lit.bottom + 1) - 1);
+  }
+  return extent;
+}
+
+::testing::AssertionResult SaverTest::ShowsDesignedExtent(const SaverProcess& saver, int tolerance,
+                                                        const std::string& name, Extent* lit) const {
+  Image screen;
+  ClockReading r;
+  Extent shown, designed;
+  if (WaitUntil([&] {
+        if (!ReadClock(saver, screen, r)) return false;
+        shown = LitExtent(screen);
+        designed = DesignedExtent(r);
+        return shown.Near(designed, tolerance);
+      })) {
+    if (lit) *lit = shown;
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << "the clock \"" << r.text() << "\" is lit over " << shown.text()
+                                       << ", designed " << designed.text() << "; " << SaveScreenshot(name);
+}
+
+bool SaverTest::ReadClock(const SaverProcess& saver, Image& screen, ClockReading& reading) const {
+  return WaitUntil([&] {
+    screen = GrabScreen();
+    reading = Reader().Read(screen);
+    return (reading.recognised && reading.showsTime()) || !saver.IsRunning();
+  }) && saver.IsRunning();
+}
+
 SaverTest::ColonSeen SaverTest::WatchColon(Millis watch, bool untilBoth) {
   const ClockReader reader = Reader();
   ColonSeen seen;
@@ -143,31 +203,7 @@ bool SaverTest::KeepsTicking(const SaverProcess& saver, int ticks) {
 }
 
 SaverProcess SaverTest::StartSaver(POINT pointer, HWND* window, const std::wstring& path) {
-  // A window that remembers where it last saw the pointer.
-  static const ATOM probeClass = [] {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = [](HWND w, UINT message, WPARAM wp, LPARAM lp) -> LRESULT {
-      if (message == WM_MOUSEMOVE) SetWindowLongPtrW(w, GWLP_USERDATA, lp);
-      return DefWindowProcW(w, message, wp, lp);
-    };
-    wc.lpszClassName = L"LumidialPointerProbe";
-    return RegisterClassW(&wc);
-  }();
-  // Over every monitor, so that the pointer can start on any of them.
-  const POINT origin{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN)};
-  HWND probe = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, MAKEINTATOM(probeClass), L"",
-                               WS_POPUP | WS_VISIBLE, origin.x, origin.y,
-                               GetSystemMetrics(SM_CXVIRTUALSCREEN),
-                               GetSystemMetrics(SM_CYVIRTUALSCREEN), nullptr, nullptr, nullptr, nullptr);
-  // Two moves, so that the X server reports motion even if the pointer
-  // already was there.
-  const std::string x = std::to_string(pointer.x), y = std::to_string(pointer.y);
-  EXPECT_TRUE(MovePointer({pointer.x + 8, pointer.y + 8}) && MovePointer(pointer));
-  EXPECT_TRUE(WaitUntil([&] {
-    return GetWindowLongPtrW(probe, GWLP_USERDATA) == MAKELPARAM(pointer.x - origin.x, pointer.y - origin.y);
-  })) << "the driver's window never saw the pointer at " << x << "," << y;
-  DestroyWindow(probe);
-
+  EXPECT_TRUE(MovePointer(pointer));
   SaverProcess saver = SaverProcess::Start(L"/s", path);
   HWND found = saver.WaitForWindow(kMainClass, kMainCaption);
   windowSeenAt = std::chrono::steady_clock::now();
@@ -179,6 +215,7 @@ SaverProcess SaverTest::StartSaver(POINT pointer, HWND* window, const std::wstri
   };
   EXPECT_TRUE(found && WaitUntil([&] { return clockShown() || !saver.IsRunning(); }) && saver.IsRunning())
       << "no clock on the screen; " << SaveScreenshot("no-clock");
+  EXPECT_TRUE(!found || HoldsForeground(found)) << "keys would not reach the clock";
   if (window) *window = found;
   return saver;
 }
@@ -240,8 +277,8 @@ std::string SaverTest::SaveScreenshot(const std::string& name) {
   const std::wstring directory = PathFromEnvironment(L"LUMIDIAL_E2E_ARTIFACTS");
   CreateDirectoryW(directory.c_str(), nullptr);
   const std::wstring path =
-      directory + L"\\" + Widen(std::string(test->test_suite_name()) + "-" + name + ".ppm");
-  GrabScreen().SavePpm(path);
+      directory + L"\\" + Widen(std::string(test->test_suite_name()) + "-" + name + ".bmp");
+  GrabScreen().SaveBmp(path);
   return "screenshot " + Narrow(path);
 }
 

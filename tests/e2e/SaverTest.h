@@ -4,8 +4,11 @@
 #pragma once
 
 #include "Harness.h"
+#include "Input.h"
 #include "Screen.h"
 
+#include <algorithm>
+#include <cmath>
 #include <optional>
 
 namespace e2e {
@@ -34,6 +37,21 @@ struct HeldPasswordPrompt {
   PasswordSet password;
 };
 
+// The density of the primary monitor, as a program aware of each monitor's
+// density sees it (under Wine: the density the driver started at).
+int PrimaryDensity();
+
+// Marks, as its first statement, a scenario that reads the screen against
+// the saver's 96-DPI pictures: on a primary of another density it is
+// skipped, saying so.
+#define AT_96_DPI()                                                                                  \
+  if (const int primaryDpi = ::e2e::PrimaryDensity(); primaryDpi != 96)                             \
+  GTEST_SKIP() << "reads the screen against the 96-DPI pictures; the primary is at " << primaryDpi \
+               << " DPI"
+
+// How far east of UTC the machine's local time is now, in minutes.
+int LocalUtcOffset();
+
 // The whole-hour offset east of UTC (minutes, -11 h .. +12 h) at which the
 // local hour is `localHour` now.
 int OffsetForLocalHour(int localHour);
@@ -53,6 +71,9 @@ class SaverTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
+  // How far the pointer may move on each axis without ending the saver: two
+  // pixels at 96 DPI, scaled with the density.
+  int PointerThreshold() const { return std::max(1, int(std::lround(2 * density / 96.0))); }
   // Reads the centred clock of a saver running at `density`.
   ClockReader Reader() const { return ClockReader(Art(), ClockLayout::ForPrimaryScreen(density)); }
 
@@ -63,6 +84,18 @@ class SaverTest : public ::testing::Test {
   ::testing::AssertionResult ShowsLocalTime(const SaverProcess& saver, bool twentyFourHour,
                                             int utcOffsetMinutes);
 
+  // Where the lit clock belongs for what `r` read: each picture shown, with
+  // the lit extent of its 96-DPI artwork at its designed place in the
+  // centred panel, all of it times the density over 96.
+  Extent DesignedExtent(const ClockReading& r) const;
+  // Waits until the lit clock lies where the design puts it at the scale
+  // the screen gives, centred: `tolerance` pixels off on each edge at most,
+  // for rounding and drift.
+  ::testing::AssertionResult ShowsDesignedExtent(const SaverProcess& saver, int tolerance, const std::string& name,
+                                                 Extent* lit = nullptr) const;
+  // Waits for a readable clock; `screen` and `reading` then hold it.
+  bool ReadClock(const SaverProcess& saver, Image& screen, ClockReading& reading) const;
+
   // Looks at the colon for `watch` (or, with `untilBoth`, until it has been
   // seen both shown and hidden); counts the readable looks.
   struct ColonSeen { int shown = 0, hidden = 0; };
@@ -72,11 +105,10 @@ class SaverTest : public ::testing::Test {
   // default): false if the saver ended first or the clock stood still.
   bool KeepsTicking(const SaverProcess& saver, int ticks = 2);
 
-  // Starts "Lumidial.scr /s" with the pointer seen at `pointer` (a window of
-  // the driver's sees it there first: a fresh X server leaves Wine believing
-  // in an old position) and waits for its window and a drawn clock (at 96
-  // DPI wherever it has drifted, else centred). The saver under test, or
-  // the one at `path`.
+  // Starts "Lumidial.scr /s" with the pointer at `pointer` and waits for
+  // its window, a drawn clock (at 96 DPI wherever it has drifted, else
+  // centred) and the clock in the foreground, where keys reach it. The
+  // saver under test, or the one at `path`.
   SaverProcess StartSaver(POINT pointer, HWND* window = nullptr, const std::wstring& path = SaverPath());
 
   // Top-left of the clock panel wherever it has drifted to; nothing if the
@@ -94,11 +126,12 @@ class SaverTest : public ::testing::Test {
   // The window holding the mouse capture in `window`'s thread.
   static HWND CaptureOf(HWND window);
 
-  // Saves a screenshot (PPM) in LUMIDIAL_E2E_ARTIFACTS; returns its path.
+  // Saves a screenshot (BMP) in LUMIDIAL_E2E_ARTIFACTS; returns its path.
   static std::string SaveScreenshot(const std::string& name);
 
   ScratchRegistry registry;
-  // The pixel density the savers of the test run at (see Density).
+  // The pixel density the savers of the test run at: the primary's, or
+  // the one a scenario sets (see Density).
   int density = 96;
   // When StartSaver first saw the run-mode window: its first tick is due.
   std::chrono::steady_clock::time_point windowSeenAt;

@@ -2,6 +2,9 @@
 
 #include "resource.h"
 
+#include <wincodec.h>
+#include <wrl/client.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -51,25 +54,47 @@ bool Differs(Rgb a, Rgb b) {
 
 }  // namespace
 
-bool Image::SavePpm(const std::wstring& path) const {
-  FILE* file = _wfopen(path.c_str(), L"wb");
-  if (!file) return false;
-  std::fprintf(file, "P6\n%d %d\n255\n", width_, height_);
-  std::fwrite(pixels_.data(), 3, pixels_.size(), file);
-  return std::fclose(file) == 0;
+bool Image::SaveBmp(const std::wstring& path) const {
+  const DWORD stride = (DWORD(width_) * 3 + 3) & ~3u, bits = stride * DWORD(height_);
+  BITMAPINFOHEADER info{sizeof info, width_, -height_, 1, 24, BI_RGB, bits, 0, 0, 0, 0};
+  BITMAPFILEHEADER file{0x4D42, DWORD(sizeof file + sizeof info + bits), 0, 0, DWORD(sizeof file + sizeof info)};
+  std::vector<uint8_t> rows(bits);
+  for (int y = 0; y < height_; ++y)
+    for (int x = 0; x < width_; ++x) {
+      const Rgb p = At(x, y);
+      uint8_t* out = &rows[y * stride + x * 3];
+      out[0] = p.b, out[1] = p.g, out[2] = p.r;
+    }
+  FILE* stream = _wfopen(path.c_str(), L"wb");
+  if (!stream) return false;
+  const bool written = std::fwrite(&file, sizeof file, 1, stream) == 1 && std::fwrite(&info, sizeof info, 1, stream) == 1 &&
+                       std::fwrite(rows.data(), 1, rows.size(), stream) == rows.size();
+  return std::fclose(stream) == 0 && written;
 }
 
-Image Image::LoadPpm(const std::wstring& path) {
+Image Image::LoadPng(const std::wstring& path) {
+  using Microsoft::WRL::ComPtr;
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   Image image;
-  FILE* file = _wfopen(path.c_str(), L"rb");
-  if (!file) return image;
-  int width = 0, height = 0, maximum = 0;
-  if (std::fscanf(file, "P6 %d %d %d", &width, &height, &maximum) == 3 && maximum == 255 && width > 0 &&
-      height > 0 && std::fgetc(file) != EOF) {
-    image = Image(width, height);
-    if (std::fread(image.pixels_.data(), 3, image.pixels_.size(), file) != image.pixels_.size()) image = {};
+  {
+    ComPtr<IWICImagingFactory> factory;
+    ComPtr<IWICBitmapDecoder> decoder;
+    ComPtr<IWICBitmapFrameDecode> frame;
+    ComPtr<IWICFormatConverter> converter;
+    UINT width = 0, height = 0;
+    if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory))) &&
+        SUCCEEDED(factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
+                                                     WICDecodeMetadataCacheOnDemand, &decoder)) &&
+        SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(factory->CreateFormatConverter(&converter)) &&
+        SUCCEEDED(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr,
+                                        0, WICBitmapPaletteTypeCustom)) &&
+        SUCCEEDED(converter->GetSize(&width, &height))) {
+      std::vector<uint8_t> bgra(size_t(width) * height * 4);
+      if (SUCCEEDED(converter->CopyPixels(nullptr, width * 4, UINT(bgra.size()), bgra.data())))
+        image = FromBgra(bgra.data(), int(width), int(height));
+    }
   }
-  std::fclose(file);
+  if (SUCCEEDED(com)) CoUninitialize();
   return image;
 }
 
@@ -259,6 +284,39 @@ std::string ClockReading::text() const {
     out += digits[size_t(slot)] ? char('0' + *digits[size_t(slot)]) : ' ';
   }
   return out + (recognised ? "" : " (not recognised)");
+}
+
+void Extent::Add(int x, int y) {
+  left = std::min(left, x), right = std::max(right, x);
+  top = std::min(top, y), bottom = std::max(bottom, y);
+}
+
+bool Extent::Near(const Extent& other, int tolerance) const {
+  return !empty() && !other.empty() && std::abs(left - other.left) <= tolerance &&
+         std::abs(right - other.right) <= tolerance && std::abs(top - other.top) <= tolerance &&
+         std::abs(bottom - other.bottom) <= tolerance;
+}
+
+std::string Extent::text() const {
+  return "columns " + std::to_string(left) + ".." + std::to_string(right) + ", rows " + std::to_string(top) + ".." +
+         std::to_string(bottom);
+}
+
+Extent LitExtent(const Image& image) {
+  Extent extent;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (image.At(x, y).g >= 128) extent.Add(x, y);
+  return extent;
+}
+
+long Unlike(const RECT& rect, Rgb colour) {
+  const Image shown = GrabScreen(rect);
+  if (shown.empty()) return -1;
+  long unlike = 0;
+  for (int y = 0; y < shown.height(); ++y)
+    for (int x = 0; x < shown.width(); ++x) unlike += !(shown.At(x, y) == colour);
+  return unlike;
 }
 
 }  // namespace e2e

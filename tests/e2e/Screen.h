@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -27,9 +28,11 @@ class Image {
   bool empty() const { return pixels_.empty(); }
   Rgb At(int x, int y) const { return pixels_[size_t(y) * width_ + x]; }
   void Set(int x, int y, Rgb color) { pixels_[size_t(y) * width_ + x] = color; }
-  bool SavePpm(const std::wstring& path) const;
-  // A binary PPM (P6, 255) as SavePpm writes it; empty if it is not one.
-  static Image LoadPpm(const std::wstring& path);
+  // A 24-bit BMP file, which any Windows picture viewer opens.
+  bool SaveBmp(const std::wstring& path) const;
+  // A PNG file, decoded by the Windows Imaging Component; empty if it
+  // cannot be read.
+  static Image LoadPng(const std::wstring& path);
 
  private:
   int width_ = 0, height_ = 0;
@@ -104,6 +107,21 @@ class ClockReader {
   const Artwork& artwork_;
   ClockLayout layout_;
 };
+
+// Where a picture is lit, inclusive: at least half-bright green, as a
+// segment covering at least part of a pixel is (the glow never is).
+struct Extent {
+  int left = INT_MAX, right = INT_MIN, top = INT_MAX, bottom = INT_MIN;
+  bool empty() const { return right < left; }
+  void Add(int x, int y);
+  // Each edge within `tolerance` pixels of the other's.
+  bool Near(const Extent& other, int tolerance) const;
+  std::string text() const;
+};
+Extent LitExtent(const Image& image);
+
+// Pixels of the screen's `rect` that are not `colour`; -1 if it cannot be read.
+long Unlike(const RECT& rect, Rgb colour);
 
 // Share (percent) of the pixels of `picture` placed at (x, y) on `screen`
 // that differ clearly; no picture: against black in `rect` of that size.

@@ -4,6 +4,7 @@
 // CBN_SELCHANGE a user's choice sends; keys are real keystrokes.
 #include "ConfigureIds.h"
 #include "Harness.h"
+#include "Input.h"
 
 #include <gtest/gtest.h>
 
@@ -231,6 +232,7 @@ TEST_F(Dialog, IntervalFollowsTheMovementAndCancelOrCloseWriteNothing) {
 // be loaded is a failed call, which the warning box reports; the dialog
 // carries on.
 TEST_F(Dialog, WebAddressWithoutTheShellWarns) {
+  WINE_ONLY("the shell disabled through a Wine DLL override");
   DllOverride disabled(L"shell32", L"");
   ASSERT_TRUE(Open());
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(cfg::kLabel6, STN_CLICKED),
@@ -253,20 +255,8 @@ TEST_F(Dialog, WebAddressWithoutTheShellWarns) {
 // box do nothing; Tab skips the disabled interval and the hidden controls;
 // Enter on the focused OK saves.
 TEST_F(Dialog, Keyboard) {
-  auto press = [](WORD key, bool shift = false) {
-    std::vector<INPUT> in;
-    auto add = [&](WORD vk, DWORD flags) {
-      INPUT& i = in.emplace_back();
-      i.type = INPUT_KEYBOARD;
-      i.ki.wVk = vk;
-      i.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
-      i.ki.dwFlags = flags;
-    };
-    if (shift) add(VK_SHIFT, 0);
-    add(key, 0);
-    add(key, KEYEVENTF_KEYUP);
-    if (shift) add(VK_SHIFT, KEYEVENTF_KEYUP);
-    EXPECT_EQ(SendInput(UINT(in.size()), in.data(), sizeof(INPUT)), in.size());
+  auto press = [&](WORD key, bool shift = false) {
+    EXPECT_TRUE(shift ? PressKeys({VK_SHIFT, key}, dialog) : PressKey(key, dialog));
   };
   auto focusIs = [&](int id) {
     return WaitUntil([&] {
@@ -277,7 +267,6 @@ TEST_F(Dialog, Keyboard) {
     });
   };
   ASSERT_TRUE(Open());
-  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == dialog; }));
   press(VK_TAB, true);
   ASSERT_TRUE(focusIs(cfg::kCancel)) << "Shift+Tab from the first control reaches Cancel";
   press(VK_RETURN);
@@ -285,7 +274,6 @@ TEST_F(Dialog, Keyboard) {
   ASSERT_FALSE(SettingsKeyExists()) << "Enter on the focused Cancel saved the settings";
 
   ASSERT_TRUE(Open());
-  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == dialog; }));
   ASSERT_TRUE(focusIs(cfg::kTwentyFourHour)) << "the first control in tab order has the focus";
 
   // Keys are handled in order: once Space has ticked the box, Escape and
@@ -412,6 +400,7 @@ constexpr DesignedControl kDesign[] = {
 // window itself stays at its designed screen position. Labels that grow do
 // so to the extent of their caption in the designed font, measured here.
 TEST_F(Dialog, LayoutMatchesTheDesignAndScales) {
+  WINE_ONLY("densities set through Wine's LogPixels, and the faces of Wine's fonts");
   // Wine picks the bitmap fonts by the density a process starts at, so the
   // captions are measured at the designed one (scripts/wine-env.sh sets it).
   HDC dc = GetDC(nullptr);

@@ -1,0 +1,249 @@
+#include "Preflight.h"
+
+#include "ScopedWin.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <type_traits>
+
+namespace bundle {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct DesktopDeleter {
+  void operator()(HDESK desktop) const noexcept { if (desktop) CloseDesktop(desktop); }
+};
+using UniqueDesktop = std::unique_ptr<std::remove_pointer_t<HDESK>, DesktopDeleter>;
+
+std::wstring ErrorText(DWORD error) { return L" (error " + std::to_wstring(error) + L")"; }
+
+// Polls `done`, handling this thread's messages meanwhile (the check window's
+// input arrives through them).
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return done();
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+}
+
+std::wstring DesktopName(HDESK desktop) {
+  wchar_t name[256] = {};
+  DWORD needed = 0;
+  if (!GetUserObjectInformationW(desktop, UOI_NAME, name, sizeof name - sizeof *name, &needed)) return L"?";
+  return name;
+}
+
+// The desktop that gets the keyboard and mouse must be this program's: a
+// locked screen and a User Account Control prompt are desktops of their own,
+// which a user's program cannot even open.
+std::wstring DesktopProblem() {
+  UniqueDesktop input(OpenInputDesktop(0, FALSE, DESKTOP_READOBJECTS));
+  if (!input) {
+    return L"The keyboard and mouse go to a desktop this program cannot open" + ErrorText(GetLastError()) +
+           L": the screen is locked, or a User Account Control prompt is waiting. Unlock the screen or "
+           L"answer the prompt, then run the tests again.";
+  }
+  const std::wstring inputName = DesktopName(input.get());
+  const std::wstring ours = DesktopName(GetThreadDesktop(GetCurrentThreadId()));
+  if (_wcsicmp(inputName.c_str(), ours.c_str()) != 0) {
+    return L"The keyboard and mouse go to the desktop \"" + inputName + L"\", not to this program's (\"" + ours +
+           L"\"): run the tests on the desktop you are looking at.";
+  }
+  return {};
+}
+
+// The integrity level of a process's token (SECURITY_MANDATORY_*_RID); none
+// when its token cannot be read, which for a program of another user or of
+// higher rights is the case.
+std::optional<DWORD> IntegrityLevel(HANDLE process) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return std::nullopt;
+  lumidial::UniqueHandle owned(token);
+  DWORD size = 0;
+  GetTokenInformation(token, TokenIntegrityLevel, nullptr, 0, &size);
+  if (size == 0) return std::nullopt;
+  auto buffer = std::make_unique<BYTE[]>(size);
+  if (!GetTokenInformation(token, TokenIntegrityLevel, buffer.get(), size, &size)) return std::nullopt;
+  const auto* label = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(buffer.get());
+  const DWORD count = *GetSidSubAuthorityCount(label->Label.Sid);
+  return *GetSidSubAuthority(label->Label.Sid, count - 1);
+}
+
+// Names the program of a window that kept the foreground from the check
+// window, and says when it runs with higher rights than the tests.
+std::wstring ForegroundProblem(HWND foreground) {
+  if (!foreground) {
+    return L"No window has the foreground, and the tests' own window could not take it: close other "
+           L"programs, and run the tests again.";
+  }
+  wchar_t title[256] = {};
+  GetWindowTextW(foreground, title, 256);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(foreground, &pid);
+  std::wstring program = L"process " + std::to_wstring(pid);
+  bool higher = false;
+  lumidial::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+  if (process) {
+    wchar_t image[MAX_PATH * 2] = {};
+    DWORD length = MAX_PATH * 2;
+    if (QueryFullProcessImageNameW(process.get(), 0, image, &length)) program = image;
+    const auto theirs = IntegrityLevel(process.get());
+    const auto ours = IntegrityLevel(GetCurrentProcess());
+    higher = !theirs || (ours && *theirs > *ours);
+  } else {
+    higher = GetLastError() == ERROR_ACCESS_DENIED;
+  }
+  std::wstring text = L"The window \"" + std::wstring(title) + L"\" of " + program +
+                      L" keeps the foreground, and the tests' own window could not take it.";
+  if (higher) {
+    text += L" That program runs with higher rights than the tests (as administrator, say): Windows lets "
+            L"no key or pointer move of theirs reach it.";
+  }
+  return text + L" Close or minimise it, close other programs, and run the tests again.";
+}
+
+// What the check window has been sent.
+struct Received {
+  bool keyDown = false, keyUp = false;
+  std::optional<POINT> lastMove;  // in screen coordinates
+};
+
+LRESULT CALLBACK CheckWindowProc(HWND window, UINT message, WPARAM wp, LPARAM lp) {
+  auto* received = reinterpret_cast<Received*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  switch (message) {
+    case WM_KEYDOWN:
+      if (received && wp == VK_SHIFT) received->keyDown = true;
+      return 0;
+    case WM_KEYUP:
+      if (received && wp == VK_SHIFT) received->keyUp = true;
+      return 0;
+    case WM_MOUSEMOVE:
+      if (received) {
+        POINT at{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+        ClientToScreen(window, &at);
+        received->lastMove = at;
+      }
+      return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(window, &ps);
+      RECT client;
+      GetClientRect(window, &client);
+      DrawTextW(dc, L"Lumidial tests: checking that input reaches this window", -1, &client,
+                DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+      EndPaint(window, &ps);
+      return 0;
+    }
+    default:
+      return DefWindowProcW(window, message, wp, lp);
+  }
+}
+
+INPUT ShiftKey(bool up) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = VK_SHIFT;
+  input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(VK_SHIFT, MAPVK_VK_TO_VSC));
+  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  return input;
+}
+
+void TapShift() {
+  INPUT keys[] = {ShiftKey(false), ShiftKey(true)};
+  SendInput(2, keys, sizeof(INPUT));
+}
+
+// An absolute move to `to` on the virtual desk, in the 0..65535 units
+// SendInput takes.
+INPUT PointerMove(POINT to) {
+  const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dx = MulDiv(to.x - left, 65535, width > 1 ? width - 1 : 1);
+  input.mi.dy = MulDiv(to.y - top, 65535, height > 1 ? height - 1 : 1);
+  input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
+  return input;
+}
+
+// Shows a window of this program, makes it the foreground, and sends it a
+// Shift key and two pointer moves, as the drivers will send theirs.
+std::wstring SendInputProblem() {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = CheckWindowProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  wc.lpszClassName = L"LumidialTestsInputCheck";
+  RegisterClassW(&wc);
+
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const int width = 480, height = 120;
+  lumidial::UniqueWindow window(CreateWindowExW(
+      WS_EX_TOPMOST, wc.lpszClassName, L"Lumidial tests", WS_POPUP | WS_BORDER,
+      (work.left + work.right - width) / 2, (work.top + work.bottom - height) / 2, width, height, nullptr,
+      nullptr, instance, nullptr));
+  if (!window) return L"The tests' own window could not be made" + ErrorText(GetLastError()) + L".";
+  Received received;
+  SetWindowLongPtrW(window.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&received));
+  ShowWindow(window.get(), SW_SHOWNORMAL);
+  UpdateWindow(window.get());
+
+  // Windows lets a program take the foreground only in some cases; input
+  // just sent by the program is one of them.
+  const auto isForeground = [&] { return GetForegroundWindow() == window.get(); };
+  SetForegroundWindow(window.get());
+  if (!WaitUntil(isForeground, 2s)) {
+    TapShift();
+    SetForegroundWindow(window.get());
+    if (!WaitUntil(isForeground, 3s)) return ForegroundProblem(GetForegroundWindow());
+  }
+  // Messages left from the window's showing and the tap above.
+  WaitUntil([] { return false; }, 200ms);
+  received = {};
+
+  TapShift();
+  const bool keyArrived = WaitUntil([&] { return received.keyDown && received.keyUp; }, 5s);
+
+  RECT frame;
+  GetWindowRect(window.get(), &frame);
+  const POINT middle{(frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2};
+  INPUT moves[] = {PointerMove({middle.x - 40, middle.y - 10}), PointerMove(middle)};
+  SendInput(2, moves, sizeof(INPUT));
+  const auto closeTo = [](POINT a, POINT b) { return std::abs(a.x - b.x) <= 2 && std::abs(a.y - b.y) <= 2; };
+  const bool moveArrived = WaitUntil([&] { return received.lastMove && closeTo(*received.lastMove, middle); }, 5s);
+
+  if (keyArrived && moveArrived) return {};
+  std::wstring what = !keyArrived && !moveArrived ? L"neither a key nor a pointer move"
+                      : !keyArrived              ? L"no key (a pointer move did)"
+                                                 : L"no pointer move (a key did)";
+  return L"Input sent by the tests does not arrive: " + what +
+         L" reached their own window in the foreground. Another program may be filtering input (a remote "
+         L"desktop or a screen-recording tool, say): close it, and run the tests again.";
+}
+
+}  // namespace
+
+std::wstring InputProblem() {
+  std::wstring problem = DesktopProblem();
+  if (problem.empty()) problem = SendInputProblem();
+  return problem;
+}
+
+}  // namespace bundle

@@ -1,0 +1,351 @@
+// lumidial_run_tests.exe: runs the end-to-end tests of the Windows test
+// bundle on the machine it is unpacked on, as run-tests.cmd starts it (see
+// README.txt beside it). It checks first that the tests can drive the
+// desktop (Preflight), then runs each driver the bundle lists, with
+// GoogleTest's XML output into results\, and sums up what the XML files say.
+// Its last line is always "N passed, N failed, N skipped".
+//
+//   run-tests.cmd [/installer] [/filter:PATTERN] [/timeout:MINUTES]
+//
+// Exit status: 0 all ran passed, 1 a test failed or a driver did not
+// finish, 2 the tests cannot drive this desktop (nothing ran), 3 a wrong
+// option, an incomplete bundle or a folder it cannot write results into.
+//
+// The bundle (tests/bundle/CMakeLists.txt makes it):
+//   run-tests.cmd, README.txt
+//   bin\lumidial_run_tests.exe, the drivers, bundle.txt (what to run and
+//       the environment to run it in: read below)
+//   files\ the files the drivers use (the saver, its packages, ...)
+//   results\ written here
+#include "Preflight.h"
+#include "Results.h"
+#include "ScopedWin.h"
+
+#include <windows.h>
+
+#include <conio.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+using bundle::TestOutcome;
+
+enum ExitStatus { kPassed = 0, kFailed = 1, kRefused = 2, kUsage = 3 };
+
+std::string Narrow(const std::wstring& wide) {
+  std::string out(wide.size() * 4, '\0');
+  out.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                                     out.data(), static_cast<int>(out.size()), nullptr, nullptr)));
+  return out;
+}
+
+std::wstring Widen(const std::string& utf8) {
+  std::wstring out(utf8.size(), L'\0');
+  out.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                                     out.data(), static_cast<int>(out.size()))));
+  return out;
+}
+
+// Everything printed is UTF-8 (the console's code page is set to it while
+// the runner runs); flushed at once, since the drivers share the output.
+void Print(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+void Print(const std::wstring& text) { Print(Narrow(text)); }
+
+bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
+  return _wcsnicmp(text.c_str(), prefix, std::wcslen(prefix)) == 0;
+}
+
+struct Options {
+  bool installer = false;
+  std::wstring filter;
+  DWORD timeoutMinutes = 30;
+};
+
+bool ParseOptions(int argc, wchar_t** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring arg = argv[i];
+    if (_wcsicmp(arg.c_str(), L"/installer") == 0) {
+      options.installer = true;
+    } else if (StartsWith(arg, L"/filter:") && arg.size() > 8) {
+      options.filter = arg.substr(8);
+    } else if (StartsWith(arg, L"/timeout:") && _wtoi(arg.c_str() + 9) > 0) {
+      options.timeoutMinutes = static_cast<DWORD>(_wtoi(arg.c_str() + 9));
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+const char kUsageText[] =
+    "run-tests.cmd [/installer] [/filter:PATTERN] [/timeout:MINUTES]\n"
+    "  /installer        also the installer's scenarios (they install Lumidial for the whole machine:\n"
+    "                    run from a prompt opened as administrator)\n"
+    "  /filter:PATTERN   only the tests GoogleTest's filter selects, e.g. /filter:Dialog.*:Host.*\n"
+    "  /timeout:MINUTES  how long one driver may take before it is stopped (30)\n";
+
+// What bin\bundle.txt lists, one entry a line, fields separated by tabs:
+//   driver <file name>             a driver, run in the order listed
+//   file <VARIABLE> <path>         a file of the bundle, by its path from the
+//                                  bundle's folder: VARIABLE is set to its
+//                                  full path
+//   value <VARIABLE> <text>        VARIABLE is set to the text
+struct BundleList {
+  std::vector<std::wstring> drivers;
+  std::vector<std::pair<std::wstring, std::wstring>> environment;
+};
+
+bool ReadBundleList(const std::wstring& root, BundleList& list, std::wstring& error) {
+  const std::wstring path = root + L"\\bin\\bundle.txt";
+  FILE* file = _wfopen(path.c_str(), L"rb");
+  if (!file) {
+    error = path + L" cannot be read: unpack the whole bundle again.";
+    return false;
+  }
+  char buffer[4096];
+  while (std::fgets(buffer, sizeof buffer, file)) {
+    std::string line = buffer;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::wstring> fields;
+    for (size_t from = 0;;) {
+      const size_t tab = line.find('\t', from);
+      fields.push_back(Widen(line.substr(from, tab == std::string::npos ? std::string::npos : tab - from)));
+      if (tab == std::string::npos) break;
+      from = tab + 1;
+    }
+    if (fields.size() == 2 && fields[0] == L"driver") {
+      list.drivers.push_back(fields[1]);
+    } else if (fields.size() == 3 && fields[0] == L"file") {
+      list.environment.emplace_back(fields[1], root + L"\\" + fields[2]);
+    } else if (fields.size() == 3 && fields[0] == L"value") {
+      list.environment.emplace_back(fields[1], fields[2]);
+    } else {
+      std::fclose(file);
+      error = path + L": a line this runner does not know: " + Widen(line);
+      return false;
+    }
+  }
+  std::fclose(file);
+  return true;
+}
+
+bool RunsElevated() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  lumidial::UniqueHandle owned(token);
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  return GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+         elevation.TokenIsElevated != 0;
+}
+
+// Removes what an earlier run left in results\, so that only this run's
+// files are read and kept.
+void ClearResults(const std::wstring& results) {
+  for (const wchar_t* pattern : {L"\\*.xml", L"\\*.bmp"}) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((results + pattern).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) continue;
+    do DeleteFileW((results + L"\\" + found.cFileName).c_str());
+    while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+}
+
+// Runs one driver with the environment this process has, waiting at most
+// `timeoutMinutes`; on standard output and error it shares this console.
+// Empty when it ended by itself; else what went wrong.
+std::wstring RunDriver(const std::wstring& root, const std::wstring& driver, const std::wstring& xml,
+                       const Options& options) {
+  // No colours: GoogleTest built by MinGW writes them as escape sequences,
+  // which not every console shows as colours (Wine's prints them).
+  std::wstring commandLine =
+      L"\"" + root + L"\\bin\\" + driver + L"\" --gtest_color=no \"--gtest_output=xml:" + xml + L"\"";
+  if (!options.filter.empty()) commandLine += L" \"--gtest_filter=" + options.filter + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, root.c_str(), &startup,
+                      &info)) {
+    return L"could not be started (error " + std::to_wstring(GetLastError()) + L")";
+  }
+  lumidial::UniqueHandle process(info.hProcess), thread(info.hThread);
+  if (WaitForSingleObject(process.get(), options.timeoutMinutes * 60 * 1000) != WAIT_OBJECT_0) {
+    // Its savers and probes are in its own kill-on-close job: they end with it.
+    TerminateProcess(process.get(), 1);
+    WaitForSingleObject(process.get(), 10000);
+    return L"did not finish within " + std::to_wstring(options.timeoutMinutes) +
+           (options.timeoutMinutes == 1 ? L" minute" : L" minutes") + L": stopped";
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(process.get(), &code);
+  // GoogleTest ends with 1 when a test failed; anything else is a crash or
+  // a failure outside the tests.
+  if (code == 0 || code == 1) return {};
+  wchar_t hex[16];
+  std::swprintf(hex, 16, L"0x%08lX", static_cast<unsigned long>(code));
+  return L"ended with exit code " + std::to_wstring(code) + L" (" + hex + L")";
+}
+
+// The failures with their first message, the skipped tests by reason, the
+// drivers that did not end well, and the one closing line.
+int Summarise(const std::vector<TestOutcome>& outcomes, const std::vector<std::wstring>& driverProblems,
+              const std::wstring& results) {
+  int passed = 0, failed = 0, skipped = 0;
+  std::map<std::string, std::vector<std::string>> byReason;
+  std::string failures;
+  for (const TestOutcome& outcome : outcomes) {
+    switch (outcome.kind) {
+      case TestOutcome::kPassed:
+        ++passed;
+        break;
+      case TestOutcome::kSkipped:
+        ++skipped;
+        byReason[outcome.message].push_back(outcome.name);
+        break;
+      case TestOutcome::kFailed: {
+        ++failed;
+        failures += "FAILED  " + outcome.name + "\n";
+        // The message's first lines: where, and what it found.
+        std::string message = bundle::WithoutFolders(outcome.message);
+        size_t at = 0;
+        for (int line = 0; line < 8 && at < message.size(); ++line) {
+          const size_t end = message.find('\n', at);
+          failures += "    " + message.substr(at, end == std::string::npos ? std::string::npos : end - at) + "\n";
+          at = end == std::string::npos ? message.size() : end + 1;
+        }
+        break;
+      }
+    }
+  }
+  Print("\n");
+  for (const auto& [reason, names] : byReason) {
+    Print("SKIPPED " + std::to_string(names.size()) + ": " + reason + "\n");
+    std::string line = "   ";
+    for (size_t i = 0; i < names.size(); ++i) {
+      const std::string item = " " + names[i] + (i + 1 < names.size() ? "," : "");
+      if (line.size() + item.size() > 100) {
+        Print(line + "\n");
+        line = "   ";
+      }
+      line += item;
+    }
+    Print(line + "\n");
+  }
+  Print(failures);
+  for (const std::wstring& problem : driverProblems) {
+    ++failed;
+    Print(L"FAILED  " + problem + L"\n");
+  }
+  if (failed) Print(L"Results and screenshots of failed screen checks: " + results + L"\n");
+  Print(std::to_string(passed) + " passed, " + std::to_string(failed) + " failed, " + std::to_string(skipped) +
+        " skipped\n");
+  return failed ? kFailed : kPassed;
+}
+
+// Double-clicked, run-tests.cmd runs in a console window of its own that
+// closes when it ends: then the runner waits for a key first, so the user
+// can read the summary. run-tests.cmd hands over cmd's command line
+// (LUMIDIAL_CMDLINE): Explorer starts "cmd /c <the script's full path>";
+// a prompt runs the script in its own cmd, and shares the window besides.
+bool ShouldPause(const std::wstring& root) {
+  DWORD mode = 0;
+  if (!GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode)) return false;  // nobody to press a key
+  DWORD processes[4];
+  if (GetConsoleProcessList(processes, 4) > 2) return false;  // more than cmd and the runner
+  wchar_t buffer[4096] = {};
+  if (!GetEnvironmentVariableW(L"LUMIDIAL_CMDLINE", buffer, 4096)) return false;
+  std::wstring line = buffer, script = root + L"\\run-tests.cmd";
+  CharLowerW(line.data());
+  CharLowerW(script.data());
+  return line.find(L"/c") != std::wstring::npos && line.find(script) != std::wstring::npos;
+}
+
+int Run(int argc, wchar_t** argv, const std::wstring& root) {
+  Options options;
+  if (!ParseOptions(argc, argv, options)) {
+    Print(kUsageText);
+    return kUsage;
+  }
+  BundleList list;
+  std::wstring error;
+  if (!ReadBundleList(root, list, error)) {
+    Print(error + L"\n");
+    return kUsage;
+  }
+  const std::wstring results = root + L"\\results";
+  if (!CreateDirectoryW(results.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    Print(results + L" cannot be made (error " + std::to_wstring(GetLastError()) +
+          L"): unpack the bundle into a folder you may write to.\n");
+    return kUsage;
+  }
+  ClearResults(results);
+
+  if (const std::wstring problem = bundle::InputProblem(); !problem.empty()) {
+    Print(L"The tests were not run. " + problem + L"\n");
+    return kRefused;
+  }
+
+  for (const auto& [name, value] : list.environment) SetEnvironmentVariableW(name.c_str(), value.c_str());
+  SetEnvironmentVariableW(L"LUMIDIAL_BUNDLE", L"1");
+  SetEnvironmentVariableW(L"LUMIDIAL_E2E_ARTIFACTS", results.c_str());
+  SetEnvironmentVariableW(L"LUMIDIAL_INSTALLER", nullptr);
+  if (options.installer && RunsElevated()) {
+    SetEnvironmentVariableW(L"LUMIDIAL_INSTALLER", L"1");
+  } else if (options.installer) {
+    Print("The installer's scenarios need an administrator: they are skipped. To run them, open a prompt "
+          "as administrator and run run-tests.cmd /installer there.\n");
+  }
+
+  std::vector<TestOutcome> outcomes;
+  std::vector<std::wstring> driverProblems;
+  for (const std::wstring& driver : list.drivers) {
+    const std::wstring xml = results + L"\\" + driver.substr(0, driver.rfind(L'.')) + L".xml";
+    Print(L"\n=== " + driver + L"\n");
+    const std::wstring problem = RunDriver(root, driver, xml, options);
+    // What a driver stopped half-way wrote counts too.
+    const bundle::DriverResults found = bundle::ReadResults(xml);
+    if (!problem.empty()) {
+      driverProblems.push_back(driver + L" " + problem);
+    } else if (!found.complete) {
+      driverProblems.push_back(driver + L" wrote no complete results (" + xml + L")");
+    }
+    outcomes.insert(outcomes.end(), found.outcomes.begin(), found.outcomes.end());
+  }
+  return Summarise(outcomes, driverProblems, results);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  // Pointer positions in physical pixels on every monitor, as the drivers
+  // count them.
+  SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+  const UINT codePage = GetConsoleOutputCP();
+  SetConsoleOutputCP(CP_UTF8);
+
+  // The bundle's folder: the one above this program's bin\.
+  wchar_t self[MAX_PATH * 2] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
+  std::wstring root = self;
+  root = root.substr(0, root.find_last_of(L'\\'));
+  root = root.substr(0, root.find_last_of(L'\\'));
+
+  const int status = Run(argc, argv, root);
+  // Said in the window's title, so that the summary stays the last line.
+  if (ShouldPause(root)) {
+    SetConsoleTitleW(L"Lumidial tests: finished. Press a key to close this window.");
+    _getwch();
+  }
+  if (codePage) SetConsoleOutputCP(codePage);
+  return status;
+}
