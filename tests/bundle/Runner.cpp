@@ -17,6 +17,7 @@
 //       the environment to run it in: read below)
 //   files\ the files the drivers use (the saver, its packages, ...)
 //   results\ written here
+#include "Harness.h"
 #include "Preflight.h"
 #include "Results.h"
 #include "ScopedWin.h"
@@ -37,19 +38,8 @@ using bundle::TestOutcome;
 
 enum ExitStatus { kPassed = 0, kFailed = 1, kRefused = 2, kUsage = 3 };
 
-std::string Narrow(const std::wstring& wide) {
-  std::string out(wide.size() * 4, '\0');
-  out.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                                     out.data(), static_cast<int>(out.size()), nullptr, nullptr)));
-  return out;
-}
-
-std::wstring Widen(const std::string& utf8) {
-  std::wstring out(utf8.size(), L'\0');
-  out.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                                     out.data(), static_cast<int>(out.size()))));
-  return out;
-}
+using e2e::Narrow;
+using e2e::Widen;
 
 // Everything printed is UTF-8 (the console's code page is set to it while
 // the runner runs); flushed at once, since the drivers share the output.
