@@ -1,12 +1,11 @@
 #include "Preflight.h"
 
+#include "Input.h"
 #include "ScopedWin.h"
 
 #include <windows.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <type_traits>
@@ -23,22 +22,6 @@ struct DesktopDeleter {
 using UniqueDesktop = std::unique_ptr<std::remove_pointer_t<HDESK>, DesktopDeleter>;
 
 std::wstring ErrorText(DWORD error) { return L" (error " + std::to_wstring(error) + L")"; }
-
-// Polls `done`, handling this thread's messages meanwhile (the check window's
-// input arrives through them).
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    if (done()) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return done();
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-  }
-}
 
 std::wstring DesktopName(HDESK desktop) {
   wchar_t name[256] = {};
@@ -153,33 +136,6 @@ LRESULT CALLBACK CheckWindowProc(HWND window, UINT message, WPARAM wp, LPARAM lp
   }
 }
 
-INPUT ShiftKey(bool up) {
-  INPUT input{};
-  input.type = INPUT_KEYBOARD;
-  input.ki.wVk = VK_SHIFT;
-  input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(VK_SHIFT, MAPVK_VK_TO_VSC));
-  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-  return input;
-}
-
-void TapShift() {
-  INPUT keys[] = {ShiftKey(false), ShiftKey(true)};
-  SendInput(2, keys, sizeof(INPUT));
-}
-
-// An absolute move to `to` on the virtual desk, in the 0..65535 units
-// SendInput takes.
-INPUT PointerMove(POINT to) {
-  const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-  const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-  INPUT input{};
-  input.type = INPUT_MOUSE;
-  input.mi.dx = MulDiv(to.x - left, 65535, width > 1 ? width - 1 : 1);
-  input.mi.dy = MulDiv(to.y - top, 65535, height > 1 ? height - 1 : 1);
-  input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
-  return input;
-}
-
 // Shows a window of this program, makes it the foreground, and sends it a
 // Shift key and two pointer moves, as the drivers will send theirs.
 std::wstring SendInputProblem() {
@@ -207,27 +163,27 @@ std::wstring SendInputProblem() {
 
   // Windows lets a program take the foreground only in some cases; input
   // just sent by the program is one of them.
-  const auto isForeground = [&] { return GetForegroundWindow() == window.get(); };
   SetForegroundWindow(window.get());
-  if (!WaitUntil(isForeground, 2s)) {
-    TapShift();
+  if (!e2e::WaitUntil([&] { return GetForegroundWindow() == window.get(); }, 2s)) {
+    e2e::PressKey(VK_SHIFT);
     SetForegroundWindow(window.get());
-    if (!WaitUntil(isForeground, 3s)) return ForegroundProblem(GetForegroundWindow());
+    if (!e2e::HoldsForeground(window.get())) return ForegroundProblem(GetForegroundWindow());
   }
-  // Messages left from the window's showing and the tap above.
-  WaitUntil([] { return false; }, 200ms);
+  // Messages left from the window's showing and the key above.
+  e2e::WaitUntil([] { return false; }, 200ms);
   received = {};
 
-  TapShift();
-  const bool keyArrived = WaitUntil([&] { return received.keyDown && received.keyUp; }, 5s);
-
+  // Through the drivers' own input, so that what is checked is what they send.
+  const bool keyArrived = e2e::PressKey(VK_SHIFT, window.get()) &&
+                          e2e::WaitUntil([&] { return received.keyDown && received.keyUp; }, 5s);
   RECT frame;
   GetWindowRect(window.get(), &frame);
   const POINT middle{(frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2};
-  INPUT moves[] = {PointerMove({middle.x - 40, middle.y - 10}), PointerMove(middle)};
-  SendInput(2, moves, sizeof(INPUT));
-  const auto closeTo = [](POINT a, POINT b) { return std::abs(a.x - b.x) <= 2 && std::abs(a.y - b.y) <= 2; };
-  const bool moveArrived = WaitUntil([&] { return received.lastMove && closeTo(*received.lastMove, middle); }, 5s);
+  const auto arrivedAt = [&](POINT p) {
+    return received.lastMove && received.lastMove->x == p.x && received.lastMove->y == p.y;
+  };
+  const bool moveArrived = e2e::MovePointer({middle.x - 40, middle.y - 10}) && e2e::MovePointer(middle) &&
+                           e2e::WaitUntil([&] { return arrivedAt(middle); }, 5s);
 
   if (keyArrived && moveArrived) return {};
   std::wstring what = !keyArrived && !moveArrived ? L"neither a key nor a pointer move"
