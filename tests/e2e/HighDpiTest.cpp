@@ -105,7 +105,8 @@ TEST_F(HighDpi, ClockKeepsItsDesignedSizeCentredAndSharp) {
     const int offset = OffsetForLocalHour(c.localHour);
     SaverProcess saver = SaverProcess::StartInTimeZone(L"/s", offset);
     ASSERT_TRUE(saver.started()) << saver.error();
-    ASSERT_NE(saver.WaitForWindow(kMainClass, kMainCaption), nullptr) << "no run-mode window";
+    const HWND clock = saver.WaitForWindow(kMainClass, kMainCaption);
+    ASSERT_NE(clock, nullptr) << "no run-mode window";
     EXPECT_TRUE(ShowsLocalTime(saver, false, offset)) << "UTC" << offset / 60;
 
     // The whole clock where the design puts it, scaled: a pixel or two of
@@ -163,7 +164,7 @@ TEST_F(HighDpi, ClockKeepsItsDesignedSizeCentredAndSharp) {
         EXPECT_LT(inBlocks * 2, partlyHere) << "partly covered pixels in uniform 2 x 2 blocks, parity " << parity;
       }
     }
-    ASSERT_TRUE(PressKey('A'));
+    ASSERT_TRUE(PressKey('A', clock));
     EXPECT_TRUE(EndsNormally(saver));
   }
 }
