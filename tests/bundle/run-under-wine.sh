@@ -32,7 +32,7 @@ mkdir -p "$folder"
 started=$SECONDS
 set +e
 TZ=LUM-5:30 timeout --kill-after=30 3000 wine cmd /c "C:\\lumidial-tests\\$name\\run-tests.cmd" /installer /timeout:15 \
-  </dev/null 2>&1 | tr -d '\r' | tee "$log"
+  </dev/null 2>&1 | sed -u 's/\r$//' | tee "$log"
 status=${PIPESTATUS[0]}
 set -e
 echo "[bundle] run-tests.cmd ended with exit status $status after $((SECONDS - started)) s"
