@@ -185,7 +185,8 @@ run_bundle() {
   local log=$1 status=0
   say "the test bundle under Wine ($DISPLAY, $WINEPREFIX)"
   tests/bundle/run-under-wine.sh "$(<"$WIN64_BUILD/tests/bundle/bundle-path.txt")" \
-    "$WIN64_BUILD/tests/e2e/artifacts/bundle-results" 2>&1 | tee "$log" || status=1
+    "$WIN64_BUILD/tests/e2e/artifacts/bundle-results" "$WIN64_BUILD/tests/bundle/lumidial_state_probe.exe" 2>&1 |
+    tee "$log" || status=1
   if [[ "$(tail -n 1 "$log")" =~ ^bundle:\ ([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
     TOTAL_PASSED=$((TOTAL_PASSED + BASH_REMATCH[1]))
     TOTAL_FAILED=$((TOTAL_FAILED + BASH_REMATCH[2]))
@@ -215,12 +216,18 @@ cmd_test() {
   wine_env_stop
 
   # The Windows test bundle as a user runs it (all but the Wine-only
-  # scenarios), on two monitors, so that the covers of the other ones show.
-  cmake --build "$WIN64_BUILD" --target bundle >/dev/null || die "the test bundle could not be built"
-  say "starting a Wine environment with two monitors for the test bundle"
+  # scenarios), on two monitors, so that the covers of the other ones show,
+  # on a German user's machine (day-first dates, 24-hour time), so that a
+  # scenario written for one locale's formats fails. (Wine takes the locale
+  # from LC_ALL; Debian need not have it, and bash's warning is kept quiet.)
+  cmake --build "$WIN64_BUILD" --target bundle lumidial_state_probe >/dev/null ||
+    die "the test bundle could not be built"
+  say "starting a Wine environment with two monitors, in German, for the test bundle"
+  export LC_ALL=de_DE.UTF-8 2>/dev/null
   WINE_ENV_MONITORS="1280x1024+0+0 1024x768+1280+0" wine_env_start || die "could not start the Wine environment"
   run_bundle "$logs/bundle.log" || failed=1
   wine_env_stop
+  unset LC_ALL 2>/dev/null
 
   # The clock on scaled screens: one monitor whose size the tests change
   # while the saver runs, so Xorg's dummy driver; 2560 x 1600 to start with,

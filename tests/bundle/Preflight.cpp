@@ -1,6 +1,7 @@
 #include "Preflight.h"
 
 #include "Input.h"
+#include "Screen.h"
 #include "ScopedWin.h"
 
 #include <windows.h>
@@ -99,6 +100,9 @@ std::wstring ForegroundProblem(HWND foreground) {
   return text + L" Close or minimise it, close other programs, and run the tests again.";
 }
 
+// The check window's face: a colour no desktop shows by chance.
+constexpr COLORREF kFace = RGB(0x30, 0x90, 0xD0);
+
 // What the check window has been sent.
 struct Received {
   bool keyDown = false, keyUp = false;
@@ -126,6 +130,10 @@ LRESULT CALLBACK CheckWindowProc(HWND window, UINT message, WPARAM wp, LPARAM lp
       HDC dc = BeginPaint(window, &ps);
       RECT client;
       GetClientRect(window, &client);
+      HBRUSH face = CreateSolidBrush(kFace);
+      FillRect(dc, &client, face);
+      DeleteObject(face);
+      SetBkMode(dc, TRANSPARENT);
       DrawTextW(dc, L"Lumidial tests: checking that input reaches this window", -1, &client,
                 DT_CENTER | DT_VCENTER | DT_SINGLELINE);
       EndPaint(window, &ps);
@@ -136,8 +144,10 @@ LRESULT CALLBACK CheckWindowProc(HWND window, UINT message, WPARAM wp, LPARAM lp
   }
 }
 
-// Shows a window of this program, makes it the foreground, and sends it a
-// Shift key and two pointer moves, as the drivers will send theirs.
+// Shows a window of this program, makes it the foreground (clicking it if
+// Windows will not let the program bring it forward by itself), checks that
+// the screen shows it, and sends it a Shift key and two pointer moves, as
+// the drivers will send theirs.
 std::wstring SendInputProblem() {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSW wc{};
@@ -161,14 +171,15 @@ std::wstring SendInputProblem() {
   ShowWindow(window.get(), SW_SHOWNORMAL);
   UpdateWindow(window.get());
 
-  // Windows lets a program take the foreground only in some cases; input
-  // just sent by the program is one of them.
+  RECT frame;
+  GetWindowRect(window.get(), &frame);
+  const POINT middle{(frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2};
+  // Windows lets a program take the foreground only in some cases (its
+  // console in front, say); a click on its own window always brings it.
   SetForegroundWindow(window.get());
-  if (!e2e::WaitUntil([&] { return GetForegroundWindow() == window.get(); }, 2s)) {
-    e2e::PressKey(VK_SHIFT);
-    SetForegroundWindow(window.get());
-    if (!e2e::HoldsForeground(window.get())) return ForegroundProblem(GetForegroundWindow());
-  }
+  if (!e2e::HoldsForeground(window.get(), 2s) &&
+      (!e2e::MovePointer(middle) || !e2e::Click(window.get()) || !e2e::HoldsForeground(window.get())))
+    return ForegroundProblem(GetForegroundWindow());
   // Messages left from the window's showing and the key above.
   e2e::WaitUntil([] { return false; }, 200ms);
   received = {};
@@ -176,9 +187,16 @@ std::wstring SendInputProblem() {
   // Through the drivers' own input, so that what is checked is what they send.
   const bool keyArrived = e2e::PressKey(VK_SHIFT, window.get()) &&
                           e2e::WaitUntil([&] { return received.keyDown && received.keyUp; }, 5s);
-  RECT frame;
-  GetWindowRect(window.get(), &frame);
-  const POINT middle{(frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2};
+  // A screen that cannot be read (a remote session disconnected, say, is
+  // captured black) would fail every picture check.
+  const RECT corner{frame.left + 4, frame.top + 4, frame.left + 24, frame.top + 24};
+  const e2e::Rgb face{GetRValue(kFace), GetGValue(kFace), GetBValue(kFace)};
+  if (!e2e::WaitUntil([&] { return e2e::Unlike(corner, face) == 0; }, 5s)) {
+    return L"The screen cannot be read: where the tests' own window shows, the screen reads otherwise (black, "
+           L"in a remote desktop session that is disconnected or minimised). Run the tests on a desktop you are "
+           L"looking at.";
+  }
+
   const auto arrivedAt = [&](POINT p) {
     return received.lastMove && received.lastMove->x == p.x && received.lastMove->y == p.y;
   };

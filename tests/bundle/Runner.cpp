@@ -9,7 +9,13 @@
 //
 // Exit status: 0 all ran passed, 1 a test failed or a driver did not
 // finish, 2 the tests cannot drive this desktop (nothing ran), 3 a wrong
-// option, an incomplete bundle or a folder it cannot write results into.
+// option, an incomplete bundle or a folder it cannot write results into,
+// 4 interrupted (Ctrl+C, Ctrl+Break, the window closed).
+//
+// What the run changes on the machine (UserState) is kept before and put
+// back after, also when it is interrupted. The drivers, and whatever they
+// start, run in a job that ends them all when the runner ends, however it
+// ends; one ended from outside leaves its copy for the next run to put back.
 //
 // The bundle (tests/bundle/CMakeLists.txt makes it):
 //   run-tests.cmd, README.txt
@@ -21,6 +27,7 @@
 #include "Preflight.h"
 #include "Results.h"
 #include "ScopedWin.h"
+#include "UserState.h"
 
 #include <windows.h>
 
@@ -29,6 +36,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -36,7 +44,7 @@ namespace {
 
 using bundle::TestOutcome;
 
-enum ExitStatus { kPassed = 0, kFailed = 1, kRefused = 2, kUsage = 3 };
+enum ExitStatus { kPassed = 0, kFailed = 1, kRefused = 2, kUsage = 3, kInterrupted = 4 };
 
 using e2e::Narrow;
 using e2e::Widen;
@@ -151,9 +159,40 @@ void ClearResults(const std::wstring& results) {
   }
 }
 
-// Runs one driver with the environment this process has, waiting at most
-// `timeoutMinutes`; on standard output and error it shares this console.
-// Empty when it ended by itself; else what went wrong.
+// Every driver, and everything it starts, in one job that ends them all
+// when its last handle closes: the runner's, when the runner ends.
+struct Drivers {
+  lumidial::UniqueHandle job{[] {
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job) SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    return job;
+  }()};
+  std::mutex starting;  // held while a driver starts, and by an interruption
+  bool interrupted = false;
+  UINT codePage = 0;    // the console's, to put back
+};
+Drivers* gDrivers = nullptr;
+
+// Ctrl+C, Ctrl+Break, the console window closed, the user logging off:
+// the drivers end, the user's state is put back, and so is the console.
+BOOL WINAPI Interrupted(DWORD) noexcept {
+  {
+    std::lock_guard lock(gDrivers->starting);
+    gDrivers->interrupted = true;
+    TerminateJobObject(gDrivers->job.get(), kInterrupted);
+  }
+  const std::string problems = e2e::user_state::PutBack(true);
+  Print("\nInterrupted: the tests were stopped, and what they changed was put back.\n" +
+        (problems.empty() ? std::string() : "Except:\n" + problems));
+  if (gDrivers->codePage) SetConsoleOutputCP(gDrivers->codePage);
+  ExitProcess(kInterrupted);
+}
+
+// Runs one driver with the environment this process has, in the drivers'
+// job, waiting at most `timeoutMinutes`; on standard output and error it
+// shares this console. Empty when it ended by itself; else what went wrong.
 std::wstring RunDriver(const std::wstring& root, const std::wstring& driver, const std::wstring& xml,
                        const Options& options) {
   // No colours: GoogleTest built by MinGW writes them as escape sequences,
@@ -164,13 +203,25 @@ std::wstring RunDriver(const std::wstring& root, const std::wstring& driver, con
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, root.c_str(), &startup,
-                      &info)) {
-    return L"could not be started (error " + std::to_wstring(GetLastError()) + L")";
+  {
+    std::lock_guard lock(gDrivers->starting);
+    if (gDrivers->interrupted) return L"not started: the run was interrupted";
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
+                        root.c_str(), &startup, &info)) {
+      return L"could not be started (error " + std::to_wstring(GetLastError()) + L")";
+    }
+    if (!AssignProcessToJobObject(gDrivers->job.get(), info.hProcess)) {
+      TerminateProcess(info.hProcess, 1);
+      CloseHandle(info.hProcess);
+      CloseHandle(info.hThread);
+      return L"could not be put in the drivers' job (error " + std::to_wstring(GetLastError()) + L")";
+    }
+    ResumeThread(info.hThread);
   }
   lumidial::UniqueHandle process(info.hProcess), thread(info.hThread);
   if (WaitForSingleObject(process.get(), options.timeoutMinutes * 60 * 1000) != WAIT_OBJECT_0) {
-    // Its savers and probes are in its own kill-on-close job: they end with it.
+    // Its savers and probes are in kill-on-close jobs of its own: they end
+    // with it. The next driver puts the user's state back first.
     TerminateProcess(process.get(), 1);
     WaitForSingleObject(process.get(), 10000);
     return L"did not finish within " + std::to_wstring(options.timeoutMinutes) +
@@ -266,6 +317,13 @@ int Run(int argc, wchar_t** argv, const std::wstring& root) {
     Print(kUsageText);
     return kUsage;
   }
+  // Before anything else: what an interrupted run left is put back, and a
+  // copy of the user's state kept.
+  if (const std::string problems = e2e::user_state::Keep(); !problems.empty()) {
+    Print("The tests were not run: the state they change could not be kept to be put back after.\n" + problems);
+    e2e::user_state::PutBack(true);
+    return kRefused;
+  }
   BundleList list;
   std::wstring error;
   if (!ReadBundleList(root, list, error)) {
@@ -287,6 +345,8 @@ int Run(int argc, wchar_t** argv, const std::wstring& root) {
 
   for (const auto& [name, value] : list.environment) SetEnvironmentVariableW(name.c_str(), value.c_str());
   SetEnvironmentVariableW(L"LUMIDIAL_BUNDLE", L"1");
+  SetEnvironmentVariableW(L"LUMIDIAL_STATE_KEPT", L"1");
+  SetEnvironmentVariableW(L"LUMIDIAL_RUNNER_PID", std::to_wstring(GetCurrentProcessId()).c_str());
   SetEnvironmentVariableW(L"LUMIDIAL_E2E_ARTIFACTS", results.c_str());
   SetEnvironmentVariableW(L"LUMIDIAL_INSTALLER", nullptr);
   if (options.installer && RunsElevated()) {
@@ -311,6 +371,8 @@ int Run(int argc, wchar_t** argv, const std::wstring& root) {
     }
     outcomes.insert(outcomes.end(), found.outcomes.begin(), found.outcomes.end());
   }
+  const std::string problems = e2e::user_state::PutBack(true);
+  if (!problems.empty()) driverProblems.push_back(L"putting back what the tests changed: " + Widen(problems));
   return Summarise(outcomes, driverProblems, results);
 }
 
@@ -320,8 +382,14 @@ int wmain(int argc, wchar_t** argv) {
   // Pointer positions in physical pixels on every monitor, as the drivers
   // count them.
   SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
-  const UINT codePage = GetConsoleOutputCP();
+  Drivers drivers;
+  gDrivers = &drivers;
+  const UINT codePage = drivers.codePage = GetConsoleOutputCP();
+  SetConsoleCtrlHandler(Interrupted, TRUE);
   SetConsoleOutputCP(CP_UTF8);
+  // The display and the machine stay awake while the tests run (a screen
+  // saver is not kept off by this; the tests' own input keeps it off).
+  SetThreadExecutionState(ES_CONTINUOUS | ES_DISPLAY_REQUIRED | ES_SYSTEM_REQUIRED);
 
   // The bundle's folder: the one above this program's bin\.
   wchar_t self[MAX_PATH * 2] = {};

@@ -1,49 +1,104 @@
 #!/usr/bin/env bash
 # Runs the Windows test bundle under Wine as a user runs it on Windows:
 # unpacked into C:\lumidial-tests\ of the session's prefix and started as
-# "cmd /c run-tests.cmd /installer". ./dev.sh test runs it in a Wine session
+# "cmd /c run-tests.cmd", on a machine with a user's own state: Lumidial
+# settings (one value this version does not know), a screen saver of their
+# choice, and a Lumidial installed. ./dev.sh test runs it in a Wine session
 # of its own (scripts/wine-env.sh: DISPLAY and WINEPREFIX set):
 #
-#   tests/bundle/run-under-wine.sh ZIP ARTIFACTS
+#   tests/bundle/run-under-wine.sh ZIP ARTIFACTS STATE-PROBE
 #
-# Under Wine every scenario must pass but the Wine-only ones, which the
-# drivers skip here ("Wine only: ...") and ctest runs instead: any other
-# skip, and a disabled test, counts as failed. The last line says
-# "bundle: N passed, N failed" with those counted; the exit status is 0 only
-# when nothing failed. On failure the results folder (XML files and
-# screenshots) is copied to ARTIFACTS.
-set -euo pipefail
+# Three runs, each followed by a look at the user's state (STATE-PROBE,
+# lumidial_state_probe.exe, prints it):
+#   1. every scenario, the installer's too: all must pass but the Wine-only
+#      ones, which the drivers skip here ("Wine only: ...") and ctest runs
+#      instead (any other skip, and a disabled test, counts as failed); the
+#      state after must be the state before;
+#   2. the read-only-key scenario, whose runner is ended from outside
+#      (taskkill /f) while the key is read-only: no process of it may be
+#      left;
+#   3. one quick scenario, which must first put back what run 2 left: the
+#      state after it must be the state before run 1.
+# The last line says "bundle: N passed, N failed", the runs' tests and these
+# checks counted; the exit status is 0 only when nothing failed. On failure
+# the results folder (XML files and screenshots) is copied to ARTIFACTS.
+set -uo pipefail
 
-zip=$1 artifacts=$2
+zip=$1 artifacts=$2 probe=$3
 name=$(basename "$zip" .zip)
 folder="$WINEPREFIX/drive_c/lumidial-tests"
+bundle="C:\\lumidial-tests\\$name"
 results="$folder/$name/results"
 log=$(mktemp "${TMPDIR:-/tmp}/lumidial-bundle.XXXXXX.log")
 trap 'rm -f "$log"' EXIT
+passed=0 failed=0
 
 rm -rf "$folder"
 mkdir -p "$folder"
-(cd "$folder" && cmake -E tar xf "$zip")
+(cd "$folder" && cmake -E tar xf "$zip") || exit 1
 
-# The runner stops a driver after 15 minutes; the time-out here is for a
-# runner that hangs itself. In a time zone five and a half hours east of
-# UTC: the clock must show the machine's local time, which on a machine kept
-# at UTC could not be told from the universal time.
+check() { # check WHAT COMMAND...: counts one check, and fails as it does
+  if "${@:2}"; then
+    passed=$((passed + 1)) && echo "[bundle] ok: $1"
+  else
+    failed=$((failed + 1)) && echo "[bundle] FAILED: $1" && return 1
+  fi
+}
+# Polls COMMAND until it succeeds, for at most SECONDS.
+within() {
+  local deadline=$((SECONDS + $1))
+  until "${@:2}" >/dev/null 2>&1; do ((SECONDS < deadline)) || return 1; sleep 0.2; done
+}
+state() { timeout 60 wine "$probe" </dev/null | sed 's/\r$//'; }
+same_state() {
+  local now
+  now=$(state)
+  [[ "$now" == "$before" ]] || { diff -u --label before <(echo "$before") --label now <(echo "$now") | head -n 40; false; }
+}
+other_state() { [[ "$(state)" != "$before" ]]; }
+none_left() { ! pgrep -f "lumidial_run_tests|lumidial_e2e|Lumidial\.scr|msiexec" >/dev/null; }
+reg() { timeout 60 wine reg "$@" /f >/dev/null || { echo "[bundle] could not set up: reg $*"; exit 1; }; }
+
+# The runner's summary ("N passed, N failed, N skipped") added to the counts;
+# a run with none counts as one failure.
+count() {
+  if [[ "$(tail -n 1 "$log")" =~ ^([0-9]+)\ passed,\ ([0-9]+)\ failed,\ ([0-9]+)\ skipped$ ]]; then
+    passed=$((passed + BASH_REMATCH[1])) failed=$((failed + BASH_REMATCH[2]))
+  else
+    echo "[bundle] no summary line: counted as one failure"
+    failed=$((failed + 1))
+  fi
+}
+
+# In a time zone five and a half hours east of UTC: the clock must show the
+# machine's local time, which on a machine kept at UTC could not be told
+# from the universal time.
+run_tests() {
+  TZ=LUM-5:30 timeout --kill-after=30 3000 wine cmd /c "$bundle\\run-tests.cmd" "$@" </dev/null 2>&1 |
+    sed -u 's/\r$//'
+}
+
+# A user's machine.
+settings='HKCU\Software\Orvane\Lumidial' desktop='HKCU\Control Panel\Desktop'
+reg add "$settings" /v ClockMoveDirection /t REG_DWORD /d 2
+reg add "$settings" /v FlashSecond /t REG_DWORD /d 0
+reg add "$settings" /v CountDownTime /t REG_SZ /d '31.12.2026 23:59:00'
+reg add "$settings" /v ClockColour /t REG_BINARY /d 00ff40007f
+reg add "$desktop" /v SCRNSAVE.EXE /t REG_SZ /d 'C:\windows\system32\Lumidial.scr'
+reg add "$desktop" /v ScreenSaveActive /t REG_SZ /d 1
+reg add "$desktop" /v ScreenSaveTimeOut /t REG_SZ /d 600
+raised=$(awk -F '\t' '$2 == "LUMIDIAL_MSI_RAISED" { print $3 }' "$folder/$name/bin/bundle.txt" | tr -d '\r')
+timeout 120 wine msiexec /i "$bundle\\$raised" /qn || { echo "[bundle] could not install $raised"; exit 1; }
+before=$(state)
+check "the user's state is set up (a Lumidial installed among it)" grep -q '^installed: ' <<<"$before"
+
+echo "[bundle] 1. every scenario"
 started=$SECONDS
-set +e
-TZ=LUM-5:30 timeout --kill-after=30 3000 wine cmd /c "C:\\lumidial-tests\\$name\\run-tests.cmd" /installer /timeout:15 \
-  </dev/null 2>&1 | sed -u 's/\r$//' | tee "$log"
+run_tests /installer /timeout:15 | tee "$log"
 status=${PIPESTATUS[0]}
-set -e
 echo "[bundle] run-tests.cmd ended with exit status $status after $((SECONDS - started)) s"
-
-passed=0 failed=1
-if [[ "$(tail -n 1 "$log")" =~ ^([0-9]+)\ passed,\ ([0-9]+)\ failed,\ ([0-9]+)\ skipped$ ]]; then
-  passed=${BASH_REMATCH[1]} failed=${BASH_REMATCH[2]}
-else
-  echo "[bundle] no summary line: counted as one failure"
-fi
-
+count
+((status == 0 || failed > 0)) || { echo "[bundle] exit status $status with no failed test"; failed=$((failed + 1)); }
 # The tests that did not run, as the runner sums them up by reason
 # ("SKIPPED N: reason", a disabled test among them): only the Wine-only ones
 # may be skipped here.
@@ -54,15 +109,29 @@ if ((not_run > 0)); then
        /^    / { if (show) print; next } { show = 0 }' "$log"
   failed=$((failed + not_run))
 fi
+[[ -d "$results" ]] && cp -r "$results" "$results-1"
+check "the user's state after the run is the state before" same_state
 
-if ((status != 0 && failed == 0)); then
-  echo "[bundle] exit status $status with no failed test: counted as one failure"
-  failed=1
+echo "[bundle] 2. the runner ended from outside while the settings key is read-only"
+run_tests /filter:Dialog.StoredValuesAreShownAndSavedBack >"$log" &
+interrupted=$!
+# The box saying the settings could not be saved shows while it is.
+if check "the read-only key's box shows" within 120 xdotool search --name '^Orvane Lumidial$'; then
+  timeout 60 wine taskkill /f /im lumidial_run_tests.exe >/dev/null 2>&1 || true
+  check "no process of the run is left" within 30 none_left || pgrep -af "lumidial_run_tests|lumidial_e2e|Lumidial\.scr|msiexec"
+  check "the run was ended half-way, its changes not yet put back" other_state
 fi
+wait "$interrupted"
+
+echo "[bundle] 3. a filtered run after it"
+run_tests /filter:Dialog.StoredDirectionOutsideTheListShowsNoSelectionAndSavesMinusOne | tee "$log"
+count
+check "the filtered run put back the state the ended one left" same_state
+
 if ((failed > 0)); then
   rm -rf "$artifacts"
   mkdir -p "$(dirname "$artifacts")"
-  cp -r "$results" "$artifacts" 2>/dev/null && echo "[bundle] results and screenshots: $artifacts"
+  cp -r "$results-1" "$artifacts" 2>/dev/null && echo "[bundle] results and screenshots: $artifacts"
 fi
 echo "bundle: $passed passed, $failed failed"
 ((failed == 0))

@@ -1,5 +1,7 @@
 #include "Harness.h"
 
+#include "UserState.h"
+
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -15,6 +17,24 @@ namespace {
 // density, as the saver (aware of each monitor's density) draws them.
 [[maybe_unused]] const bool kDensityAware =
     SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+
+// Every driver keeps the user's state before its first scenario and puts
+// it back after its last: for itself, or from the copy its runner keeps.
+class KeptUserState : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    byRunner_ = GetEnvironmentVariableW(L"LUMIDIAL_STATE_KEPT", nullptr, 0) != 0;
+    const std::string problems = byRunner_ ? user_state::PutBack(false) : user_state::Keep();
+    ASSERT_EQ(problems, "") << "the user's state could not be kept: no scenario may change it";
+  }
+  void TearDown() override {
+    EXPECT_EQ(user_state::PutBack(!byRunner_), "") << "the user's state could not all be put back";
+  }
+
+ private:
+  bool byRunner_ = false;
+};
+[[maybe_unused]] auto* const kKeptUserState = ::testing::AddGlobalTestEnvironment(new KeptUserState);
 
 }  // namespace
 
@@ -143,6 +163,11 @@ std::string DescribeExitCode(DWORD code) {
   char text[32];
   std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(code));
   return text;
+}
+
+bool UnderWine() {
+  static const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  return wine;
 }
 
 bool InBundle() {
@@ -281,6 +306,65 @@ void KillStraySavers() {
     WaitForSingleObject(process, 15000);
     CloseHandle(process);
   }
+}
+
+std::vector<std::pair<std::wstring, std::wstring>> InstalledLumidials() {
+  constexpr wchar_t kUninstall[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+  std::vector<std::pair<std::wstring, std::wstring>> entries;
+  HKEY uninstall = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstall, 0, KEY_READ, &uninstall)) return entries;
+  wchar_t name[256];
+  for (DWORD i = 0, size = 256;
+       RegEnumKeyExW(uninstall, i, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+       ++i, size = 256) {
+    const std::wstring key = std::wstring(kUninstall) + L"\\" + name;
+    auto text = [&](const wchar_t* value) {
+      wchar_t data[1024] = {};
+      DWORD bytes = sizeof data;
+      RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), value, RRF_RT_REG_SZ, nullptr, data, &bytes);
+      return std::wstring(data);
+    };
+    if (text(L"DisplayName").find(L"Lumidial") != std::wstring::npos)
+      entries.emplace_back(name, text(L"DisplayName") + L"|" + text(L"Publisher") + L"|" + text(L"DisplayVersion") +
+                                     L"|" + text(L"URLInfoAbout"));
+  }
+  RegCloseKey(uninstall);
+  return entries;
+}
+
+MsiexecRun Msiexec(const std::wstring& arguments, bool quiet) {
+  MsiexecRun run;
+  auto process = StartProcess(L"msiexec.exe " + arguments + (quiet ? L" /qn" : L""));
+  if (!process) return run;
+  CloseHandle(process->hThread);
+  const auto running = [&] { return WaitForSingleObject(process->hProcess, 0) == WAIT_TIMEOUT; };
+  HWND box = nullptr;
+  if (!quiet && WaitUntil([&] {
+        auto boxes = TopLevelWindows(process->dwProcessId, L"#32770");
+        box = boxes.empty() ? nullptr : boxes.front();
+        return box || !running();
+      }) &&
+      box) {
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM texts) {
+          // With a time-out: a box whose thread stopped answering must not
+          // hold the driver up past its time-out.
+          wchar_t text[512] = {};
+          SendMessageTimeoutW(child, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                              5000, nullptr);
+          if (*text) reinterpret_cast<std::vector<std::wstring>*>(texts)->push_back(text);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&run.boxTexts));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+  }
+  if (WaitUntil([&] { return !running(); }, 4 * kTimeout))
+    GetExitCodeProcess(process->hProcess, &run.code);
+  else
+    TerminateProcess(process->hProcess, 1);
+  CloseHandle(process->hProcess);
+  return run;
 }
 
 void SaverProcess::Adopt(HANDLE process, DWORD pid) {

@@ -96,12 +96,21 @@ class SystemFile {
   bool installed_ = false;
 };
 
+// True under Wine: what only Wine reads (its own registry keys) is written
+// there and nowhere else.
+bool UnderWine();
+
 // A Wine DLL override for Lumidial.scr only ("native" loads the file in the
-// system directory, "" loads nothing); removed by the destructor.
+// system directory, "" loads nothing); removed by the destructor. Elsewhere
+// nothing.
 struct DllOverride {
   static constexpr const wchar_t* kKey = L"Software\\Wine\\AppDefaults\\Lumidial.scr\\DllOverrides";
-  DllOverride(const wchar_t* dll, const wchar_t* order) : dll_(dll) { SetString(kKey, dll, order); }
-  ~DllOverride() { DeleteValue(kKey, dll_); }
+  DllOverride(const wchar_t* dll, const wchar_t* order) : dll_(dll) {
+    if (UnderWine()) SetString(kKey, dll, order);
+  }
+  ~DllOverride() {
+    if (UnderWine()) DeleteValue(kKey, dll_);
+  }
   const wchar_t* dll_;
 };
 
@@ -190,5 +199,18 @@ std::wstring WindowText(HWND window);
 
 // Ends every Lumidial.scr of the prefix (left over from an earlier test).
 void KillStraySavers();
+
+// The Lumidial products installed now, by their uninstall entries: the
+// product code and "name|publisher|version|address".
+std::vector<std::pair<std::wstring, std::wstring>> InstalledLumidials();
+
+struct MsiexecRun {
+  DWORD code = 0xFFFFFFFF;              // what it ended with; this if it did not end in time
+  std::vector<std::wstring> boxTexts;  // the texts of the message box it showed, if any
+};
+// "msiexec <arguments>", quietly (/qn) as an administrator deploys a package,
+// or with its user interface as a double-click starts it: then the first
+// message box it shows is read and answered with OK.
+MsiexecRun Msiexec(const std::wstring& arguments, bool quiet = true);
 
 }  // namespace e2e

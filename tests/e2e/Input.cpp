@@ -1,12 +1,30 @@
 #include "Input.h"
 
+#include <cstdio>
 #include <vector>
 
 namespace e2e {
 
 namespace {
 
+// The runner that started this driver, while it runs: once it has gone
+// (ended from outside, say), no input is sent, and the driver ends.
+bool RunnerGone() {
+  static const HANDLE runner = [] {
+    wchar_t pid[16] = {};
+    return GetEnvironmentVariableW(L"LUMIDIAL_RUNNER_PID", pid, 16)
+               ? OpenProcess(SYNCHRONIZE, FALSE, DWORD(_wtoi(pid)))
+               : nullptr;
+  }();
+  return runner && WaitForSingleObject(runner, 0) != WAIT_TIMEOUT;
+}
+
 ::testing::AssertionResult Send(std::vector<INPUT> inputs, const char* what) {
+  if (RunnerGone()) {
+    std::fputs("The runner has ended: this driver sends no more input, and ends.\n", stderr);
+    std::fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 3);
+  }
   const UINT sent = SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
   if (sent == inputs.size()) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "SendInput sent " << sent << " of " << inputs.size() << " events of "
@@ -29,24 +47,48 @@ LONG Normalised(LONG pixel, int origin, int extent) {
   return LONG(((long long)(pixel - origin) * 65536 + extent - 1) / extent);
 }
 
-std::string Describe(HWND window) {
-  if (!window) return "no window";
+DWORD ProcessOf(HWND window) {
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
-  return "a " + Narrow(WindowClass(window)) + " window of process " + std::to_string(pid);
+  return pid;
+}
+
+// What a click now would reach: the window holding the mouse capture in the
+// foreground's thread, else the one under the pointer.
+HWND ClickTarget() {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (GetGUIThreadInfo(GetWindowThreadProcessId(GetForegroundWindow(), nullptr), &info) && info.hwndCapture)
+    return info.hwndCapture;
+  POINT at{};
+  GetCursorPos(&at);
+  return WindowFromPoint(at);
 }
 
 }  // namespace
 
-::testing::AssertionResult HoldsForeground(HWND window) {
-  if (WaitUntil([&] { return GetForegroundWindow() == window; })) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "the foreground is " << Describe(GetForegroundWindow()) << ", not "
-                                       << Describe(window);
+std::string Describe(HWND window) {
+  if (!window) return "no window";
+  const DWORD pid = ProcessOf(window);
+  std::string program = "a program";
+  if (HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid)) {
+    wchar_t image[MAX_PATH * 2] = {};
+    DWORD length = MAX_PATH * 2;
+    if (QueryFullProcessImageNameW(process, 0, image, &length)) program = Narrow(image);
+    CloseHandle(process);
+  }
+  return "a " + Narrow(WindowClass(window)) + " window \"" + Narrow(WindowText(window)) + "\" of " + program +
+         " (process " + std::to_string(pid) + ")";
 }
 
-::testing::AssertionResult PressKeys(std::initializer_list<WORD> keys, HWND to) {
-  if (to)
-    if (auto held = HoldsForeground(to); !held) return held;
+::testing::AssertionResult HoldsForeground(HWND window, Millis timeout) {
+  if (WaitUntil([&] { return GetForegroundWindow() == window; }, timeout)) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "the foreground is " << Describe(GetForegroundWindow()) << ", not "
+                                       << Describe(window) << ": no input sent";
+}
+
+::testing::AssertionResult PressKeys(std::initializer_list<WORD> keys, HWND to, Millis wait) {
+  if (auto held = HoldsForeground(to, wait); !held) return held;
   std::vector<INPUT> inputs(keys.size() * 2);
   size_t down = 0, up = inputs.size();
   for (WORD key : keys) {
@@ -81,7 +123,11 @@ std::string Describe(HWND window) {
   return MovePointer({from.x + dx, from.y + dy});
 }
 
-::testing::AssertionResult Click() {
+::testing::AssertionResult Click(HWND to) {
+  HWND target = nullptr;
+  if (!WaitUntil([&] { return (target = ClickTarget()) && ProcessOf(target) == ProcessOf(to); }))
+    return ::testing::AssertionFailure() << "a click would reach " << Describe(target) << ", not "
+                                         << Describe(to) << ": none sent";
   return Send({Mouse(MOUSEEVENTF_LEFTDOWN), Mouse(MOUSEEVENTF_LEFTUP)}, "a click");
 }
 

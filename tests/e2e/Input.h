@@ -9,13 +9,20 @@
 
 namespace e2e {
 
+// Input goes only where it is meant: a key to the window that holds the
+// foreground, a click to the window under the pointer (or holding the
+// mouse capture). So each is sent only once the window meant is there, and
+// otherwise not at all: the scenario fails, naming the window and the
+// program that hold it, and a user's own window never gets a test's keys.
+// Nor does any window once the run that started the driver has ended.
+
 // Keys pressed in order and released in reverse (one key, or a chord such
 // as {VK_SHIFT, VK_TAB}), each by its virtual key with its scan code (Wine
-// drops a key sent by scan code alone). Keys go to the foreground window,
-// so with `to` given this first waits until `to` is the foreground: a key
-// sent before would reach whichever window held it.
-::testing::AssertionResult PressKeys(std::initializer_list<WORD> keys, HWND to = nullptr);
-inline ::testing::AssertionResult PressKey(WORD key, HWND to = nullptr) { return PressKeys({key}, to); }
+// drops a key sent by scan code alone), to `to` once it holds the foreground.
+::testing::AssertionResult PressKeys(std::initializer_list<WORD> keys, HWND to, Millis wait = kTimeout);
+inline ::testing::AssertionResult PressKey(WORD key, HWND to, Millis wait = kTimeout) {
+  return PressKeys({key}, to, wait);
+}
 
 // The pointer moved to `at` (coordinates from the primary monitor's corner,
 // as Windows counts them), anywhere on the desk: absolute moves over the
@@ -23,8 +30,10 @@ inline ::testing::AssertionResult PressKey(WORD key, HWND to = nullptr) { return
 ::testing::AssertionResult MovePointer(POINT at);
 // The pointer moved by `dx`, `dy` from where it is.
 ::testing::AssertionResult MovePointerBy(int dx, int dy);
-// The left button pressed and released where the pointer is.
-::testing::AssertionResult Click();
+// The left button pressed and released where the pointer is, once the
+// window there, or the one holding the capture, is `to` or another window
+// of its program.
+::testing::AssertionResult Click(HWND to);
 
 // Waits until a pointer shows (`shown`) or none does, as the system tells
 // for the window in the foreground (its ShowCursor count). Under Wine a
@@ -33,7 +42,10 @@ inline ::testing::AssertionResult PressKey(WORD key, HWND to = nullptr) { return
 ::testing::AssertionResult PointerBecomes(bool shown);
 
 // Waits until `window` is the foreground window; fails naming the window
-// that holds it instead.
-::testing::AssertionResult HoldsForeground(HWND window);
+// that holds it instead, and its program.
+::testing::AssertionResult HoldsForeground(HWND window, Millis timeout = kTimeout);
+
+// "a CLASS window "TITLE" of PROGRAM (process N)".
+std::string Describe(HWND window);
 
 }  // namespace e2e

@@ -68,10 +68,10 @@ std::vector<RunModeInput::Sighting> RunModeInput::WatchTicks(const SaverProcess&
 // saver as a key does.
 TEST_F(RunModeInput, KeysOrAnotherProgramInTheForegroundEndTheSaverAndTheRunningFlagFollowsIt) {
   std::unique_ptr<std::remove_pointer_t<HWND>, decltype(&DestroyWindow)> other(nullptr, &DestroyWindow);
-  const std::pair<const char*, std::function<::testing::AssertionResult()>> ways[] = {
-      {"key a", [] { return PressKey('A'); }},
-      {"key Alt alone", [] { return PressKey(VK_MENU); }},
-      {"another program's window made the foreground", [&] {
+  const std::pair<const char*, std::function<::testing::AssertionResult(HWND)>> ways[] = {
+      {"key a", [](HWND clock) { return PressKey('A', clock); }},
+      {"key Alt alone", [](HWND clock) { return PressKey(VK_MENU, clock); }},
+      {"another program's window made the foreground", [&](HWND) {
          other.reset(CreateWindowExW(0, L"STATIC", L"Another program", WS_POPUP | WS_VISIBLE, 100, 100, 200,
                                      100, nullptr, nullptr, nullptr, nullptr));
          return SetForegroundWindow(other.get()) ? ::testing::AssertionSuccess()
@@ -81,11 +81,12 @@ TEST_F(RunModeInput, KeysOrAnotherProgramInTheForegroundEndTheSaverAndTheRunning
   for (const auto& [way, apply] : ways) {
     SCOPED_TRACE(way);
     ASSERT_EQ(ScreenSaverRunningFlag(), false) << "no saver runs yet";
-    SaverProcess saver = StartSaver({GetSystemMetrics(SM_CXSCREEN) / 2, 100});
+    HWND clock = nullptr;
+    SaverProcess saver = StartSaver({GetSystemMetrics(SM_CXSCREEN) / 2, 100}, &clock);
     ASSERT_TRUE(saver.IsRunning());
     EXPECT_EQ(ScreenSaverRunningFlag(), true) << "the running flag is 1 while the saver runs";
     EXPECT_TRUE(PointerBecomes(false)) << "no pointer over the clock";
-    ASSERT_TRUE(apply());
+    ASSERT_TRUE(apply(clock));
     EXPECT_TRUE(EndsNormally(saver)) << "it ends the saver";
     EXPECT_EQ(ScreenSaverRunningFlag(), false) << "the running flag is 0 after the saver ends";
     EXPECT_TRUE(PointerBecomes(true)) << "the pointer shows once the saver has ended";
@@ -124,7 +125,7 @@ TEST_F(RunModeInput, PointerMustMoveMoreThanTwoPixelsOnBothAxes) {
     const POINT digit{layout.panel.x + layout.Scaled(591), layout.panel.y + layout.Scaled(163)};
     HWND window = nullptr;
     SaverProcess saver = StartSaver(digit, &window);
-    ASSERT_TRUE(Click());
+    ASSERT_TRUE(Click(window));
     EXPECT_TRUE(WaitUntil([&] { return CaptureOf(window) == nullptr; }))
         << "releasing the left button ends the capture";
     // The digit under the pointer now reports the moves, in its own frame.
@@ -154,8 +155,9 @@ TEST_F(RunModeInput, PasswordIsAskedOnlyWhenSetAndItsLowByteDecides) {
   for (const auto& [what, apply] : unset) {
     SCOPED_TRACE(what);
     apply();
-    SaverProcess saver = StartSaver({640, 100});
-    ASSERT_TRUE(PressKey('A'));
+    HWND window = nullptr;
+    SaverProcess saver = StartSaver({640, 100}, &window);
+    ASSERT_TRUE(PressKey('A', window));
     EXPECT_TRUE(EndsNormally(saver)) << "no password set: a key press ends the saver";
     EXPECT_EQ(Recorded(L"VerifyCalls").value_or(0), 0u) << "the double is never called";
   }
@@ -167,7 +169,7 @@ TEST_F(RunModeInput, PasswordIsAskedOnlyWhenSetAndItsLowByteDecides) {
   for (DWORD answer : {0x0u, 0x100u, 0x1u}) {
     SCOPED_TRACE("the double answers " + std::to_string(answer));
     SetDword(kDoubleKey, L"VerifyAnswer", answer);
-    ASSERT_TRUE(PressKey('A'));
+    ASSERT_TRUE(PressKey('A', window));
     ++calls;
     ASSERT_TRUE(WaitUntil([&] { return Recorded(L"VerifyCalls").value_or(0) >= calls; }))
         << "a key press asks the double";
@@ -189,14 +191,15 @@ TEST_F(RunModeInput, PointerShowsOnlyForThePasswordPromptAndAfterTheSaver) {
   HeldPasswordPrompt held;
   ASSERT_TRUE(held.cpl.installed());
 
-  SaverProcess saver = StartSaver({640, 100});
+  HWND window = nullptr;
+  SaverProcess saver = StartSaver({640, 100}, &window);
   ASSERT_TRUE(saver.IsRunning());
   // Wine shows no pointer over a new process's window until the process
   // sets a shape, and asks a window holding the capture for none; so this
   // fails only for a saver that sets a visible shape. On Windows the pointer
   // of the moment would stay unless the saver hid it.
   EXPECT_TRUE(PointerBecomes(false)) << "no pointer over the clock";
-  ASSERT_TRUE(PressKey('A'));
+  ASSERT_TRUE(PressKey('A', window));
   const HWND prompt = WaitForPrompt(saver);
   ASSERT_NE(prompt, nullptr) << "the password prompt never showed";
   // Windows redraws the pointer when the prompt appears under it; Wine only
@@ -211,7 +214,7 @@ TEST_F(RunModeInput, PointerShowsOnlyForThePasswordPromptAndAfterTheSaver) {
 
   SetDword(kDoubleKey, L"PromptHold", 0);
   SetDword(kDoubleKey, L"VerifyAnswer", 1);
-  ASSERT_TRUE(PressKey('A'));
+  ASSERT_TRUE(PressKey('A', window));
   EXPECT_TRUE(EndsNormally(saver)) << "allowed: the saver ends";
   EXPECT_TRUE(PointerBecomes(true)) << "the pointer shows once the saver has ended";
 }

@@ -5,6 +5,7 @@
 // and what installing and uninstalling leave of a user's settings. Every
 // test starts and ends with no Lumidial product installed.
 #include "SaverTest.h"
+#include "UserState.h"
 
 #include <msi.h>
 #include <msiquery.h>
@@ -18,7 +19,6 @@
 namespace e2e {
 namespace {
 
-constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 // Shortcuts make Wine's menu builder write desktop entries into the Unix
 // user's home, outside the test prefix: switched off while a test runs.
 constexpr wchar_t kWineDllOverrides[] = L"Software\\Wine\\DllOverrides";
@@ -62,34 +62,6 @@ std::wstring FileVersion(const std::wstring& path) {
   return std::to_wstring(HIWORD(info->dwFileVersionMS)) + L"." +
          std::to_wstring(LOWORD(info->dwFileVersionMS)) + L"." +
          std::to_wstring(HIWORD(info->dwFileVersionLS));
-}
-
-std::wstring MachineString(const std::wstring& key, const wchar_t* name) {
-  wchar_t value[1024] = {};
-  DWORD size = sizeof value;
-  RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size);
-  return value;
-}
-
-// Installed programs whose name mentions Lumidial: the entry's key (an
-// installed package's product code) and "name|publisher|version|address".
-std::vector<std::pair<std::wstring, std::wstring>> UninstallEntries() {
-  std::vector<std::pair<std::wstring, std::wstring>> entries;
-  HKEY uninstall = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &uninstall)) return entries;
-  wchar_t name[256];
-  for (DWORD i = 0, size = 256;
-       RegEnumKeyExW(uninstall, i, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-       ++i, size = 256) {
-    const std::wstring key = std::wstring(kUninstallKey) + L"\\" + name;
-    const std::wstring displayName = MachineString(key, L"DisplayName");
-    if (displayName.find(L"Lumidial") != std::wstring::npos)
-      entries.emplace_back(name, displayName + L"|" + MachineString(key, L"Publisher") + L"|" +
-                                     MachineString(key, L"DisplayVersion") + L"|" +
-                                     MachineString(key, L"URLInfoAbout"));
-  }
-  RegCloseKey(uninstall);
-  return entries;
 }
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -237,49 +209,6 @@ constexpr wchar_t kDowngradeMessage[] =
     L"A newer version of Orvane Lumidial is already installed. To install this version, uninstall the newer "
     L"one first.";
 
-struct MsiexecRun {
-  DWORD code = 0xFFFFFFFF;
-  std::vector<std::wstring> boxTexts;  // the texts of the message box it showed, if any
-};
-
-// "msiexec <arguments>", quietly (/qn) as an administrator deploys a package,
-// or with its user interface as a double-click starts it: then the first
-// message box it shows is read and answered with OK.
-MsiexecRun Msiexec(const std::wstring& arguments, bool quiet = true) {
-  MsiexecRun run;
-  auto process = StartProcess(L"msiexec.exe " + arguments + (quiet ? L" /qn" : L""));
-  if (!process) return run;
-  CloseHandle(process->hThread);
-  const auto running = [&] { return WaitForSingleObject(process->hProcess, 0) == WAIT_TIMEOUT; };
-  HWND box = nullptr;
-  if (!quiet && WaitUntil([&] {
-        auto boxes = TopLevelWindows(process->dwProcessId, L"#32770");
-        box = boxes.empty() ? nullptr : boxes.front();
-        return box || !running();
-      }) &&
-      box) {
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM texts) {
-          // With a time-out: a box whose thread stopped answering must not
-          // hold the driver up past ctest's time-out.
-          wchar_t text[512] = {};
-          SendMessageTimeoutW(child, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                              5000, nullptr);
-          if (*text) reinterpret_cast<std::vector<std::wstring>*>(texts)->push_back(text);
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&run.boxTexts));
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-  }
-  if (WaitUntil([&] { return !running(); }, 4 * kTimeout))
-    GetExitCodeProcess(process->hProcess, &run.code);
-  else
-    TerminateProcess(process->hProcess, 1);
-  CloseHandle(process->hProcess);
-  return run;
-}
-
 DWORD Install(const std::wstring& package) { return Msiexec(L"/i \"" + package + L"\"").code; }
 DWORD Uninstall(const std::wstring& package) { return Msiexec(L"/x \"" + package + L"\"").code; }
 
@@ -289,27 +218,33 @@ class Installer : public SaverTest {
     SaverTest::SetUp();
     if (InBundle() && !GetEnvironmentVariableW(L"LUMIDIAL_INSTALLER", nullptr, 0))
       GTEST_SKIP() << "installs for the whole machine: run-tests.cmd /installer, as an administrator";
-    SetString(kWineDllOverrides, kMenuBuilder, L"");
-    UninstallEverything();  // after a driver killed half-way
+    // A Lumidial the user installed is removed here and installed again
+    // from the copy of its package that the run keeps (UserState).
+    for (const auto& [productCode, description] : InstalledLumidials())
+      if (!user_state::HoldsPackageOf(productCode))
+        GTEST_SKIP() << "installed here, and no copy of its package could be kept to install it again: "
+                     << Narrow(description);
+    if (UnderWine()) SetString(kWineDllOverrides, kMenuBuilder, L"");
+    UninstallEverything();
   }
   void TearDown() override {
     if (!IsSkipped()) {
       UninstallEverything();
-      RegDeleteKeyValueW(HKEY_CURRENT_USER, kWineDllOverrides, kMenuBuilder);
+      if (UnderWine()) RegDeleteKeyValueW(HKEY_CURRENT_USER, kWineDllOverrides, kMenuBuilder);
     }
     SaverTest::TearDown();
   }
 
   static void UninstallEverything() {
-    for (const auto& [productCode, description] : UninstallEntries()) Uninstall(productCode);
-    EXPECT_TRUE(UninstallEntries().empty()) << "could not uninstall a Lumidial product";
+    for (const auto& [productCode, description] : InstalledLumidials()) Uninstall(productCode);
+    EXPECT_TRUE(InstalledLumidials().empty()) << "could not uninstall a Lumidial product";
   }
 
   // Exactly one Lumidial product is installed: this version, with its entry
   // in the installed programs, the saver built as `saverVariable` names in
   // the system folder, and its Start-menu shortcut.
   static ::testing::AssertionResult Installed(const std::wstring& version, const wchar_t* saverVariable) {
-    const auto entries = UninstallEntries();
+    const auto entries = InstalledLumidials();
     const std::wstring expected = L"Orvane Lumidial|Orvane|" + version + L"|https://www.orvane.example/";
     if (entries.size() != 1 || entries[0].second != expected) {
       auto failure = ::testing::AssertionFailure()
@@ -331,7 +266,7 @@ class Installer : public SaverTest {
   static ::testing::AssertionResult NothingLeft() {
     if (Exists(InstalledSaver()))
       return ::testing::AssertionFailure() << Narrow(InstalledSaver()) << " is left";
-    if (!UninstallEntries().empty())
+    if (!InstalledLumidials().empty())
       return ::testing::AssertionFailure() << "an installed-programs entry is left";
     if (StartMenuShortcut()) return ::testing::AssertionFailure() << Narrow(*StartMenuShortcut()) << " is left";
     return ::testing::AssertionSuccess();
@@ -364,9 +299,10 @@ TEST_F(Installer, InstallsTheBuiltSaverAndUninstallRemovesItLeavingTheSettingsBy
 
   {
     SCOPED_TRACE("the installed saver runs and a key ends it");
-    SaverProcess saver = StartSaver({640, 100}, nullptr, InstalledSaver());
+    HWND clock = nullptr;
+    SaverProcess saver = StartSaver({640, 100}, &clock, InstalledSaver());
     ASSERT_TRUE(saver.IsRunning());
-    ASSERT_TRUE(PressKey('A'));
+    ASSERT_TRUE(PressKey('A', clock));
     EXPECT_TRUE(EndsNormally(saver));
   }
 

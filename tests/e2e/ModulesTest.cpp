@@ -10,11 +10,13 @@
 #include "ConfigureIds.h"
 #include "HostWindow.h"
 #include "SaverTest.h"
+#include "UserState.h"
 
 #include <tlhelp32.h>
 
 #include <algorithm>
 #include <cwctype>
+#include <filesystem>
 #include <memory>
 
 namespace e2e {
@@ -115,10 +117,7 @@ class Modules : public SaverTest {
 
   void SetUp() override {
     SaverTest::SetUp();
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    folder_ = std::wstring(temp) + L"LumidialDownloads";
-    CreateDirectoryW(folder_.c_str(), nullptr);
+    folder_ = user_state::ScratchFolder(L"Downloads");
     ASSERT_TRUE(CopyFileW(SaverPath().c_str(), Saver().c_str(), FALSE)) << "error " << GetLastError();
     const std::wstring planted = PathFromEnvironment(L"LUMIDIAL_PLANTED_DLL");
     for (const wchar_t* dll : kPlanted) {
@@ -130,9 +129,8 @@ class Modules : public SaverTest {
     const auto loaded = GetString(kDoubleKey, L"PlantedLoaded");
     EXPECT_FALSE(loaded) << "the saver loaded " << Narrow(loaded.value_or(L""));
     overrides_.clear();
-    for (const wchar_t* dll : kPlanted) DeleteFileW(Planted(dll).c_str());
-    DeleteFileW(Saver().c_str());
-    RemoveDirectoryW(folder_.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
     SaverTest::TearDown();
   }
   std::wstring Saver() const { return folder_ + L"\\Lumidial.scr"; }
@@ -150,10 +148,11 @@ TEST_F(Modules, ClockAndPreviewLoadNeitherTheCommonControlsNorTheShell) {
   AT_96_DPI();
   {
     SCOPED_TRACE("run mode (/s)");
-    SaverProcess saver = StartSaver({640, 100}, nullptr, Saver());
+    HWND clock = nullptr;
+    SaverProcess saver = StartSaver({640, 100}, &clock, Saver());
     ASSERT_TRUE(KeepsTicking(saver, 3));
     EXPECT_TRUE(LeanModules(ModulesOf(saver.pid())));
-    ASSERT_TRUE(PressKey('A'));
+    ASSERT_TRUE(PressKey('A', clock));
     EXPECT_TRUE(EndsNormally(saver));
   }
   {

@@ -179,9 +179,9 @@ TEST_F(MultiMonitor, PointerAndKeysCountOnEveryMonitor) {
     const POINT start{1600, 400};
     HWND clock = nullptr;
     SaverProcess saver = StartSaver(start, &clock);
-    ASSERT_TRUE(Click());
+    ASSERT_TRUE(Click(clock));
     ASSERT_TRUE(WaitUntil([&] { return CaptureOf(clock) == nullptr; })) << "the click ends the capture";
-    ASSERT_TRUE(Click());  // now on the covering window itself
+    ASSERT_TRUE(Click(clock));  // now on the covering window itself
     EXPECT_TRUE(KeepsTicking(saver, 1) && ActiveAndFocused(clock))
         << "clicking a covering window leaves the clock window active and focused";
     ASSERT_TRUE(MovePointer({start.x + 2, start.y + 2}));
@@ -194,9 +194,9 @@ TEST_F(MultiMonitor, PointerAndKeysCountOnEveryMonitor) {
     SCOPED_TRACE("a key, with the pointer left of the primary after a click");
     HWND clock = nullptr;
     SaverProcess saver = StartSaver({-300, 200}, &clock);
-    ASSERT_TRUE(Click() && Click());
+    ASSERT_TRUE(Click(clock) && Click(clock));
     ASSERT_TRUE(WaitUntil([&] { return CaptureOf(clock) == nullptr; }));
-    ASSERT_TRUE(PressKey('A'));
+    ASSERT_TRUE(PressKey('A', clock));
     EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout)) << "a key ends the saver";
     EXPECT_TRUE(NothingCovers(kThree)) << "nothing of ours is left on any monitor";
   }
@@ -213,7 +213,7 @@ TEST_F(MultiMonitor, MonitorsComingGoingAndResizingAreFollowed) {
   EXPECT_TRUE(Covers(saver, clock, kWide))
       << "two monitors removed and the primary grown: the clock window covers all of the primary";
   EXPECT_TRUE(WaitUntil([&] { return ActiveAndFocused(clock); })) << "the clock window keeps the keyboard";
-  ASSERT_TRUE(PressKey('A'));
+  ASSERT_TRUE(PressKey('A', clock));
   EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout)) << "a key still ends the saver";
   EXPECT_TRUE(NothingCovers(kWide));
 }
@@ -230,7 +230,7 @@ TEST_F(MultiMonitor, MonitorsMovedOrResizedAreCoveredAnew) {
   EXPECT_TRUE(Covers(saver, clock, kRightResized)) << "the monitor resized is covered to its new edges";
   EXPECT_TRUE(KeepsTicking(saver)) << "the clock goes on on the primary";
   EXPECT_TRUE(WaitUntil([&] { return ActiveAndFocused(clock); })) << "the clock window keeps the keyboard";
-  ASSERT_TRUE(PressKey('A'));
+  ASSERT_TRUE(PressKey('A', clock));
   EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout)) << "a key still ends the saver";
   EXPECT_TRUE(NothingCovers(kRightResized));
 }
@@ -246,7 +246,7 @@ TEST_F(MultiMonitor, OtherMonitorsStayCoveredWhileThePasswordPromptRuns) {
   HWND clock = nullptr;
   SaverProcess saver = StartSaver({640, 300}, &clock);
   ASSERT_TRUE(Covers(saver, clock, kThree));
-  ASSERT_TRUE(PressKey('A'));
+  ASSERT_TRUE(PressKey('A', clock));
   const HWND prompt = WaitForPrompt(saver);
   ASSERT_NE(prompt, nullptr) << "the password prompt never showed";
   EXPECT_TRUE(Covers(saver, clock, kThree)) << "the other monitors stay covered while the prompt runs";

@@ -149,7 +149,7 @@ TEST_F(RunMode, OtherMonitorsAreCoveredBlackAndInputOverThemCounts) {
   HWND clock = nullptr;
   SaverProcess saver = StartSaver(over, &clock);
   EXPECT_TRUE(everywhere(Rgb{})) << "every other monitor is black; " << SaveScreenshot("covers");
-  ASSERT_TRUE(Click());
+  ASSERT_TRUE(Click(clock));
   ASSERT_TRUE(WaitUntil([&] { return CaptureOf(clock) == nullptr; })) << "the click ends the capture";
   ASSERT_TRUE(MovePointerBy(PointerThreshold(), PointerThreshold()));
   EXPECT_TRUE(KeepsTicking(saver)) << "a move within the threshold over a covering window does not end the saver";

@@ -5,11 +5,11 @@
 #include "ConfigureIds.h"
 #include "Harness.h"
 #include "Input.h"
+#include "UserState.h"
 
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
-#include <sddl.h>
 
 #include <algorithm>
 #include <array>
@@ -38,20 +38,24 @@ bool SettingsKeyExists() {
 }
 
 // The settings key made read-only, as an administrator may, until the end
-// of the scope; its owner may always give the rights back.
+// of the scope, which gives it back the rights it had; its owner may always
+// change them.
 struct ReadOnlySettingsKey {
-  ReadOnlySettingsKey() { Secure(L"D:P(A;;KR;;;WD)"); }
-  ~ReadOnlySettingsKey() { Secure(L"D:P(A;;KA;;;WD)"); }
-  static void Secure(const wchar_t* sddl) {
-    HKEY key = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    RegOpenKeyExW(HKEY_CURRENT_USER, ScratchRegistry::kKeyPath, 0, WRITE_DAC, &key);
-    ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr);
-    EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS) << Narrow(sddl);
-    LocalFree(descriptor);
-    RegCloseKey(key);
-  }
+  ReadOnlySettingsKey() { EXPECT_EQ(user_state::SetRights(ScratchRegistry::kKeyPath, L"D:P(A;;KR;;;WD)"), ""); }
+  ~ReadOnlySettingsKey() { EXPECT_EQ(user_state::SetRights(ScratchRegistry::kKeyPath, rights), ""); }
+  const std::wstring rights = user_state::Rights(ScratchRegistry::kKeyPath);
 };
+
+// A date and time of the design as the user's own formats write it: the
+// short date, and the long time unless `dateOnly`, by the platform.
+std::wstring InUsersFormats(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second,
+                            bool dateOnly = false) {
+  const SYSTEMTIME t{year, month, 0, day, hour, minute, second, 0};
+  wchar_t date[128] = {}, time[128] = {};
+  GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &t, nullptr, date, 128, nullptr);
+  GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &t, nullptr, time, 128);
+  return dateOnly ? date : std::wstring(date) + L" " + time;
+}
 
 // Stands in for the display settings that start a saver's configuration: a
 // top-level window with a child whose handle goes on the command line.
@@ -144,16 +148,17 @@ TEST_F(Dialog, ShowsTheDefaultsAndOkWritesAllSixValues) {
     EXPECT_EQ(registry.GetType(kDwordNames[i]), std::optional<DWORD>(REG_DWORD)) << i;
     EXPECT_EQ(registry.GetDword(kDwordNames[i]), expected[i]) << Narrow(kDwordNames[i]);
   }
-  // The time picker's own date, 14 January 2005, in this prefix's short date
+  // The time picker's own date, 14 January 2005, in the user's short date
   // format; no stored time of day, so no time.
   EXPECT_EQ(registry.GetType(L"CountDownTime"), std::optional<DWORD>(REG_SZ));
-  EXPECT_EQ(registry.GetString(L"CountDownTime"), L"1/14/2005");
+  EXPECT_EQ(registry.GetString(L"CountDownTime"), InUsersFormats(2005, 1, 14, 0, 0, 0, true));
 }
 
 TEST_F(Dialog, StoredValuesAreShownAndSavedBack) {
   const DWORD stored[] = {3, 2, 0, 1, 1};
   for (size_t i = 0; i < std::size(kDwordNames); ++i) registry.SetDword(kDwordNames[i], stored[i]);
-  registry.SetString(L"CountDownTime", L"1/2/2010 6:07:08 PM");
+  const std::wstring storedTime = InUsersFormats(2010, 1, 2, 18, 7, 8);
+  registry.SetString(L"CountDownTime", storedTime);
   ASSERT_TRUE(Open());
   EXPECT_TRUE(Checked(cfg::kTwentyFourHour));
   EXPECT_FALSE(Checked(cfg::kFlashSecond));
@@ -181,14 +186,14 @@ TEST_F(Dialog, StoredValuesAreShownAndSavedBack) {
     PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box) && IsWindowEnabled(dialog); }));
     EXPECT_TRUE(saver.IsRunning() && IsWindowVisible(dialog)) << "the dialog stays open";
-    EXPECT_EQ(registry.GetString(L"CountDownTime"), L"1/2/2010 6:07:08 PM") << "nothing is written";
+    EXPECT_EQ(registry.GetString(L"CountDownTime"), storedTime) << "nothing is written";
   }
   Click(cfg::kOk);
   ASSERT_TRUE(Ends());
   for (size_t i = 0; i < std::size(kDwordNames); ++i)
     EXPECT_EQ(registry.GetDword(kDwordNames[i]), stored[i]) << Narrow(kDwordNames[i]);
   // Only the time of day survives; the date is the picker's.
-  EXPECT_EQ(registry.GetString(L"CountDownTime"), L"1/14/2005 6:07:08 PM");
+  EXPECT_EQ(registry.GetString(L"CountDownTime"), InUsersFormats(2005, 1, 14, 18, 7, 8));
 }
 
 TEST_F(Dialog, StoredDirectionOutsideTheListShowsNoSelectionAndSavesMinusOne) {
@@ -333,6 +338,15 @@ TEST_F(Dialog, CopyWithoutTheInstanceGuardLeavesTheHostAlone) {
     EnableWindow(windows.host, hostEnabled);
     SetForegroundWindow(other.host);
     ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == other.host; }));
+    if (hostEnabled) {
+      SCOPED_TRACE("the harness: a key meant for a window that does not hold the foreground");
+      const ::testing::AssertionResult refused = PressKey(VK_SHIFT, windows.host, 2s);
+      EXPECT_FALSE(refused) << "is sent only to the window meant";
+      EXPECT_NE(std::string(refused.message()).find(Describe(other.host)), std::string::npos)
+          << "the failure names the window in front and its program: " << refused.message();
+      MSG key;
+      EXPECT_FALSE(PeekMessageW(&key, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE)) << "no key arrived";
+    }
     saver = SaverProcess::Start(windows.Argument());
     ASSERT_TRUE(saver.started()) << saver.error();
     ASSERT_TRUE(Ends());

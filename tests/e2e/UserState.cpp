@@ -1,0 +1,317 @@
+#include "UserState.h"
+
+#include "Harness.h"
+
+#include <sddl.h>
+#include <msi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
+
+namespace e2e::user_state {
+
+namespace {
+
+constexpr wchar_t kSettings[] = L"Software\\Orvane\\Lumidial";
+constexpr wchar_t kMaker[] = L"Software\\Orvane";
+constexpr wchar_t kDesktop[] = L"Control Panel\\Desktop";
+constexpr const wchar_t* kDesktopValues[] = {L"SCRNSAVE.EXE",         L"ScreenSaveActive",
+                                             L"ScreenSaverIsSecure",  L"ScreenSaveTimeOut",
+                                             L"ScreenSaveUsePassword", L"LogPixels"};
+// The tests' own key (the doubles record there too), and the copy in it.
+constexpr wchar_t kTestsKey[] = L"Software\\Lumidial Tests";
+constexpr wchar_t kKept[] = L"Software\\Lumidial Tests\\Kept state";
+constexpr wchar_t kKeptSettings[] = L"Software\\Lumidial Tests\\Kept state\\Settings";
+constexpr wchar_t kKeptDesktop[] = L"Software\\Lumidial Tests\\Kept state\\Desktop";
+constexpr wchar_t kKeptPackages[] = L"Software\\Lumidial Tests\\Kept state\\Packages";
+
+struct KeyCloser {
+  void operator()(HKEY key) const noexcept { RegCloseKey(key); }
+};
+using Key = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+
+Key Open(const wchar_t* path, REGSAM access) {
+  HKEY key = nullptr;
+  return Key(RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, access, &key) == ERROR_SUCCESS ? key : nullptr);
+}
+
+Key Create(const wchar_t* path) {
+  HKEY key = nullptr;
+  return Key(RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) ==
+                     ERROR_SUCCESS
+                 ? key
+                 : nullptr);
+}
+
+bool Exists(const wchar_t* path) { return Open(path, KEY_READ) != nullptr; }
+
+struct Value {
+  DWORD type = REG_NONE;
+  std::vector<BYTE> data;
+};
+
+std::optional<Value> Read(const wchar_t* path, const wchar_t* name) {
+  Value value;
+  DWORD size = 0;
+  if (RegGetValueW(HKEY_CURRENT_USER, path, name, RRF_RT_ANY | RRF_NOEXPAND, &value.type, nullptr, &size))
+    return std::nullopt;
+  value.data.resize(size);
+  if (RegGetValueW(HKEY_CURRENT_USER, path, name, RRF_RT_ANY | RRF_NOEXPAND, &value.type, value.data.data(),
+                   &size))
+    return std::nullopt;
+  value.data.resize(size);
+  return value;
+}
+
+std::string Error(const char* what, LSTATUS status) {
+  return std::string(what) + ": error " + std::to_string(status) + "\n";
+}
+
+std::string Write(const wchar_t* path, const wchar_t* name, const Value& value) {
+  const LSTATUS status = RegSetKeyValueW(HKEY_CURRENT_USER, path, name, value.type, value.data.data(),
+                                         DWORD(value.data.size()));
+  return status ? Error(("writing " + Narrow(path) + "\\" + Narrow(name)).c_str(), status) : "";
+}
+
+DWORD ReadDword(const wchar_t* path, const wchar_t* name) {
+  DWORD value = 0, size = sizeof value;
+  RegGetValueW(HKEY_CURRENT_USER, path, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+  return value;
+}
+
+constexpr SECURITY_INFORMATION kRights = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
+                                         DACL_SECURITY_INFORMATION;
+
+}  // namespace
+
+std::wstring Rights(const wchar_t* path) {
+  Key key = Open(path, READ_CONTROL);
+  DWORD size = 0;
+  if (!key || RegGetKeySecurity(key.get(), kRights, nullptr, &size) != ERROR_INSUFFICIENT_BUFFER) return L"";
+  std::vector<BYTE> descriptor(size);
+  if (RegGetKeySecurity(key.get(), kRights, descriptor.data(), &size)) return L"";
+  wchar_t* text = nullptr;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.data(), SDDL_REVISION_1, kRights, &text,
+                                                            nullptr))
+    return L"";
+  std::wstring sddl = text;
+  LocalFree(text);
+  return sddl;
+}
+
+std::string SetRights(const wchar_t* path, const std::wstring& sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+    return Error(("reading the rights " + Narrow(sddl)).c_str(), LSTATUS(GetLastError()));
+  // "O:owner G:group" lead the notation: compared as text, and given only
+  // when they differ (that takes a right the user may lack).
+  SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION;
+  const std::wstring ownerAndGroup = sddl.substr(0, sddl.find(L"D:"));
+  if (Rights(path).compare(0, ownerAndGroup.size(), ownerAndGroup) != 0)
+    what |= OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION;
+  Key key = Open(path, WRITE_DAC | (what & OWNER_SECURITY_INFORMATION ? WRITE_OWNER : 0));
+  LSTATUS status = key ? RegSetKeySecurity(key.get(), what, descriptor) : LSTATUS(ERROR_ACCESS_DENIED);
+  LocalFree(descriptor);
+  return status ? Error(("giving " + Narrow(path) + " the rights " + Narrow(sddl)).c_str(), status) : "";
+}
+
+namespace {
+
+// The settings key, opened to be rewritten: a key the user was only let
+// read is first given everyone's full control (its kept rights follow).
+Key OpenToRewrite(const wchar_t* path) {
+  if (Key key = Open(path, KEY_ALL_ACCESS)) return key;
+  SetRights(path, L"D:P(A;;KA;;;WD)");
+  return Open(path, KEY_ALL_ACCESS);
+}
+
+std::wstring LocalFolder(const char* variable, const wchar_t* sub) {
+  wchar_t base[MAX_PATH] = {};
+  GetEnvironmentVariableW(Widen(variable).c_str(), base, MAX_PATH);
+  return std::wstring(base) + L"\\Lumidial tests" + sub;
+}
+std::wstring PackagesFolder() { return LocalFolder("LOCALAPPDATA", L"\\kept packages"); }
+std::wstring ScratchRoot() { return LocalFolder("TEMP", L""); }
+
+std::map<std::wstring, std::wstring> KeptPackages() {
+  std::map<std::wstring, std::wstring> packages;
+  Key key = Open(kKeptPackages, KEY_READ);
+  wchar_t code[64], path[MAX_PATH * 2];
+  for (DWORD i = 0;; ++i) {
+    DWORD codeSize = 64, pathSize = sizeof path, type = 0;
+    if (!key || RegEnumValueW(key.get(), i, code, &codeSize, nullptr, &type, reinterpret_cast<BYTE*>(path),
+                              &pathSize))
+      break;
+    packages[code] = path;
+  }
+  return packages;
+}
+
+std::string Hex(const std::vector<BYTE>& data) {
+  std::string text;
+  char byte[4];
+  for (BYTE b : data) std::snprintf(byte, sizeof byte, " %02x", b), text += byte;
+  return text;
+}
+
+std::string Describe(const Value& value) {
+  std::string text = "type " + std::to_string(value.type);
+  if (value.type == REG_SZ || value.type == REG_EXPAND_SZ)
+    return text + " \"" + Narrow(reinterpret_cast<const wchar_t*>(value.data.data())) + "\"";
+  return text + Hex(value.data);
+}
+
+void DescribeKey(std::ostream& out, const std::wstring& path) {
+  Key key = Open(path.c_str(), KEY_READ);
+  if (!key) return void(out << Narrow(path) << ": absent\n");
+  out << Narrow(path) << ": rights " << Narrow(Rights(path.c_str())) << "\n";
+  wchar_t name[16384];
+  for (DWORD i = 0;; ++i) {
+    DWORD size = 16384;
+    if (RegEnumValueW(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr)) break;
+    out << Narrow(path) << "\\\"" << Narrow(name) << "\": " << Describe(*Read(path.c_str(), name)) << "\n";
+  }
+  for (DWORD i = 0;; ++i) {
+    DWORD size = 256;
+    if (RegEnumKeyExW(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr)) break;
+    DescribeKey(out, path + L"\\" + name);
+  }
+}
+
+BOOL ScreenSaverRunning() {
+  BOOL running = FALSE;
+  SystemParametersInfoW(SPI_GETSCREENSAVERRUNNING, 0, &running, 0);
+  return running;
+}
+
+}  // namespace
+
+bool Kept() { return Exists(kKept); }
+
+std::string Keep() {
+  std::string problems = Kept() ? PutBack(true) : "";
+  std::error_code ignored;
+  std::filesystem::remove_all(ScratchRoot(), ignored);
+  if (!Create(kKept)) return problems + Error("making the copy's key", LSTATUS(GetLastError()));
+
+  const auto flag = [](bool on) { return Value{REG_DWORD, {BYTE(on), 0, 0, 0}}; };
+  problems += Write(kKept, L"Settings key", flag(Exists(kSettings)));
+  problems += Write(kKept, L"Maker's key", flag(Exists(kMaker)));
+  if (Exists(kSettings)) {
+    const std::wstring rights = Rights(kSettings);
+    Key from = Open(kSettings, KEY_READ), to = Create(kKeptSettings);
+    if (rights.empty()) problems += "the settings key's rights cannot be read\n";
+    problems += Write(kKept, L"Settings rights", Value{REG_SZ, {reinterpret_cast<const BYTE*>(rights.c_str()),
+                                                                reinterpret_cast<const BYTE*>(rights.c_str() +
+                                                                                              rights.size() + 1)}});
+    if (const LSTATUS status = from && to ? RegCopyTreeW(from.get(), nullptr, to.get()) : ERROR_ACCESS_DENIED)
+      problems += Error("copying the settings", status);
+  }
+  Create(kKeptDesktop);
+  for (const wchar_t* name : kDesktopValues)
+    if (const auto value = Read(kDesktop, name)) problems += Write(kKeptDesktop, name, *value);
+  problems += Write(kKept, L"Screen saver running", flag(ScreenSaverRunning()));
+
+  // The Windows Installer keeps a copy of each installed package; a copy of
+  // that copy reinstalls it after the installer's scenarios removed it.
+  Create(kKeptPackages);
+  for (const auto& [code, description] : InstalledLumidials()) {
+    wchar_t cached[MAX_PATH * 2] = {};
+    DWORD size = MAX_PATH * 2;
+    const std::wstring copy = PackagesFolder() + L"\\" + code + L".msi";
+    std::filesystem::create_directories(PackagesFolder(), ignored);
+    if (MsiGetProductInfoW(code.c_str(), INSTALLPROPERTY_LOCALPACKAGE, cached, &size) == ERROR_SUCCESS &&
+        CopyFileW(cached, copy.c_str(), FALSE))
+      problems += Write(kKeptPackages, code.c_str(),
+                        Value{REG_SZ, {reinterpret_cast<const BYTE*>(copy.c_str()),
+                                       reinterpret_cast<const BYTE*>(copy.c_str() + copy.size() + 1)}});
+  }
+  return problems;
+}
+
+std::string PutBack(bool forget) {
+  if (!Kept()) return "";
+  std::string problems;
+  const bool settingsExisted = ReadDword(kKept, L"Settings key") != 0;
+  if (Exists(kSettings) || settingsExisted) {
+    Key key = Exists(kSettings) ? OpenToRewrite(kSettings) : Create(kSettings);
+    Key kept = Open(kKeptSettings, KEY_READ);
+    if (!key) {
+      problems += "the settings key cannot be opened to be put back\n";
+    } else if (LSTATUS status = RegDeleteTreeW(key.get(), nullptr)) {
+      problems += Error("clearing the settings key", status);
+    } else if (settingsExisted) {
+      if ((status = kept ? RegCopyTreeW(kept.get(), nullptr, key.get()) : ERROR_FILE_NOT_FOUND))
+        problems += Error("putting the settings back", status);
+      key.reset();
+      const auto rights = Read(kKept, L"Settings rights");
+      problems += rights ? SetRights(kSettings, reinterpret_cast<const wchar_t*>(rights->data.data()))
+                         : "the settings key's rights were not kept\n";
+    } else {
+      key.reset();
+      if ((status = RegDeleteTreeW(HKEY_CURRENT_USER, kSettings))) problems += Error("removing the settings key", status);
+    }
+  }
+  if (!ReadDword(kKept, L"Maker's key")) RegDeleteKeyW(HKEY_CURRENT_USER, kMaker);  // only if empty of keys
+
+  for (const wchar_t* name : kDesktopValues) {
+    if (const auto value = Read(kKeptDesktop, name))
+      problems += Write(kDesktop, name, *value);
+    else if (const LSTATUS status = RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktop, name);
+             status && status != ERROR_FILE_NOT_FOUND)
+      problems += Error(("removing Control Panel\\Desktop\\" + Narrow(name)).c_str(), status);
+  }
+  BOOL previous = FALSE;
+  SystemParametersInfoW(SPI_SETSCREENSAVERRUNNING, ReadDword(kKept, L"Screen saver running"), &previous, 0);
+
+  const auto kept = KeptPackages();
+  for (const auto& [code, description] : InstalledLumidials())
+    if (!kept.count(code) && Msiexec(L"/x " + code).code)
+      problems += "could not uninstall " + Narrow(description) + "\n";
+  const auto installed = InstalledLumidials();
+  for (const auto& [code, path] : kept)
+    if (std::none_of(installed.begin(), installed.end(), [&](const auto& p) { return p.first == code; }) &&
+        Msiexec(L"/i \"" + path + L"\"").code)
+      problems += "could not install " + Narrow(code) + " again from " + Narrow(path) + "\n";
+
+  if (forget) {
+    std::error_code ignored;
+    std::filesystem::remove_all(ScratchRoot(), ignored);
+    std::filesystem::remove_all(PackagesFolder(), ignored);
+    RemoveDirectoryW(LocalFolder("LOCALAPPDATA", L"").c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER, kTestsKey);
+    RegDeleteKeyW(HKEY_CURRENT_USER, kTestsKey);
+  }
+  return problems;
+}
+
+std::string Describe() {
+  std::ostringstream out;
+  DescribeKey(out, kSettings);
+  out << Narrow(kMaker) << (Exists(kMaker) ? ": present\n" : ": absent\n");
+  for (const wchar_t* name : kDesktopValues) {
+    const auto value = Read(kDesktop, name);
+    out << Narrow(kDesktop) << "\\" << Narrow(name) << ": " << (value ? Describe(*value) : "absent") << "\n";
+  }
+  out << "screen saver running: " << ScreenSaverRunning() << "\n";
+  for (const auto& [code, description] : InstalledLumidials())
+    out << "installed: " << Narrow(code) << " " << Narrow(description) << "\n";
+  return out.str();
+}
+
+bool HoldsPackageOf(const std::wstring& productCode) { return KeptPackages().count(productCode) != 0; }
+
+std::wstring ScratchFolder(const wchar_t* name) {
+  const std::wstring folder = ScratchRoot() + L"\\" + name;
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
+  std::filesystem::create_directories(folder, ignored);
+  return folder;
+}
+
+}  // namespace e2e::user_state
