@@ -16,7 +16,7 @@
 #      state after must be the state before;
 #   2. the read-only-key scenario, whose runner is ended from outside
 #      (taskkill /f) while the key is read-only: no process of it may be
-#      left;
+#      left, nor may its driver have finished the scenario;
 #   3. one quick scenario, which must first put back what run 2 left: the
 #      state after it must be the state before run 1.
 # The last line says "bundle: N passed, N failed", the runs' tests and these
@@ -56,7 +56,15 @@ same_state() {
   [[ "$now" == "$before" ]] || { diff -u --label before <(echo "$before") --label now <(echo "$now") | head -n 40; false; }
 }
 other_state() { [[ "$(state)" != "$before" ]]; }
-none_left() { ! pgrep -f "lumidial_run_tests|lumidial_e2e|Lumidial\.scr|msiexec" >/dev/null; }
+# The processes of this session's bundle: their programs or packages lie in
+# it, and they run in this prefix (other sessions' runs look alike).
+ours() {
+  local pid
+  for pid in $(pgrep -f 'C:\\lumidial-tests\\'); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && ps -o pid=,args= -p "$pid"
+  done
+}
+none_left() { [[ -z "$(ours)" ]]; }
 reg() { timeout 60 wine reg "$@" /f >/dev/null || { echo "[bundle] could not set up: reg $*"; exit 1; }; }
 
 # The runner's summary ("N passed, N failed, N skipped") added to the counts;
@@ -118,8 +126,10 @@ interrupted=$!
 # The box saying the settings could not be saved shows while it is.
 if check "the read-only key's box shows" within 120 xdotool search --name '^Orvane Lumidial$'; then
   timeout 60 wine taskkill /f /im lumidial_run_tests.exe >/dev/null 2>&1 || true
-  check "no process of the run is left" within 30 none_left || pgrep -af "lumidial_run_tests|lumidial_e2e|Lumidial\.scr|msiexec"
-  check "the run was ended half-way, its changes not yet put back" other_state
+  check "no process of the run is left" within 30 none_left || ours
+  # Its driver went with it: it wrote no results, and put nothing back.
+  check "the driver ended with its runner, half-way" test ! -e "$results/lumidial_e2e.xml"
+  check "what the scenario changed is left for the next run to put back" other_state
 fi
 wait "$interrupted"
 
