@@ -5,6 +5,7 @@
 #include "Dpi.h"
 #include "Messages.h"
 #include "ScreenSaverUtils.h"
+#include "Settings.h"
 #include "SingleInstance.h"
 #include "Trace.h"
 

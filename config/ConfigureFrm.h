@@ -19,9 +19,10 @@
 #include "Form.h"
 #include "ScopedWin.h"
 #include "ShellOpener.h"
-#include "Settings.h"
 
 namespace lumidial {
+
+class TSettings;
 
 class TConfigureForm final : public TForm {
 public:
