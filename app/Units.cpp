@@ -1,5 +1,6 @@
 #include "Units.h"
 
+#include "Application.h"
 #include "SingleInstance.h"
 
 namespace lumidial {
@@ -8,9 +9,16 @@ namespace {
 bool initialized = false;
 }
 
+// Halt, from inside a window, runs the clean-up too.
 void InitializeUnits() {
     initialized = true;
-    AcquireInstance();
+    SetHaltCleanup(&FinalizeUnits);
+    // A copy that finds another running shows nothing, and ends when its
+    // message loop starts.
+    if (!AcquireInstance()) {
+        Application->ShowMainForm = false;
+        Application->Terminate();
+    }
 }
 
 // Safe to reach twice (Halt from inside a window, then the normal exit path

@@ -1,6 +1,7 @@
 #include "ClockArtwork.h"
 
 #include "Application.h"
+#include "Messages.h"
 #include "Trace.h"
 #include "resource.h"
 
@@ -92,17 +93,17 @@ TClockArtwork TClockArtwork::At(double scale) {
     if (scale == 1.0) {
         for (int digit = 0; digit < 10; ++digit)
             artwork.digits_[size_t(digit)] =
-                Required(LoadBitmapResource(IDB_DIGIT0 + digit), "Failed to load the clock artwork");
-        artwork.colon_ = Required(LoadBitmapResource(IDB_COLON), "Failed to load the clock artwork");
+                Required(LoadBitmapResource(IDB_DIGIT0 + digit), msg::kArtworkNotLoaded.data());
+        artwork.colon_ = Required(LoadBitmapResource(IDB_COLON), msg::kArtworkNotLoaded.data());
     } else {
-        artwork.colon_ = Required(GreenBitmap(art::DrawColon(scale)), "Failed to draw the clock artwork");
+        artwork.colon_ = Required(GreenBitmap(art::DrawColon(scale)), msg::kArtworkNotDrawn.data());
     }
     return artwork;
 }
 
 HBITMAP TClockArtwork::Digit(int digit) {
     UniqueBitmap& image = digits_.at(size_t(digit));
-    if (!image) image = Required(GreenBitmap(art::DrawDigit(digit, scale_)), "Failed to draw the clock artwork");
+    if (!image) image = Required(GreenBitmap(art::DrawDigit(digit, scale_)), msg::kArtworkNotDrawn.data());
     return image.get();
 }
 

@@ -1,5 +1,6 @@
 #include "CoverFrm.h"
 
+#include "FullScreen.h"
 #include "Trace.h"
 
 #include <windowsx.h>
@@ -62,7 +63,8 @@ LRESULT TCoverForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 TMonitorCovers::DeskLayout TMonitorCovers::CurrentMonitors() {
     DeskLayout layout;
-    layout.primary = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const RECT primary = PrimaryScreenRect();
+    layout.primary = {primary.left, primary.top, primary.right, primary.bottom};
     const BOOL listed = EnumDisplayMonitors(
         nullptr, nullptr,
         [](HMONITOR, HDC, LPRECT rect, LPARAM list) noexcept -> BOOL {

@@ -6,15 +6,18 @@
 
 namespace lumidial {
 
+RECT PrimaryScreenRect() noexcept { return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
+
 void FillPrimaryMaxInfo(MINMAXINFO& info) noexcept {
+    const RECT primary = PrimaryScreenRect();
     info.ptMaxPosition = {0, 0};
-    info.ptMaxSize = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    info.ptMaxSize = {primary.right, primary.bottom};
     info.ptMaxTrackSize.x = std::max(info.ptMaxTrackSize.x, info.ptMaxSize.x);
     info.ptMaxTrackSize.y = std::max(info.ptMaxTrackSize.y, info.ptMaxSize.y);
 }
 
 void KeepOverPrimary(HWND window) noexcept {
-    const RECT whole{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const RECT whole = PrimaryScreenRect();
     RECT now{};
     if (!GetWindowRect(window, &now) || EqualRect(&now, &whole)) return;
     if (!IsZoomed(window)) {

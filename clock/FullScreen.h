@@ -6,6 +6,10 @@
 
 namespace lumidial {
 
+// The primary screen's rectangle, 0, 0 at its top-left corner: the one
+// place the program reads its size, which may change while the saver runs.
+RECT PrimaryScreenRect() noexcept;
+
 // For WM_GETMINMAXINFO: maximised means the whole primary screen, also once
 // it has grown beyond the desk the system measured the largest window by.
 void FillPrimaryMaxInfo(MINMAXINFO& info) noexcept;

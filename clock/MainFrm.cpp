@@ -28,7 +28,10 @@ std::unique_ptr<Control> Make(HWND parent, const PictureRect& layout, bool visib
                                      visible);
 }
 
-SIZE PrimarySize() noexcept { return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
+SIZE PrimarySize() noexcept {
+    const RECT primary = PrimaryScreenRect();
+    return {primary.right, primary.bottom};
+}
 
 }  // namespace
 
@@ -37,12 +40,11 @@ TMainForm::TMainForm() {
     wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     wc.hIcon = LoadIconW(Application->Instance(), MAKEINTRESOURCEW(IDI_MAINICON));
+    layoutScreen_ = PrimarySize();
     // No double buffering: each tick only repaints the pictures it changed.
     CreateHandle(L"TMainForm", wc, WS_EX_TOPMOST, WS_POPUP | WS_CLIPCHILDREN, L"MainForm", 0, 0,
-                 GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                 Application->Handle());
+                 layoutScreen_.cx, layoutScreen_.cy, Application->Handle());
     // The window lies on the primary monitor: its density is that monitor's.
-    layoutScreen_ = PrimarySize();
     layoutDpi_ = WindowDpi(Handle());
     layout_ = PlaceClock(layoutDpi_, layoutScreen_.cx, layoutScreen_.cy);
     CreateControls();
@@ -391,8 +393,9 @@ void TMainForm::MoveClock() noexcept {
         DriftState state{pnlClock->Left(), pnlClock->Top(), MovingLeft, MovingUp};
         const DriftBounds bounds{LeftMargin, TopMargin, RightLimit, BottomLimit};
         const DriftState before = state;
-        MoveClockStep(state, Settings->ClockMoveDirection, bounds, GetSystemMetrics(SM_CXSCREEN),
-                      GetSystemMetrics(SM_CYSCREEN), pnlClock->Width(), pnlClock->Height());
+        const SIZE screen = PrimarySize();
+        MoveClockStep(state, Settings->ClockMoveDirection, bounds, screen.cx, screen.cy, pnlClock->Width(),
+                      pnlClock->Height());
         MovingLeft = state.movingLeft;
         MovingUp = state.movingUp;
         if (state.left != before.left || state.top != before.top)

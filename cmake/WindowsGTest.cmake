@@ -10,13 +10,12 @@
 #
 # (A second include is harmless.) It provides:
 #
-#   GTest::gtest, GTest::gtest_main, GTest::gmock, GTest::gmock_main
+#   GTest::gtest, GTest::gtest_main
 #       static libraries, built only when a test links them.
 #
 #   lumidial_add_windows_gtest(<target>
 #       SOURCES <file>...            test sources (scanned for TEST/TEST_F)
 #       [LIBRARIES <lib>...]         extra libraries to link
-#       [NO_GTEST_MAIN]              the sources bring their own main()
 #       [ENVIRONMENT <VAR=value>...] environment for each ctest test
 #       [LABELS <label>...]
 #       [TIMEOUT <seconds>]          per ctest test (default 120)
@@ -48,7 +47,7 @@ endif()
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 
 # Build gtest as a plain static library whatever the project chooses.
 set(_lumidial_saved_shared "${BUILD_SHARED_LIBS}")
@@ -59,7 +58,7 @@ set(BUILD_SHARED_LIBS "${_lumidial_saved_shared}")
 
 # GoogleTest's own code is not ours to fix: keep its warnings (and any
 # warnings-as-errors a parent directory might set) out of our build log.
-foreach(_t gtest gtest_main gmock gmock_main)
+foreach(_t gtest gtest_main)
   if(TARGET ${_t})
     target_compile_options(${_t} PRIVATE -w)
     set_target_properties(${_t} PROPERTIES COMPILE_WARNING_AS_ERROR OFF)
@@ -73,24 +72,20 @@ foreach(_t gtest gtest_main gmock gmock_main)
 endforeach()
 
 # GoogleTest >= 1.11 defines these aliases itself; older trees do not.
-foreach(_t gtest gtest_main gmock gmock_main)
+foreach(_t gtest gtest_main)
   if(TARGET ${_t} AND NOT TARGET GTest::${_t})
     add_library(GTest::${_t} ALIAS ${_t})
   endif()
 endforeach()
 
 function(lumidial_add_windows_gtest target)
-  cmake_parse_arguments(ARG "NO_GTEST_MAIN;RUN_SERIAL;WINE_ONLY_MARKED" "TIMEOUT"
+  cmake_parse_arguments(ARG "RUN_SERIAL;WINE_ONLY_MARKED" "TIMEOUT"
                         "SOURCES;LIBRARIES;ENVIRONMENT;LABELS" ${ARGN})
   if(NOT ARG_SOURCES)
     message(FATAL_ERROR "lumidial_add_windows_gtest(${target}): no SOURCES")
   endif()
   add_executable(${target} ${ARG_SOURCES})
-  if(ARG_NO_GTEST_MAIN)
-    target_link_libraries(${target} PRIVATE GTest::gtest ${ARG_LIBRARIES})
-  else()
-    target_link_libraries(${target} PRIVATE GTest::gtest_main ${ARG_LIBRARIES})
-  endif()
+  target_link_libraries(${target} PRIVATE GTest::gtest_main ${ARG_LIBRARIES})
   target_link_options(${target} PRIVATE -static)
 
   if(ARG_WINE_ONLY_MARKED)
@@ -129,11 +124,4 @@ function(lumidial_add_windows_gtest target)
   if(ARG_RUN_SERIAL)
     set_tests_properties(${_tests} PROPERTIES RUN_SERIAL TRUE)
   endif()
-endfunction()
-
-# Turns a path on this machine into the path a Wine program sees (Wine maps
-# drive Z: to "/"), e.g. for handing a build product to a test.
-function(lumidial_wine_path out unix_path)
-  string(REPLACE "/" "\\" _p "${unix_path}")
-  set(${out} "Z:${_p}" PARENT_SCOPE)
 endfunction()

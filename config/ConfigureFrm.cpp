@@ -5,6 +5,7 @@
 #include "Dpi.h"
 #include "Messages.h"
 #include "ScreenSaverUtils.h"
+#include "Settings.h"
 #include "SingleInstance.h"
 #include "Trace.h"
 
@@ -67,22 +68,14 @@ TConfigureForm::~TConfigureForm() {
 
 void TConfigureForm::FindControls() noexcept {
     auto item = [this](int id) { return GetDlgItem(Handle(), id); };
-    Label1 = item(cfg::kLabel1);
-    Label2 = item(cfg::kLabel2);
-    Bevel1 = item(cfg::kBevel1);
-    Label3 = item(cfg::kLabel3);
     chkTwentyFourHour = item(cfg::kTwentyFourHour);
     chkFlashSecond = item(cfg::kFlashSecond);
-    Label4 = item(cfg::kLabel4);
     cmbClockMove = item(cfg::kClockMove);
     lblClockMoveInterval = item(cfg::kClockMoveIntervalLabel);
     cmbClockMoveInterval = item(cfg::kClockMoveInterval);
     chkCountDown = item(cfg::kCountDown);
     dtCountDownTime = item(cfg::kCountDownTime);
-    Label5 = item(cfg::kLabel5);
     Label6 = item(cfg::kLabel6);
-    btnOk = item(cfg::kOk);
-    btnCancel = item(cfg::kCancel);
 }
 
 void TConfigureForm::Show() { ShowWindow(Handle(), SW_SHOWNORMAL); }
@@ -138,7 +131,7 @@ LRESULT TConfigureForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
 // ---- Handlers ---------------------------------------------------------------
 
 void TConfigureForm::FormCreate() {
-    SetWindowTextA(Handle(), ("Configure " + Application->Title()).c_str());
+    SetWindowTextA(Handle(), (std::string(msg::kConfigureCaption) + Application->Title()).c_str());
     if (HWND host = HostDialog()) EnableWindow(host, FALSE);
 
     Settings = std::make_unique<TSettings>();
@@ -175,7 +168,7 @@ void TConfigureForm::chkCountDownClick() {
 // default error box. Either way the dialog stays open, so that the user
 // may try again or cancel, and whatever was written before stays.
 void TConfigureForm::btnOkClick() {
-    if (!Settings) throw std::logic_error("The settings were never loaded");
+    if (!Settings) throw std::logic_error(msg::kSettingsNeverLoaded.data());
     Settings->ClockMoveDirection = SelectedIndex(cmbClockMove);
     Settings->FlashSecond = Checked(chkFlashSecond);
     Settings->CountDown = Checked(chkCountDown);
@@ -201,7 +194,7 @@ void TConfigureForm::SaveFailed(DWORD error) noexcept {
                                             error, 0, reason, sizeof reason, nullptr);
         std::string why(reason, length);
         while (!why.empty() && (why.back() == '\r' || why.back() == '\n' || why.back() == ' ')) why.pop_back();
-        text += why.empty() ? "Error " + std::to_string(error) + "." : why;
+        text += why.empty() ? FormatWithValue(msg::kErrorCode, std::to_string(error)) : why;
         MessageBoxA(Handle(), text.c_str(), Application->Title().c_str(), MB_OK | MB_ICONERROR);
     } catch (...) {
         TraceCaught(L"reporting settings that could not be saved");
@@ -212,8 +205,7 @@ void TConfigureForm::SaveFailed(DWORD error) noexcept {
 // report. Only a failure to ask the shell at all earns our warning.
 void TConfigureForm::Label6Click() noexcept {
     if (browser_.Open(Handle(), cfg::kWebAddress)) return;
-    MessageBoxA(Handle(), "Error encountered launching your web browser", "Warning",
-                MB_ICONEXCLAMATION | MB_OK);
+    MessageBoxA(Handle(), msg::kBrowserNotLaunched.data(), msg::kWarningCaption.data(), MB_ICONEXCLAMATION | MB_OK);
 }
 
 // ---- Message plumbing -----------------------------------------------------

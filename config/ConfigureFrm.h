@@ -19,9 +19,10 @@
 #include "Form.h"
 #include "ScopedWin.h"
 #include "ShellOpener.h"
-#include "Settings.h"
 
 namespace lumidial {
+
+class TSettings;
 
 class TConfigureForm final : public TForm {
 public:
@@ -64,23 +65,17 @@ private:
 
     std::unique_ptr<TSettings> Settings;
 
-    // Children of this window, destroyed with it.
-    HWND Label1 = nullptr;
-    HWND Label2 = nullptr;
-    HWND Bevel1 = nullptr;
-    HWND Label3 = nullptr;
+    // The children the handlers read or set, destroyed with this window;
+    // the others (Label1 to Label5, Bevel1, btnOk, btnCancel) only show and
+    // send their commands.
     HWND chkTwentyFourHour = nullptr;
     HWND chkFlashSecond = nullptr;
-    HWND Label4 = nullptr;
     HWND cmbClockMove = nullptr;
     HWND lblClockMoveInterval = nullptr;
     HWND cmbClockMoveInterval = nullptr;
     HWND chkCountDown = nullptr;
     HWND dtCountDownTime = nullptr;
-    HWND Label5 = nullptr;
     HWND Label6 = nullptr;
-    HWND btnOk = nullptr;
-    HWND btnCancel = nullptr;
 
     // Made from the layout table, sized for the density, tabbed between.
     std::optional<TDialogControls> controls_;

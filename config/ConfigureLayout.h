@@ -10,11 +10,10 @@
 #include <cstddef>
 #include <span>
 
+#include "ClockDesign.h"
 #include "ConfigureIds.h"
 
 namespace lumidial::cfg {
-
-inline constexpr int kDesignDpi = 96;
 
 // The window: its outer top-left corner on the screen (not scaled: a screen
 // position, not a size) and its client area.

@@ -2,6 +2,7 @@
 
 #include "Application.h"
 #include "DateTimeText.h"
+#include "Messages.h"
 #include "Trace.h"
 
 #include <commctrl.h>
@@ -68,7 +69,7 @@ DWORD StyleOf(const cfg::ControlLayout& control) noexcept {
 
 UniqueFont MakeFont(const cfg::FontLayout& layout, int dpi) noexcept {
     LOGFONTW font{};
-    font.lfHeight = MulDiv(layout.height, dpi, cfg::kDesignDpi);
+    font.lfHeight = MulDiv(layout.height, dpi, kDesignDpi);
     font.lfWeight = layout.bold ? FW_BOLD : FW_NORMAL;
     font.lfUnderline = layout.underline ? TRUE : FALSE;
     font.lfCharSet = DEFAULT_CHARSET;
@@ -76,7 +77,7 @@ UniqueFont MakeFont(const cfg::FontLayout& layout, int dpi) noexcept {
     font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     font.lfQuality = DEFAULT_QUALITY;
     font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-    wcsncpy(font.lfFaceName, dpi == cfg::kDesignDpi ? layout.face : layout.scaledFace, LF_FACESIZE - 1);
+    wcsncpy(font.lfFaceName, dpi == kDesignDpi ? layout.face : layout.scaledFace, LF_FACESIZE - 1);
     return UniqueFont(CreateFontIndirectW(&font));
 }
 
@@ -172,7 +173,7 @@ void TDialogControls::CreateControls() {
         HWND window = CreateWindowExW(0, ClassOf(control.kind), control.caption, StyleOf(control),
                                       control.left, control.top, control.width, control.height,
                                       form_, menuId, instance, nullptr);
-        if (!window) throw std::runtime_error("Failed to create window");
+        if (!window) throw std::runtime_error(msg::kFailedToCreateWindow.data());
     }
     // The frame is drawn under everything it encloses.
     SetWindowPos(GetDlgItem(form_, cfg::kBevel1), HWND_BOTTOM, 0, 0, 0, 0,
@@ -213,7 +214,7 @@ void TDialogControls::CreateToolTips() {
 
 // New fonts go to the controls before the old ones are deleted.
 void TDialogControls::ApplyDpi(int dpi) noexcept {
-    dpi_ = dpi > 0 ? dpi : cfg::kDesignDpi;
+    dpi_ = dpi > 0 ? dpi : kDesignDpi;
     std::array<UniqueFont, static_cast<std::size_t>(cfg::FontRole::Count)> fonts;
     for (std::size_t role = 0; role < fonts.size(); ++role)
         fonts[role] = MakeFont(cfg::kFonts[role], dpi_);
@@ -278,7 +279,7 @@ void TDialogControls::FitClientArea() noexcept {
 }
 
 int TDialogControls::Scale(int value) const noexcept {
-    return MulDiv(value, dpi_, cfg::kDesignDpi);
+    return MulDiv(value, dpi_, kDesignDpi);
 }
 
 }  // namespace lumidial

@@ -52,7 +52,7 @@ private:
     UniqueWindow toolTips_;
     // One font per role of ConfigureLayout.h, made for the current density.
     std::array<UniqueFont, static_cast<std::size_t>(cfg::FontRole::Count)> fonts_;
-    int dpi_ = cfg::kDesignDpi;
+    int dpi_ = kDesignDpi;
 };
 
 }  // namespace lumidial

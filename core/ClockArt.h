@@ -34,10 +34,6 @@ inline constexpr std::uint8_t kLitLevel = 255;
 // The glow never reaches half brightness.
 inline constexpr std::uint8_t kGlowPeak = 100;
 
-// The preview picture's size at the design density, 96 DPI (the digits'
-// and the colon's are the clock's: ClockDesign.h).
-inline constexpr int kPreviewWidth = 160, kPreviewHeight = 120;
-
 // A design size in pixels at `scale` (the density over 96 DPI).
 int ScaledSize(int designPixels, double scale);
 

@@ -1,8 +1,9 @@
-// The clock as designed, at 96 DPI: the one home of its figures. The panel,
-// the digit and colon pictures in it, the shift that centres a one-digit
-// hour, and the drift's margins. The layout (ClockGeometry), the drift, the
-// face and the artwork take their numbers from here; on a dense screen the
-// layout scales them.
+// The clock as designed, at 96 DPI: the one home of its figures. The design
+// density itself, the panel, the digit and colon pictures in it, the shift
+// that centres a one-digit hour, the drift's margins, the pointer's
+// threshold and the preview picture. The layout (ClockGeometry), the drift,
+// the face, the pointer, the artwork and the settings dialog's scaling take
+// their numbers from here; on a dense screen the layout scales them.
 #pragma once
 
 #include <array>
@@ -36,5 +37,12 @@ inline constexpr int kHiddenDigitShift = -(kDigitWidth / 2);
 // pixels, rounded down): 5 % of the width at each side, 10 % of the height
 // at the top and bottom.
 inline constexpr int kSideMarginPercent = 5, kTopMarginPercent = 10;
+
+// A pointer movement ends the saver when it is more than this many pixels
+// on both axes at once.
+inline constexpr int kPointerThreshold = 2;
+
+// The picture painted into the host's preview window.
+inline constexpr int kPreviewWidth = 160, kPreviewHeight = 120;
 
 }  // namespace lumidial

@@ -11,8 +11,6 @@ namespace lumidial {
 
 namespace {
 
-constexpr int kDesignedThreshold = 2;
-
 // A position or distance; sizes are the pictures' own (art::ScaledSize), so
 // that each picture is exactly as large as what is drawn for it.
 int Scaled(int designed, double scale) { return int(std::lround(designed * scale)); }
@@ -36,7 +34,7 @@ ClockGeometry GeometryAt(int dpi, double scale) {
     g.panelWidth = std::max(Scaled(kPanelWidth, g.scale), g.pictures.back().right() + 1);
     g.panelHeight = std::max(Scaled(kPanelHeight, g.scale), g.pictures[0].height);
     g.hiddenDigitShift = -(g.pictures[0].width / 2);
-    g.pointerThreshold = std::max(1, Scaled(kDesignedThreshold, dpi / double(kDesignDpi)));
+    g.pointerThreshold = std::max(1, Scaled(kPointerThreshold, dpi / double(kDesignDpi)));
     return g;
 }
 

@@ -1,6 +1,7 @@
 #include "ScreenSaverUtils.h"
 
 #include "Application.h"
+#include "Messages.h"
 #include "Registry.h"
 #include "ScopedWin.h"
 #include "Trace.h"
@@ -90,13 +91,9 @@ void ChangePassword(const ParsedCommandLine& parsed) noexcept {
         const std::string library = SystemDirectory() + "MPR.DLL";
         UniqueLibrary mpr(LoadLibraryA(library.c_str()));
         try {
-            if (!mpr)
-                throw std::runtime_error("Could not load library " + library + " - " +
-                                         " The password cannot be changed");
+            if (!mpr) throw std::runtime_error(FormatWithValue(msg::kProviderNotLoaded, library));
             const auto change = ProcAddress<PwdChangePasswordProc>(mpr.get(), "PwdChangePasswordA");
-            if (!change)
-                throw std::runtime_error("Libarary " + library + " does not " +
-                                         "contain PwdChangePasswordA used to set the password!");
+            if (!change) throw std::runtime_error(FormatWithValue(msg::kProviderWithoutEntry, library));
             PasswordOwner owner = ResolvePasswordOwner(parsed);
             if (!owner.owner) throw std::runtime_error(owner.error);
             change("SCRSAVE", HandleFromInt32(*owner.owner), 0, 0);
@@ -104,7 +101,7 @@ void ChangePassword(const ParsedCommandLine& parsed) noexcept {
             mpr.reset();
             // A stale owner handle would make the box fail unseen.
             HWND owner = IsWindow(ParentHandle) ? ParentHandle : nullptr;
-            MessageBoxA(owner, error.what(), "Mervisk", MB_OK | MB_ICONERROR);
+            MessageBoxA(owner, error.what(), msg::kPasswordChangeCaption.data(), MB_OK | MB_ICONERROR);
         }
     } catch (...) {
         TraceCaught(L"handing the password change to the provider");

@@ -1,6 +1,5 @@
 #include "SingleInstance.h"
 
-#include "Application.h"
 #include "Trace.h"
 
 namespace lumidial {
@@ -11,25 +10,15 @@ namespace {
 
 bool lostGuard = false;
 
-// Another copy runs: this one shows nothing and ends when its message loop
-// starts.
-void GiveWay() noexcept {
-    lostGuard = true;
-    if (Application) {
-        Application->ShowMainForm = false;
-        Application->Terminate();
-    }
-}
-
 }  // namespace
 
-void AcquireInstance() {
+bool AcquireInstance() noexcept {
     if (HANDLE existing = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kInstanceMutexName)) {
         // Our handle would only keep the other copy's mutex alive after it
         // ends, so it goes at once.
         CloseHandle(existing);
-        GiveWay();
-        return;
+        lostGuard = true;
+        return false;
     }
     // Two copies started together can both find no mutex to open; the one
     // whose creation finds it already made gives way. A mutex that exists
@@ -40,12 +29,13 @@ void AcquireInstance() {
     const DWORD error = GetLastError();
     if (created ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED) {
         if (created) CloseHandle(created);
-        GiveWay();
-        return;
+        lostGuard = true;
+        return false;
     }
     // Any other failure: this copy runs unguarded rather than not at all.
     if (!created) TraceFailure(L"creating the single-instance mutex", error);
     InstanceMutex = created;
+    return true;
 }
 
 void ReleaseInstance() noexcept {

@@ -101,7 +101,7 @@ packed=$(find "$work/extracted" -name Lumidial.scr)
   fail "the signed and the unsigned package have the same package code"
 # Its signature stripped, the package has the tables and streams of the
 # package made from the signed Lumidial.scr (osslsigncode rewrites the
-# compound file around them, so the bytes differ): the check README.md gives.
+# compound file around them, so the bytes differ): the check docs/releases.md gives.
 osslsigncode remove-signature -in "$msi" -out "$work/stripped.msi" >/dev/null ||
   fail "osslsigncode remove-signature failed on the package"
 /usr/bin/python3 "$source_dir/installer/package.py" "@$build/installer/msi.args" \

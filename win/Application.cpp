@@ -3,7 +3,6 @@
 #include "Form.h"
 #include "Messages.h"
 #include "Trace.h"
-#include "Units.h"
 
 #include <commctrl.h>
 
@@ -55,6 +54,8 @@ private:
     HWND keep_ = nullptr;
     std::vector<HWND> disabled_;
 };
+
+void (*haltCleanup)() noexcept = nullptr;
 
 std::minstd_rand& Generator() noexcept {
     static std::minstd_rand generator;
@@ -174,8 +175,10 @@ int RandomInt(int range) noexcept {
     return distribution(Generator());
 }
 
+void SetHaltCleanup(void (*cleanup)() noexcept) noexcept { haltCleanup = cleanup; }
+
 void Halt(UINT exitCode) noexcept {
-    FinalizeUnits();
+    if (haltCleanup) haltCleanup();
     ExitProcess(exitCode);
 }
 

@@ -81,7 +81,10 @@ extern TApplication* Application;
 void Randomize() noexcept;
 int RandomInt(int range) noexcept;
 
-// Ends the process at once: the units' clean-up code runs first.
+// Ends the process at once; the clean-up given to SetHaltCleanup runs first.
 [[noreturn]] void Halt(UINT exitCode = 0) noexcept;
+// What Halt runs before the process ends: the clean-up code of the
+// program's units, which the process entry owns.
+void SetHaltCleanup(void (*cleanup)() noexcept) noexcept;
 
 }  // namespace lumidial

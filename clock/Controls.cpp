@@ -45,10 +45,6 @@ void TControl::SetLeft(int left) noexcept {
     SetWindowPos(Handle(), nullptr, left, Top(), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TControl::SetTop(int top) noexcept {
-    SetWindowPos(Handle(), nullptr, Left(), top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 int TControl::Left() const noexcept { return BoundsInParent(Handle()).left; }
 int TControl::Top() const noexcept { return BoundsInParent(Handle()).top; }
 int TControl::Width() const noexcept { return ClientRect(Handle()).right; }

@@ -60,12 +60,6 @@ public:
     HDC get() const noexcept { return dc_; }
     explicit operator bool() const noexcept { return dc_ != nullptr; }
 
-    // Hands the DC back early; later calls and the destructor do nothing.
-    void release() noexcept {
-        if (dc_) ReleaseDC(window_, dc_);
-        dc_ = nullptr;
-    }
-
 private:
     HWND window_ = nullptr;
     HDC dc_ = nullptr;

@@ -1,6 +1,7 @@
 #include "Form.h"
 
 #include "Application.h"
+#include "Messages.h"
 
 #include <exception>
 #include <stdexcept>
@@ -13,7 +14,7 @@ void ReportEscapedError() noexcept {
     } catch (const std::exception& error) {
         if (Application) Application->HandleException(error);
     } catch (...) {
-        if (Application) Application->ShowException("Unexpected error");
+        if (Application) Application->ShowException(msg::kUnexpectedError);
     }
 }
 
@@ -49,11 +50,11 @@ void TWindow::CreateHandle(const wchar_t* className, const WNDCLASSEXW& prototyp
         wc.lpfnWndProc = &TWindow::WindowProc;
         wc.hInstance = instance;
         wc.lpszClassName = className;
-        if (!RegisterClassExW(&wc)) throw std::runtime_error("Failed to register window class");
+        if (!RegisterClassExW(&wc)) throw std::runtime_error(msg::kFailedToRegisterClass.data());
     }
     HWND window = CreateWindowExW(exStyle, className, caption, style, left, top, width, height,
                                   parent, id, instance, this);
-    if (!window) throw std::runtime_error("Failed to create window");
+    if (!window) throw std::runtime_error(msg::kFailedToCreateWindow.data());
 }
 
 LRESULT TWindow::DefaultHandler(UINT message, WPARAM wParam, LPARAM lParam) noexcept {

@@ -24,7 +24,6 @@ public:
 
     void SetBounds(int left, int top, int width, int height) noexcept;
     void SetLeft(int left) noexcept;
-    void SetTop(int top) noexcept;
     int Left() const noexcept;
     int Top() const noexcept;
     int Width() const noexcept;
