@@ -12,7 +12,9 @@
 #                                tests under Wine on a private Xvfb, then
 #                                the Windows test bundle as a user runs it
 #                                (cmd /c run-tests.cmd) on a private Xorg
-#                                with two monitors, then
+#                                with two monitors, in German, on a user's
+#                                machine whose state it must put back,
+#                                also when ended from outside, then
 #                                the scaled-screen tests on a private Xorg
 #                                (dummy driver, one monitor whose size the
 #                                tests set), then the several-monitor tests on a
