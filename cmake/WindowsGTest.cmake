@@ -14,22 +14,23 @@
 #       static libraries, built only when a test links them.
 #
 #   lumidial_add_windows_gtest(<target>
-#       SOURCES <file>...            test sources (scanned for TEST/TEST_F)
+#       SOURCES <file>...            test sources
 #       [LIBRARIES <lib>...]         extra libraries to link
 #       [ENVIRONMENT <VAR=value>...] environment for each ctest test
 #       [LABELS <label>...]
 #       [TIMEOUT <seconds>]          per ctest test (default 120)
 #       [RUN_SERIAL]                 never run alongside other tests
-#       [WINE_ONLY_MARKED])          register only the scenarios whose first
-#                                    statement is WINE_ONLY(...): the test
+#       [WINE_ONLY])                 register only the scenarios of fixtures
+#                                    whose names end in "WineOnly": the test
 #                                    bundle runs the others
 #
 #       Builds a Windows console executable linked with -static (so it needs
-#       no DLLs from the MinGW tree under Wine) and registers each TEST as its
-#       own ctest test named "<Suite>.<Name>". ctest runs it through
-#       CMAKE_CROSSCOMPILING_EMULATOR (wine), so the Wine prefix, display and
-#       wineserver come from the environment ctest is started in: see
-#       scripts/wine-env.sh and "./dev.sh test".
+#       no DLLs from the MinGW tree under Wine) and registers each test the
+#       program lists (--gtest_list_tests) as its own ctest test named
+#       "<Suite>.<Name>". The program lists them when ctest starts, and ctest
+#       runs them, through CMAKE_CROSSCOMPILING_EMULATOR (wine), so the Wine
+#       prefix, display and wineserver come from the environment ctest is
+#       started in: see scripts/wine-env.sh and "./dev.sh test".
 
 include_guard(GLOBAL)
 include(GoogleTest)
@@ -79,49 +80,37 @@ foreach(_t gtest gtest_main)
 endforeach()
 
 function(lumidial_add_windows_gtest target)
-  cmake_parse_arguments(ARG "RUN_SERIAL;WINE_ONLY_MARKED" "TIMEOUT"
-                        "SOURCES;LIBRARIES;ENVIRONMENT;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "RUN_SERIAL;WINE_ONLY" "TIMEOUT" "SOURCES;LIBRARIES;ENVIRONMENT;LABELS" ${ARGN})
   if(NOT ARG_SOURCES)
     message(FATAL_ERROR "lumidial_add_windows_gtest(${target}): no SOURCES")
   endif()
   add_executable(${target} ${ARG_SOURCES})
   target_link_libraries(${target} PRIVATE GTest::gtest_main ${ARG_LIBRARIES})
   target_link_options(${target} PRIVATE -static)
-
-  if(ARG_WINE_ONLY_MARKED)
-    set(_tests)
-    foreach(_source ${ARG_SOURCES})
-      get_filename_component(_source "${_source}" ABSOLUTE)
-      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${_source}")
-      file(READ "${_source}" _text)
-      string(REGEX MATCHALL "TEST_F\\([A-Za-z0-9_]+, [A-Za-z0-9_]+\\) {[ \n]*WINE_ONLY\\(" _marks "${_text}")
-      foreach(_mark ${_marks})
-        string(REGEX REPLACE "TEST_F\\(([A-Za-z0-9_]+), ([A-Za-z0-9_]+)\\).*" "\\1.\\2" _name "${_mark}")
-        add_test(NAME ${_name} COMMAND ${target} --gtest_filter=${_name})
-        list(APPEND _tests ${_name})
-      endforeach()
-    endforeach()
-  else()
-    gtest_add_tests(TARGET ${target} SOURCES ${ARG_SOURCES}
-                    TEST_LIST _tests)
-  endif()
-  if(NOT _tests)
-    return()
-  endif()
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
-  # A skipped test is reported as skipped (and counted as a failure by
-  # dev.sh), not as passed.
-  set_tests_properties(${_tests} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
-                       SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
-  if(ARG_ENVIRONMENT)
-    set_tests_properties(${_tests} PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}")
-  endif()
+  set(_properties TIMEOUT ${ARG_TIMEOUT})
   if(ARG_LABELS)
-    set_tests_properties(${_tests} PROPERTIES LABELS "${ARG_LABELS}")
+    list(APPEND _properties LABELS ${ARG_LABELS})
   endif()
   if(ARG_RUN_SERIAL)
-    set_tests_properties(${_tests} PROPERTIES RUN_SERIAL TRUE)
+    list(APPEND _properties RUN_SERIAL TRUE)
+  endif()
+  # A skipped test is reported as skipped (and counted as a failure by
+  # dev.sh), not as passed: gtest_discover_tests says so for each.
+  set(_filter "*")
+  if(ARG_WINE_ONLY)
+    set(_filter "*WineOnly.*")
+  endif()
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 TEST_FILTER "${_filter}"
+    PROPERTIES ${_properties})
+  # The environment is a list, which the discovered tests' properties cannot
+  # carry: a file of ctest's, read after the discovery's, gives it to them.
+  if(ARG_ENVIRONMENT)
+    set(_file "${CMAKE_CURRENT_BINARY_DIR}/${target}_environment.cmake")
+    file(GENERATE OUTPUT "${_file}" CONTENT
+      "if(${target}_TESTS)\n  set_tests_properties(\${${target}_TESTS} PROPERTIES ENVIRONMENT \"${ARG_ENVIRONMENT}\")\nendif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${_file}")
   endif()
 endfunction()

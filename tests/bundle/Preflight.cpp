@@ -1,7 +1,7 @@
 #include "Preflight.h"
 
-#include "Input.h"
-#include "Screen.h"
+#include "harness/Input.h"
+#include "harness/Screen.h"
 #include "ScopedWin.h"
 
 #include <windows.h>

@@ -12,7 +12,7 @@
 // option, an incomplete bundle or a folder it cannot write results into,
 // 4 interrupted (Ctrl+C, Ctrl+Break, the window closed).
 //
-// What the run changes on the machine (UserState) is kept before and put
+// What the run changes on the machine (harness/Registry.h) is kept before and put
 // back after, also when it is interrupted. The drivers, and whatever they
 // start, run in a job that ends them all when the runner ends, however it
 // ends; one ended from outside leaves its copy for the next run to put back.
@@ -23,11 +23,11 @@
 //       the environment to run it in: read below)
 //   files\ the files the drivers use (the saver, its packages, ...)
 //   results\ written here
-#include "Harness.h"
+#include "harness/Process.h"
 #include "Preflight.h"
 #include "Results.h"
 #include "ScopedWin.h"
-#include "UserState.h"
+#include "harness/Registry.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 // host's, the password change through the provider library (the mpr.dll
 // doubles), and the single-instance guard between copies. The driver plays
 // the host: the saver paints into its windows or owns its boxes with them.
-#include "HostWindow.h"
+#include "harness/HostWindow.h"
 #include "SaverTest.h"
 
 #include <sddl.h>
@@ -53,8 +53,14 @@ class Host : public SaverTest {
   }
 };
 
+class HostWineOnly : public WineOnly<Host> {
+ public:
+  HostWineOnly() : WineOnly("the password library's double (mpr.dll) through a Wine DLL override") {}
+};
+
 TEST_F(Host, PreviewPaintsTheHostWindowUntilItHidesAndNothingWithoutOne) {
-  AT_96_DPI();
+  NEEDS(density == 96, "a primary at 96 DPI (it reads the screen against the 96-DPI pictures); this one is at "
+                            << density << " DPI");
   ASSERT_EQ(Art().preview.width(), 160) << "the preview picture loads from the saver";
   for (SIZE size : {SIZE{152, 112}, SIZE{200, 150}}) {
     SCOPED_TRACE(std::to_string(size.cx) + " x " + std::to_string(size.cy));
@@ -97,7 +103,7 @@ TEST_F(Host, PreviewPaintsTheHostWindowUntilItHidesAndNothingWithoutOne) {
   // Where the picture would land if a handle of 0 became the screen's DC.
   HostWindow sentinel({0, 0}, {170, 130});
   ASSERT_TRUE(WaitUntil([&] { return sentinel.ShowsOwnColour(); }));
-  std::wstring stale = HostWindow({600, 600}, {152, 112}, false).Number();
+  std::wstring stale = HostWindow({600, 600}, {152, 112}, HostWindow::kPreview, false).Number();
   for (const std::wstring& arguments : {L"/p 0" + std::wstring(), L"/p " + stale}) {
     SCOPED_TRACE(Narrow(arguments));
     EndsUnseen(SaverProcess::Start(arguments));
@@ -108,7 +114,7 @@ TEST_F(Host, PreviewPaintsTheHostWindowUntilItHidesAndNothingWithoutOne) {
   // it to show (its hidden clock window built, the guard held), then ends.
   // That window has its two panels but no clock pictures: the preview draws
   // none of the clock's artwork.
-  auto hidden = std::make_unique<HostWindow>(POINT{600, 600}, SIZE{152, 112}, false);
+  auto hidden = std::make_unique<HostWindow>(POINT{600, 600}, SIZE{152, 112}, HostWindow::kPreview, false);
   SaverProcess saver = SaverProcess::Start(L"/p " + hidden->Number());
   int children = 0;
   const auto countChildren = [&] {
@@ -132,8 +138,7 @@ TEST_F(Host, PreviewPaintsTheHostWindowUntilItHidesAndNothingWithoutOne) {
 
 // The second time, another copy holds the single-instance guard: a change
 // of password is no screen saver, and goes ahead all the same.
-TEST_F(Host, PasswordChangeGoesToTheProviderOrReportsWhyNot) {
-  WINE_ONLY("the password library's double (mpr.dll) through a Wine DLL override");
+TEST_F(HostWineOnly, PasswordChangeGoesToTheProviderOrReportsWhyNot) {
   {
     SystemFile mpr(L"mpr.dll", L"LUMIDIAL_MPR_DOUBLE");
     DllOverride native(L"mpr", L"native");
@@ -193,7 +198,8 @@ TEST_F(Host, PasswordChangeGoesToTheProviderOrReportsWhyNot) {
 }
 
 TEST_F(Host, SecondCopiesLeaveTheRunningOneAlone) {
-  AT_96_DPI();
+  NEEDS(density == 96, "a primary at 96 DPI (it reads the screen against the 96-DPI pictures); this one is at "
+                            << density << " DPI");
   HWND clock = nullptr;
   SaverProcess first = StartSaver({600, 400}, &clock);
   ASSERT_TRUE(clock);

@@ -30,6 +30,11 @@ class RunModeInput : public SaverTest {
   std::vector<Sighting> WatchTicks(const SaverProcess& saver, int lastTick);
 };
 
+class RunModeInputWineOnly : public WineOnly<RunModeInput> {
+ public:
+  RunModeInputWineOnly() : WineOnly("the password library's double in the system folder") {}
+};
+
 std::vector<RunModeInput::Sighting> RunModeInput::WatchTicks(const SaverProcess& saver, int lastTick) {
   using Clock = std::chrono::steady_clock;
   std::vector<Sighting> seen;
@@ -121,7 +126,7 @@ TEST_F(RunModeInput, PointerMustMoveMoreThanTwoPixelsOnBothAxes) {
   }
   {
     // On the minute-tens digit whether the hour has one digit or two.
-    const ClockLayout layout = ClockLayout::ForPrimaryScreen(density);
+    const ClockLayout layout = ClockLayout::Centred(scale);
     const POINT digit{layout.panel.x + layout.Scaled(591), layout.panel.y + layout.Scaled(163)};
     HWND window = nullptr;
     SaverProcess saver = StartSaver(digit, &window);
@@ -139,8 +144,7 @@ TEST_F(RunModeInput, PointerMustMoveMoreThanTwoPixelsOnBothAxes) {
 }
 
 // The password check against the password.cpl double (Wine has none).
-TEST_F(RunModeInput, PasswordIsAskedOnlyWhenSetAndItsLowByteDecides) {
-  WINE_ONLY("the password library's double in the system folder");
+TEST_F(RunModeInputWineOnly, PasswordIsAskedOnlyWhenSetAndItsLowByteDecides) {
   SystemFile cpl(L"password.cpl", L"LUMIDIAL_PASSWORD_CPL_DOUBLE");
   ASSERT_TRUE(cpl.installed());
   struct Restore { ~Restore() { DeleteValue(kDesktop, kUsePassword); } } restore;
@@ -186,8 +190,7 @@ TEST_F(RunModeInput, PasswordIsAskedOnlyWhenSetAndItsLowByteDecides) {
 // centred on the pointer and held open until the test closes it. After the
 // saver the pointer is the desktop's: the saver's ShowCursor count ends with
 // its thread, here as on Windows.
-TEST_F(RunModeInput, PointerShowsOnlyForThePasswordPromptAndAfterTheSaver) {
-  WINE_ONLY("the password library's double in the system folder");
+TEST_F(RunModeInputWineOnly, PointerShowsOnlyForThePasswordPromptAndAfterTheSaver) {
   HeldPasswordPrompt held;
   ASSERT_TRUE(held.cpl.installed());
 
@@ -223,7 +226,8 @@ TEST_F(RunModeInput, PointerShowsOnlyForThePasswordPromptAndAfterTheSaver) {
 // after even ones, FlashSecond being on by default) and by the second
 // between ticks, so a capture that comes late cannot shift the count.
 TEST_F(RunModeInput, DriftMovesThePanelOnePixelAtItsPaceOnlyWithADirection) {
-  AT_96_DPI();
+  NEEDS(density == 96, "a primary at 96 DPI (it reads the screen against the 96-DPI pictures); this one is at "
+                            << density << " DPI");
   struct Case {
     const char* name;
     DWORD direction, pace;
@@ -238,7 +242,7 @@ TEST_F(RunModeInput, DriftMovesThePanelOnePixelAtItsPaceOnlyWithADirection) {
        [](int tick) { return tick / 11; }},
       {"direction 1, pace 5 (out of range): never", 1, 5, 13, {}, [](int) { return 0; }},
   };
-  const POINT centre = ClockLayout::ForPrimaryScreen().panel;
+  const POINT centre = ClockLayout::Centred().panel;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     registry.SetDword(L"ClockMoveDirection", c.direction);

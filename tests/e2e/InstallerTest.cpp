@@ -5,7 +5,6 @@
 // and what installing and uninstalling leave of a user's settings. Every
 // test starts and ends with no Lumidial product installed.
 #include "SaverTest.h"
-#include "UserState.h"
 
 #include <msi.h>
 #include <msiquery.h>
@@ -140,65 +139,8 @@ std::vector<TableRow> PackageTable(const std::wstring& package, const std::strin
 // The long name of a "short|long" file or shortcut name.
 std::string LongName(const std::string& name) { return name.substr(name.find('|') + 1); }
 
-// Every value under an HKCU key and its subkeys, by "subkey\name": its type
-// and its bytes.
-using KeyContents = std::map<std::wstring, std::pair<DWORD, std::vector<BYTE>>>;
-
-void ReadKey(const std::wstring& path, const std::wstring& prefix, KeyContents& contents) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key)) return;
-  wchar_t name[16384];
-  for (DWORD i = 0;; ++i) {
-    DWORD nameSize = 16384, type = 0, size = 0;
-    if (RegEnumValueW(key, i, name, &nameSize, nullptr, &type, nullptr, &size)) break;
-    std::vector<BYTE> data(size);
-    nameSize = 16384;
-    RegEnumValueW(key, i, name, &nameSize, nullptr, &type, data.data(), &size);
-    data.resize(size);
-    contents[prefix + name] = {type, data};
-  }
-  for (DWORD i = 0;; ++i) {
-    DWORD nameSize = 256;
-    if (RegEnumKeyExW(key, i, name, &nameSize, nullptr, nullptr, nullptr, nullptr)) break;
-    contents[prefix + name + L"\\"] = {REG_NONE, {}};  // the subkey itself, even if empty
-    ReadKey(path + L"\\" + name, prefix + name + L"\\", contents);
-  }
-  RegCloseKey(key);
-}
-
-KeyContents SettingsKey() {
-  KeyContents contents;
-  ReadKey(ScratchRegistry::kKeyPath, L"", contents);
-  return contents;
-}
-
-// "type N: xx xx ...", the first 16 bytes.
-std::string Describe(const std::pair<DWORD, std::vector<BYTE>>& value) {
-  std::string text = "type " + std::to_string(value.first) + ":";
-  char hex[4];
-  for (size_t i = 0; i < value.second.size() && i < 16; ++i) {
-    std::snprintf(hex, sizeof hex, " %02x", value.second[i]);
-    text += hex;
-  }
-  return text + (value.second.size() > 16 ? " ..." : "");
-}
-
-// The same names, types and bytes; else what differs.
-::testing::AssertionResult SameKey(const KeyContents& expected, const KeyContents& actual) {
-  if (expected == actual) return ::testing::AssertionSuccess();
-  auto failure = ::testing::AssertionFailure() << "under HKCU\\" << Narrow(ScratchRegistry::kKeyPath) << ":";
-  for (const auto& [name, value] : expected) {
-    const auto found = actual.find(name);
-    if (found == actual.end())
-      failure << " \"" << Narrow(name) << "\" is gone;";
-    else if (found->second != value)
-      failure << " \"" << Narrow(name) << "\" changed from " << Describe(value) << " to "
-              << Describe(found->second) << ";";
-  }
-  for (const auto& [name, value] : actual)
-    if (!expected.count(name)) failure << " \"" << Narrow(name) << "\" was added;";
-  return failure;
-}
+// The user's settings key, whole: its values, their types and bytes.
+std::string SettingsKey() { return DescribeKey(ScratchRegistry::kKeyPath); }
 
 // What msiexec ends with (the codes of winerror.h, as GetExitCodeProcess
 // reads them in full; only a Unix shell would see them cut to 8 bits).
@@ -216,14 +158,13 @@ class Installer : public SaverTest {
  protected:
   void SetUp() override {
     SaverTest::SetUp();
-    if (InBundle() && !GetEnvironmentVariableW(L"LUMIDIAL_INSTALLER", nullptr, 0))
-      GTEST_SKIP() << "installs for the whole machine: run-tests.cmd /installer, as an administrator";
+    NEEDS(!InBundle() || GetEnvironmentVariableW(L"LUMIDIAL_INSTALLER", nullptr, 0),
+          "an administrator: it installs for the whole machine (run-tests.cmd /installer, as an administrator)");
     // A Lumidial the user installed is removed here and installed again
-    // from the copy of its package that the run keeps (UserState).
+    // from the copy of its package that the run keeps (harness/Registry.h).
     for (const auto& [productCode, description] : InstalledLumidials())
-      if (!user_state::HoldsPackageOf(productCode))
-        GTEST_SKIP() << "installed here, and no copy of its package could be kept to install it again: "
-                     << Narrow(description);
+      NEEDS(user_state::HoldsPackageOf(productCode),
+            "a copy of the installed " << Narrow(description) << "'s package, to install it again: nothing removed");
     if (UnderWine()) SetString(kWineDllOverrides, kMenuBuilder, L"");
     UninstallEverything();
   }
@@ -290,12 +231,12 @@ class Installer : public SaverTest {
 
 TEST_F(Installer, InstallsTheBuiltSaverAndUninstallRemovesItLeavingTheSettingsByteForByte) {
   SaveUsersSettings();
-  const KeyContents saved = SettingsKey();
-  ASSERT_EQ(saved.size(), 7u) << "the user's settings are in place";
+  const std::string saved = SettingsKey();
+  ASSERT_EQ(std::count(saved.begin(), saved.end(), '\n'), 8) << "the user's settings are in place: " << saved;
   ASSERT_EQ(Install(package), kSucceeded);
   ASSERT_TRUE(Installed(version, L"LUMIDIAL_PACKAGED_SCR"));
-  const KeyContents installed = SettingsKey();
-  EXPECT_TRUE(SameKey(saved, installed)) << "installing changes none of the user's settings";
+  const std::string installed = SettingsKey();
+  EXPECT_EQ(installed, saved) << "installing changes none of the user's settings";
 
   {
     SCOPED_TRACE("the installed saver runs and a key ends it");
@@ -306,11 +247,11 @@ TEST_F(Installer, InstallsTheBuiltSaverAndUninstallRemovesItLeavingTheSettingsBy
     EXPECT_TRUE(EndsNormally(saver));
   }
 
-  EXPECT_TRUE(SameKey(installed, SettingsKey())) << "the clock only reads the settings";
+  EXPECT_EQ(SettingsKey(), installed) << "the clock only reads the settings";
 
   EXPECT_EQ(Uninstall(package), kSucceeded);
   EXPECT_TRUE(NothingLeft());
-  EXPECT_TRUE(SameKey(saved, SettingsKey())) << "uninstalling keeps every value the user had";
+  EXPECT_EQ(SettingsKey(), saved) << "uninstalling keeps every value the user had";
 }
 
 // Windows opens a .scr through the shell's class for screen savers, as
@@ -385,13 +326,13 @@ TEST_F(Installer, NewerPackageUpgradesInPlaceAndAnOlderOneIsRefused) {
   const std::wstring newer = PathFromEnvironment(L"LUMIDIAL_MSI_RAISED");
   const std::wstring newerVersion = Variable(L"LUMIDIAL_RAISED_VERSION");
   SaveUsersSettings();
-  const KeyContents saved = SettingsKey();
+  const std::string saved = SettingsKey();
   ASSERT_EQ(Install(package), kSucceeded);
   ASSERT_TRUE(Installed(version, L"LUMIDIAL_PACKAGED_SCR"));
 
   EXPECT_EQ(Install(newer), kSucceeded);
   EXPECT_TRUE(Installed(newerVersion, L"LUMIDIAL_RAISED_SCR")) << "the newer package replaces the older";
-  EXPECT_TRUE(SameKey(saved, SettingsKey())) << "upgrading changes none of the user's settings";
+  EXPECT_EQ(SettingsKey(), saved) << "upgrading changes none of the user's settings";
 
   // Quietly, and as a user starts it, who is told why in the package's words.
   EXPECT_EQ(Install(package), kRefused) << "the older package is refused";
@@ -405,7 +346,7 @@ TEST_F(Installer, NewerPackageUpgradesInPlaceAndAnOlderOneIsRefused) {
 
   EXPECT_EQ(Uninstall(newer), kSucceeded);
   EXPECT_TRUE(NothingLeft());
-  EXPECT_TRUE(SameKey(saved, SettingsKey())) << "and none is lost when the package goes";
+  EXPECT_EQ(SettingsKey(), saved) << "and none is lost when the package goes";
 }
 
 }  // namespace

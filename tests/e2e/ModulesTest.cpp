@@ -8,9 +8,8 @@
 // like those it loads by name, as a .scr run from a downloads folder may,
 // and never loads them.
 #include "ConfigureIds.h"
-#include "HostWindow.h"
 #include "SaverTest.h"
-#include "UserState.h"
+#include "harness/HostWindow.h"
 
 #include <tlhelp32.h>
 
@@ -144,8 +143,14 @@ class Modules : public SaverTest {
 // The clock runs for a few ticks first: the other monitors are listed and
 // covered at the end of the first one, and anything loaded on the way
 // would show.
+class ModulesWineOnly : public WineOnly<Modules> {
+ public:
+  ModulesWineOnly() : WineOnly("a stand-in browser named where Wine looks (Windows starts the user's chosen browser)") {}
+};
+
 TEST_F(Modules, ClockAndPreviewLoadNeitherTheCommonControlsNorTheShell) {
-  AT_96_DPI();
+  NEEDS(density == 96, "a primary at 96 DPI (it reads the screen against the 96-DPI pictures); this one is at "
+                            << density << " DPI");
   {
     SCOPED_TRACE("run mode (/s)");
     HWND clock = nullptr;
@@ -170,8 +175,7 @@ TEST_F(Modules, ClockAndPreviewLoadNeitherTheCommonControlsNorTheShell) {
   }
 }
 
-TEST_F(Modules, SettingsDialogLoadsTheCommonControlsAndOnAClickOnItsAddressTheShell) {
-  WINE_ONLY("a stand-in browser named where Wine looks (Windows starts the user's chosen browser)");
+TEST_F(ModulesWineOnly, SettingsDialogLoadsTheCommonControlsAndOnAClickOnItsAddressTheShell) {
   StandInBrowser browser;
   SaverProcess saver = SaverProcess::Start(L"/c", Saver());
   HWND dialog = saver.WaitForWindow(cfg::kFormClass, L"Configure Orvane Lumidial");

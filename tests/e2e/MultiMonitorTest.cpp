@@ -64,11 +64,14 @@ std::vector<RECT> WindowRects(const std::vector<HWND>& windows) {
   return rects;
 }
 
-class MultiMonitor : public SaverTest {
+class MultiMonitorWineOnly : public WineOnly<SaverTest> {
+ public:
+  MultiMonitorWineOnly() : WineOnly(kStaged) {}
+
  protected:
   void SetUp() override {
-    WINE_ONLY(kStaged);
-    SaverTest::SetUp();
+    WineOnly::SetUp();
+    if (IsSkipped()) return;
     ASSERT_TRUE(Layout(kThree));
     ASSERT_TRUE(RunUnix("/usr/bin/xsetroot -solid '#6040a0'"));
   }
@@ -149,9 +152,9 @@ class MultiMonitor : public SaverTest {
   }
 };
 
-TEST_F(MultiMonitor, EveryMonitorIsCoveredAndTheClockKeepsToThePrimary) {
+TEST_F(MultiMonitorWineOnly, EveryMonitorIsCoveredAndTheClockKeepsToThePrimary) {
   const int offset = OffsetForLocalHour(15);
-  SaverProcess saver = SaverProcess::StartInTimeZone(L"/s", offset);
+  SaverProcess saver = StartInTimeZone(L"/s", offset);
   ASSERT_TRUE(saver.started()) << saver.error();
   HWND clock = saver.WaitForWindow(kMainClass, kMainCaption);
   ASSERT_NE(clock, nullptr) << "no run-mode window";
@@ -164,7 +167,7 @@ TEST_F(MultiMonitor, EveryMonitorIsCoveredAndTheClockKeepsToThePrimary) {
   EXPECT_TRUE(NothingCovers(kThree)) << "the covering windows go with the clock";
 }
 
-TEST_F(MultiMonitor, PointerAndKeysCountOnEveryMonitor) {
+TEST_F(MultiMonitorWineOnly, PointerAndKeysCountOnEveryMonitor) {
   {
     SCOPED_TRACE("left of the primary, the clock holding the capture: negative positions");
     const POINT start{-500, 300};
@@ -202,7 +205,7 @@ TEST_F(MultiMonitor, PointerAndKeysCountOnEveryMonitor) {
   }
 }
 
-TEST_F(MultiMonitor, MonitorsComingGoingAndResizingAreFollowed) {
+TEST_F(MultiMonitorWineOnly, MonitorsComingGoingAndResizingAreFollowed) {
   HWND clock = nullptr;
   SaverProcess saver = StartSaver({640, 100}, &clock);
   ASSERT_TRUE(Covers(saver, clock, kThree));
@@ -220,7 +223,7 @@ TEST_F(MultiMonitor, MonitorsComingGoingAndResizingAreFollowed) {
 
 // The same number of monitors and the same primary, laid out anew: each
 // monitor's covering window follows it.
-TEST_F(MultiMonitor, MonitorsMovedOrResizedAreCoveredAnew) {
+TEST_F(MultiMonitorWineOnly, MonitorsMovedOrResizedAreCoveredAnew) {
   HWND clock = nullptr;
   SaverProcess saver = StartSaver({640, 100}, &clock);
   ASSERT_TRUE(Covers(saver, clock, kThree));
@@ -240,7 +243,7 @@ TEST_F(MultiMonitor, MonitorsMovedOrResizedAreCoveredAnew) {
 // monitor added while it runs is covered, and the prompt keeps the keyboard;
 // another program taking the foreground meanwhile neither ends the saver nor
 // asks for the password again.
-TEST_F(MultiMonitor, OtherMonitorsStayCoveredWhileThePasswordPromptRuns) {
+TEST_F(MultiMonitorWineOnly, OtherMonitorsStayCoveredWhileThePasswordPromptRuns) {
   HeldPasswordPrompt held;
   ASSERT_TRUE(held.cpl.installed());
   HWND clock = nullptr;
@@ -286,7 +289,7 @@ TEST_F(MultiMonitor, OtherMonitorsStayCoveredWhileThePasswordPromptRuns) {
   EXPECT_TRUE(NothingCovers(kFour));
 }
 
-TEST_F(MultiMonitor, DialogAndPreviewCoverNothing) {
+TEST_F(MultiMonitorWineOnly, DialogAndPreviewCoverNothing) {
   const std::vector<RECT> others(kThree.monitors.begin() + 1, kThree.monitors.end());
   auto nothingElsewhere = [&](const SaverProcess& saver) {
     for (const RECT& monitor : others) EXPECT_EQ(Unlike(monitor, kRootColour), 0) << Describe(monitor);

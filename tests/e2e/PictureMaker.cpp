@@ -9,8 +9,8 @@
 // preview.bmp (a host's 160 x 120 preview window with the preview in it).
 // Each is taken once two captures in a row agree: the window has painted.
 #include "ConfigureIds.h"
-#include "HostWindow.h"
 #include "SaverTest.h"
+#include "harness/HostWindow.h"
 
 #include <cstdio>
 
@@ -61,7 +61,7 @@ int wmain(int argc, wchar_t** argv) {
   bool made = true;
   {
     SaverProcess saver = StartPicturedClock(registry);
-    const ClockReader reader(SaverTest::Art(), ClockLayout::ForPrimaryScreen());
+    const ClockReader reader(SaverTest::Art(), ClockLayout::Centred());
     made &= Save(Steady({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
                         [&](const Image& screen) {
                           const ClockReading r = reader.Read(screen);
@@ -69,7 +69,7 @@ int wmain(int argc, wchar_t** argv) {
                         }),
                  folder, L"clock");
   }
-  RegDeleteTreeW(HKEY_CURRENT_USER, ScratchRegistry::kKeyPath);
+  ScratchRegistry::Clear();
   {
     SaverProcess saver = SaverProcess::Start(L"/c");
     const HWND dialog = saver.WaitForWindow(lumidial::cfg::kFormClass);

@@ -1,6 +1,6 @@
 // The clock in run mode ("Lumidial.scr /s"), checked on the screen, on every
 // monitor, and hostile command lines.
-#include "HostWindow.h"
+#include "harness/HostWindow.h"
 #include "SaverTest.h"
 
 #include <algorithm>
@@ -9,12 +9,15 @@ namespace e2e {
 namespace {
 
 class RunMode : public SaverTest {};
+class RunModeWineOnly : public WineOnly<RunMode> {
+ public:
+  RunModeWineOnly() : WineOnly("time zones set through TZ") {}
+};
 
 // Each case runs the saver in a fixed-offset time zone picked so that its
 // local hour is `localHour` now, whatever the time of day the test runs at.
 // Last, the clock the README shows is still the clock this build shows.
-TEST_F(RunMode, WindowClockAndColon) {
-  WINE_ONLY("time zones set through TZ");
+TEST_F(RunModeWineOnly, WindowClockAndColon) {
   struct Case {
     const char* name;
     std::function<void(ScratchRegistry&)> settings;
@@ -44,10 +47,10 @@ TEST_F(RunMode, WindowClockAndColon) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    RegDeleteTreeW(HKEY_CURRENT_USER, ScratchRegistry::kKeyPath);
+    ScratchRegistry::Clear();
     c.settings(registry);
     const int offset = OffsetForLocalHour(c.localHour);
-    SaverProcess saver = SaverProcess::StartInTimeZone(L"/s", offset);
+    SaverProcess saver = StartInTimeZone(L"/s", offset);
     ASSERT_TRUE(saver.started()) << saver.error();
     HWND window = saver.WaitForWindow(kMainClass, kMainCaption);
     ASSERT_NE(window, nullptr) << "no run-mode window";
@@ -64,7 +67,7 @@ TEST_F(RunMode, WindowClockAndColon) {
     if (&c != &cases[0]) continue;
 
     EXPECT_EQ(TopLevelWindows(saver.pid()).size(), 1u) << "run mode shows one window";
-    const ClockLayout layout = ClockLayout::ForPrimaryScreen();
+    const ClockLayout layout = ClockLayout::Centred();
     // The pictures reach the screen pixel for pixel as the saver's artwork
     // holds them: no colour lost on the way from the stored palette.
     long inexact = -1;
@@ -134,7 +137,7 @@ TEST_F(RunMode, OtherMonitorsAreCoveredBlackAndInputOverThemCounts) {
   const RECT primary{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   others.erase(std::remove_if(others.begin(), others.end(), [&](const RECT& r) { return EqualRect(&r, &primary); }),
                others.end());
-  if (others.empty()) GTEST_SKIP() << "one monitor: none to cover";
+  NEEDS(!others.empty(), "a second monitor, to cover");
   const HostWindow desk({GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN)},
                         {GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)});
   const Rgb kDesk{GetRValue(kHostColour), GetGValue(kHostColour), GetBValue(kHostColour)};

@@ -3,6 +3,8 @@
 #include <shellscalingapi.h>
 
 #include <algorithm>
+#include <cmath>
+#include <map>
 #include <sstream>
 
 namespace e2e {
@@ -64,13 +66,13 @@ int OffsetForLocalHour(int localHour) {
 }
 
 SaverProcess StartPicturedClock(ScratchRegistry& registry) {
-  RegDeleteTreeW(HKEY_CURRENT_USER, ScratchRegistry::kKeyPath);
+  ScratchRegistry::Clear();
   registry.SetDword(L"FlashSecond", 0);
   WaitUntil([] { return UtcNow() / 10'000'000 % 60 < 45; }, 60s, 200ms);
   const auto [hour, minute] = HourMinuteAt(UtcNow(), 0);
   int offset = ((10 * 60 + 8) - (hour * 60 + minute) + 2 * 720) % 720;  // 0 .. 719
   if (offset > 360) offset -= 720;
-  return SaverProcess::StartInTimeZone(L"/s", offset);
+  return StartInTimeZone(L"/s", offset);
 }
 
 int PrimaryDensity() {
@@ -79,10 +81,30 @@ int PrimaryDensity() {
   return int(x);
 }
 
+// The design fits the clock to an unknown machine's primary screen thus: the
+// largest scale from 1 up to the density over 96 at which it takes at most
+// 80 % of the screen's width and half its height. (The staged screens of
+// the scaled-screen scenarios give their scales as numbers.)
+double FittedScale(int dpi) {
+  const double width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  return std::max(1.0, std::min({dpi / 96.0, 0.8 * width / lumidial::kPanelWidth,
+                                 0.5 * height / lumidial::kPanelHeight}));
+}
+
 void SaverTest::SetUp() {
   ClearState();
-  density = PrimaryDensity();
+  UseDensity(PrimaryDensity(), FittedScale(PrimaryDensity()));
   WaitUntil([] { return TopLevelWindows(0, kMainClass).empty(); });
+}
+
+int SaverTest::PointerThreshold() const {
+  // The design: two pixels times the density over 96, rounded, at the
+  // densities Windows offers from 100 % to 300 %.
+  static const std::map<int, int> kThresholds{{96, 2},  {120, 3}, {144, 3}, {168, 4}, {192, 4},
+                                              {216, 5}, {240, 5}, {264, 6}, {288, 6}};
+  const auto found = kThresholds.find(density);
+  EXPECT_NE(found, kThresholds.end()) << "no designed pointer threshold at " << density << " DPI";
+  return found == kThresholds.end() ? 2 : found->second;
 }
 
 void SaverTest::TearDown() { ClearState(); }
@@ -130,23 +152,6 @@ const Artwork& SaverTest::Art() {
   return ::testing::AssertionSuccess();
 }
 
-Extent SaverTest::DesignedExtent(const ClockReading& r) const {
-  const ClockLayout layout = ClockLayout::ForPrimaryScreen(density);
-  Extent extent;
-  for (int picture = 0; picture < 5; ++picture) {
-    const std::optional<int> digit = r.digits[size_t(picture < 2 ? picture : picture - 1)];
-    const Image* art = picture == 2 ? (r.colonShown ? &Art().colon : nullptr)
-                                    : (digit ? &Art().digits[size_t(*digit)] : nullptr);
-    if (!art) continue;
-    const Extent lit = LitExtent(*art);
-    const int x = ClockLayout::kPictureX[size_t(picture)] + r.shift;
-    extent.Add(layout.panel.x + layout.Scaled(x + lit.left), layout.panel.y + layout.Scaled(lit.top));
-    extent.Add(layout.panel.x + layout.Scaled(x + lit.right + 1) - 1,
-               layout.panel.y + layout.Scaled(lit.bottom + 1) - 1);
-  }
-  return extent;
-}
-
 ::testing::AssertionResult SaverTest::ShowsDesignedExtent(const SaverProcess& saver, int tolerance,
                                                         const std::string& name, Extent* lit) const {
   Image screen;
@@ -155,7 +160,19 @@ Extent SaverTest::DesignedExtent(const ClockReading& r) const {
   if (WaitUntil([&] {
         if (!ReadClock(saver, screen, r)) return false;
         shown = LitExtent(screen);
-        designed = DesignedExtent(r);
+        const ClockLayout layout = ClockLayout::Centred(scale);
+        designed = Extent();
+        for (int picture = 0; picture < 5; ++picture) {
+          const std::optional<int> digit = r.digits[size_t(picture < 2 ? picture : picture - 1)];
+          const Image* art = picture == 2 ? (r.colonShown ? &Art().colon : nullptr)
+                                          : (digit ? &Art().digits[size_t(*digit)] : nullptr);
+          if (!art) continue;
+          const Extent lit = LitExtent(*art);
+          const int x = lumidial::kPictureRects[size_t(picture)].left + r.shift;
+          designed.Add(layout.panel.x + layout.Scaled(x + lit.left), layout.panel.y + layout.Scaled(lit.top));
+          designed.Add(layout.panel.x + layout.Scaled(x + lit.right + 1) - 1,
+                       layout.panel.y + layout.Scaled(lit.bottom + 1) - 1);
+        }
         return shown.Near(designed, tolerance);
       })) {
     if (lit) *lit = shown;
@@ -209,7 +226,7 @@ SaverProcess SaverTest::StartSaver(POINT pointer, HWND* window, const std::wstri
   windowSeenAt = std::chrono::steady_clock::now();
   EXPECT_NE(found, nullptr) << "no run-mode window";
   const auto clockShown = [&] {
-    if (density == 96) return PanelOnScreen(GrabScreen()).has_value();
+    if (scale == 1.0) return PanelOnScreen(GrabScreen()).has_value();
     const ClockReading r = Reader().ReadScreen();
     return r.recognised && r.showsTime();
   };
@@ -237,7 +254,7 @@ std::optional<POINT> SaverTest::PanelOnScreen(const Image& screen) {
   }
   if (best > 0.5) return std::nullopt;
   for (int shift : {0, ClockLayout::kOneDigitShift}) {
-    ClockLayout layout{POINT{minuteUnits.x - ClockLayout::kPictureX[4] - shift, minuteUnits.y}};
+    ClockLayout layout{POINT{minuteUnits.x - lumidial::kPictureRects[4].left - shift, minuteUnits.y}};
     ClockReading reading = ClockReader(Art(), layout).Read(screen);
     // A blank hour tens reads as well as a picture shifted by a digit: the
     // clock shows the first only with two hour digits, the second with one.
@@ -246,13 +263,6 @@ std::optional<POINT> SaverTest::PanelOnScreen(const Image& screen) {
       return layout.panel;
   }
   return std::nullopt;
-}
-
-::testing::AssertionResult SaverTest::LayOutMonitors(const std::string& geometries) {
-  char script[MAX_PATH] = {};
-  if (!GetEnvironmentVariableA("LUMIDIAL_MONITORS_SCRIPT", script, MAX_PATH))
-    return ::testing::AssertionFailure() << "LUMIDIAL_MONITORS_SCRIPT is not set";
-  return RunUnix(std::string(script) + " " + geometries);
 }
 
 HWND SaverTest::WaitForPrompt(const SaverProcess& saver) {
@@ -270,16 +280,6 @@ HWND SaverTest::CaptureOf(HWND window) {
   info.cbSize = sizeof info;
   GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
   return info.hwndCapture;
-}
-
-std::string SaverTest::SaveScreenshot(const std::string& name) {
-  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  const std::wstring directory = PathFromEnvironment(L"LUMIDIAL_E2E_ARTIFACTS");
-  CreateDirectoryW(directory.c_str(), nullptr);
-  const std::wstring path =
-      directory + L"\\" + Widen(std::string(test->test_suite_name()) + "-" + name + ".bmp");
-  GrabScreen().SaveBmp(path);
-  return "screenshot " + Narrow(path);
 }
 
 }  // namespace e2e

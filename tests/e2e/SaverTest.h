@@ -1,14 +1,14 @@
-// The fixture of the saver's end-to-end tests: a fresh settings key, no
-// saver left over from an earlier test, the screen-saver flag and the
+// The fixture of the saver's end-to-end scenarios: a fresh settings key, no
+// saver left over from an earlier scenario, the screen-saver flag and the
 // doubles' record cleared; reading the clock and waiting for the saver.
 #pragma once
 
-#include "Harness.h"
-#include "Input.h"
-#include "Screen.h"
+#include "harness/Input.h"
+#include "harness/Process.h"
+#include "harness/Registry.h"
+#include "harness/Screen.h"
+#include "harness/Wine.h"
 
-#include <algorithm>
-#include <cmath>
 #include <optional>
 
 namespace e2e {
@@ -17,37 +17,14 @@ namespace e2e {
 inline constexpr const wchar_t* kMainClass = L"TMainForm";
 inline constexpr const wchar_t* kMainCaption = L"MainForm";
 
-inline constexpr const wchar_t* kDesktop = L"Control Panel\\Desktop";
-inline constexpr const wchar_t* kUsePassword = L"ScreenSaveUsePassword";
-
-// A screen-saver password in force until the end of the scope.
-struct PasswordSet {
-  PasswordSet() { SetDword(kDesktop, kUsePassword, 1); }
-  ~PasswordSet() { DeleteValue(kDesktop, kUsePassword); }
-};
-
-// The password.cpl double in the system directory and a password in force;
-// the double refuses and holds its prompt open until the test closes it.
-struct HeldPasswordPrompt {
-  HeldPasswordPrompt() {
-    SetDword(kDoubleKey, L"VerifyAnswer", 0);
-    SetDword(kDoubleKey, L"PromptHold", 1);
-  }
-  SystemFile cpl{L"password.cpl", L"LUMIDIAL_PASSWORD_CPL_DOUBLE"};
-  PasswordSet password;
-};
+// Skips a scenario that needs what this machine lacks, saying what: a
+// second monitor, a primary at 96 DPI, the installer's administrator.
+#define NEEDS(have, what) \
+  if (!(have)) GTEST_SKIP() << "needs " << what
 
 // The density of the primary monitor, as a program aware of each monitor's
 // density sees it (under Wine: the density the driver started at).
 int PrimaryDensity();
-
-// Marks, as its first statement, a scenario that reads the screen against
-// the saver's 96-DPI pictures: on a primary of another density it is
-// skipped, saying so.
-#define AT_96_DPI()                                                                                  \
-  if (const int primaryDpi = ::e2e::PrimaryDensity(); primaryDpi != 96)                             \
-  GTEST_SKIP() << "reads the screen against the 96-DPI pictures; the primary is at " << primaryDpi \
-               << " DPI"
 
 // How far east of UTC the machine's local time is now, in minutes.
 int LocalUtcOffset();
@@ -71,11 +48,14 @@ class SaverTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
-  // How far the pointer may move on each axis without ending the saver: two
-  // pixels at 96 DPI, scaled with the density.
-  int PointerThreshold() const { return std::max(1, int(std::lround(2 * density / 96.0))); }
-  // Reads the centred clock of a saver running at `density`.
-  ClockReader Reader() const { return ClockReader(Art(), ClockLayout::ForPrimaryScreen(density)); }
+  // The savers of the scenario run at `dpi`, with the clock at `scale`
+  // times its designed size (as the design fits it to the screen).
+  void UseDensity(int dpi, double clockScale) { density = dpi, scale = clockScale; }
+  // How far the pointer may move on each axis without ending the saver:
+  // two pixels at 96 DPI, twice the density over 96 elsewhere, rounded.
+  int PointerThreshold() const;
+  // Reads the centred clock.
+  ClockReader Reader() const { return ClockReader(Art(), ClockLayout::Centred(scale)); }
 
   // Waits until the centred clock shows a time; checks that it is the local
   // time now (the minute before or after accepted) in the time zone
@@ -84,13 +64,10 @@ class SaverTest : public ::testing::Test {
   ::testing::AssertionResult ShowsLocalTime(const SaverProcess& saver, bool twentyFourHour,
                                             int utcOffsetMinutes);
 
-  // Where the lit clock belongs for what `r` read: each picture shown, with
-  // the lit extent of its 96-DPI artwork at its designed place in the
-  // centred panel, all of it times the density over 96.
-  Extent DesignedExtent(const ClockReading& r) const;
-  // Waits until the lit clock lies where the design puts it at the scale
-  // the screen gives, centred: `tolerance` pixels off on each edge at most,
-  // for rounding and drift.
+  // Waits until the lit clock lies where the design puts it, centred at the
+  // scenario's scale: each picture shown with the lit extent of its 96-DPI
+  // artwork at its designed place, `tolerance` pixels off on each edge at
+  // most, for rounding and drift.
   ::testing::AssertionResult ShowsDesignedExtent(const SaverProcess& saver, int tolerance, const std::string& name,
                                                  Extent* lit = nullptr) const;
   // Waits for a readable clock; `screen` and `reading` then hold it.
@@ -115,10 +92,6 @@ class SaverTest : public ::testing::Test {
   // screen shows no complete clock.
   static std::optional<POINT> PanelOnScreen(const Image& screen);
 
-  // Lays out the monitors of the session's Xorg server (dummy driver): X
-  // geometries "WxH+X+Y ...", the primary first (scripts/monitors.sh).
-  static ::testing::AssertionResult LayOutMonitors(const std::string& geometries);
-
   // The password prompt of the password.cpl double (a dialog of the
   // saver's), once it shows; nothing if it never does.
   static HWND WaitForPrompt(const SaverProcess& saver);
@@ -126,13 +99,11 @@ class SaverTest : public ::testing::Test {
   // The window holding the mouse capture in `window`'s thread.
   static HWND CaptureOf(HWND window);
 
-  // Saves a screenshot (BMP) in LUMIDIAL_E2E_ARTIFACTS; returns its path.
-  static std::string SaveScreenshot(const std::string& name);
-
   ScratchRegistry registry;
-  // The pixel density the savers of the test run at: the primary's, or
-  // the one a scenario sets (see Density).
+  // The density the savers of the scenario run at (the primary's, unless
+  // UseDensity says otherwise), and the clock's scale there.
   int density = 96;
+  double scale = 1.0;
   // When StartSaver first saw the run-mode window: its first tick is due.
   std::chrono::steady_clock::time_point windowSeenAt;
 };

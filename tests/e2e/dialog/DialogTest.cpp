@@ -3,9 +3,10 @@
 // never blocks on the dialog; a list choice is CB_SETCURSEL plus the
 // CBN_SELCHANGE a user's choice sends; keys are real keystrokes.
 #include "ConfigureIds.h"
-#include "Harness.h"
-#include "Input.h"
-#include "UserState.h"
+#include "harness/HostWindow.h"
+#include "harness/Input.h"
+#include "harness/Registry.h"
+#include "harness/Wine.h"
 
 #include <gtest/gtest.h>
 
@@ -25,25 +26,13 @@ namespace cfg = lumidial::cfg;
 
 constexpr wchar_t kCaption[] = L"Configure Orvane Lumidial";
 
-void PumpMessages() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-}
-
-bool SettingsKeyExists() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, ScratchRegistry::kKeyPath, 0, KEY_READ, &key)) return false;
-  RegCloseKey(key);
-  return true;
-}
-
 // The settings key made read-only, as an administrator may, until the end
 // of the scope, which gives it back the rights it had; its owner may always
 // change them.
 struct ReadOnlySettingsKey {
-  ReadOnlySettingsKey() { EXPECT_EQ(user_state::SetRights(ScratchRegistry::kKeyPath, L"D:P(A;;KR;;;WD)"), ""); }
-  ~ReadOnlySettingsKey() { EXPECT_EQ(user_state::SetRights(ScratchRegistry::kKeyPath, rights), ""); }
-  const std::wstring rights = user_state::Rights(ScratchRegistry::kKeyPath);
+  ReadOnlySettingsKey() { EXPECT_EQ(SetRights(ScratchRegistry::kKeyPath, L"D:P(A;;KR;;;WD)"), ""); }
+  ~ReadOnlySettingsKey() { EXPECT_EQ(SetRights(ScratchRegistry::kKeyPath, rights), ""); }
+  const std::wstring rights = Rights(ScratchRegistry::kKeyPath);
 };
 
 // A date and time of the design as the user's own formats write it: the
@@ -56,34 +45,6 @@ std::wstring InUsersFormats(WORD year, WORD month, WORD day, WORD hour, WORD min
   GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &t, nullptr, time, 128);
   return dateOnly ? date : std::wstring(date) + L" " + time;
 }
-
-// Stands in for the display settings that start a saver's configuration: a
-// top-level window with a child whose handle goes on the command line.
-struct HostWindow {
-  explicit HostWindow(int top) {
-    static const ATOM registered = [] {
-      WNDCLASSW wc{};
-      wc.lpfnWndProc = DefWindowProcW;
-      wc.hInstance = GetModuleHandleW(nullptr);
-      wc.lpszClassName = L"LumidialTestHost";
-      return RegisterClassW(&wc);
-    }();
-    host = CreateWindowExW(0, MAKEINTATOM(registered), L"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40,
-                           top, 300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    child = CreateWindowExW(0, MAKEINTATOM(registered), L"", WS_CHILD | WS_VISIBLE, 10, 10, 120, 90,
-                            host, nullptr, GetModuleHandleW(nullptr), nullptr);
-    PumpMessages();
-  }
-  ~HostWindow() {
-    DestroyWindow(host);
-    PumpMessages();
-  }
-  // "/c:" and the child's handle as the 32-bit number a command line carries.
-  std::wstring Argument() const {
-    return L"/c:" + std::to_wstring(static_cast<std::int32_t>(reinterpret_cast<intptr_t>(child)));
-  }
-  HWND host = nullptr, child = nullptr;
-};
 
 class Dialog : public ::testing::Test {
  protected:
@@ -128,6 +89,11 @@ class Dialog : public ::testing::Test {
   HWND dialog = nullptr;
 };
 
+class DialogWineOnly : public WineOnly<Dialog> {
+ public:
+  DialogWineOnly() : WineOnly("the shell disabled, densities set and fonts faced as only Wine lets a test") {}
+};
+
 constexpr const wchar_t* kDwordNames[] = {L"ClockMoveDirection", L"ClockMoveSpeed", L"FlashSecond",
                                           L"TwentyFourHour", L"CountDown"};
 
@@ -139,7 +105,7 @@ TEST_F(Dialog, ShowsTheDefaultsAndOkWritesAllSixValues) {
   EXPECT_EQ(Text(cfg::kClockMoveInterval), L"Very Slow");
   EXPECT_FALSE(Enabled(cfg::kClockMoveInterval)) << "no movement, so no interval to choose";
   EXPECT_FALSE(Enabled(cfg::kClockMoveIntervalLabel));
-  EXPECT_FALSE(SettingsKeyExists()) << "opening the dialog writes nothing";
+  EXPECT_FALSE(ScratchRegistry::Exists()) << "opening the dialog writes nothing";
 
   Click(cfg::kOk);
   ASSERT_TRUE(Ends());
@@ -174,9 +140,7 @@ TEST_F(Dialog, StoredValuesAreShownAndSavedBack) {
     HWND box = saver.WaitForWindow(L"#32770", L"Orvane Lumidial");
     ASSERT_TRUE(box) << "no box says the settings could not be saved";
     EXPECT_EQ(GetWindow(box, GW_OWNER), dialog) << "the box belongs to the dialog";
-    std::wstring text;
-    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-      if (WindowClass(child) == L"Static" && !WindowText(child).empty()) text = WindowText(child);
+    const std::wstring text = BoxText(box);
     wchar_t reason[256] = {};  // the system's, without its line end
     FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_ACCESS_DENIED, 0, reason,
                    256, nullptr);
@@ -229,25 +193,21 @@ TEST_F(Dialog, IntervalFollowsTheMovementAndCancelOrCloseWriteNothing) {
     else
       Click(cfg::kCancel);
     ASSERT_TRUE(Ends());
-    EXPECT_FALSE(SettingsKeyExists());
+    EXPECT_FALSE(ScratchRegistry::Exists());
   }
 }
 
 // The shell is loaded only when the web address is clicked: one that cannot
 // be loaded is a failed call, which the warning box reports; the dialog
 // carries on.
-TEST_F(Dialog, WebAddressWithoutTheShellWarns) {
-  WINE_ONLY("the shell disabled through a Wine DLL override");
+TEST_F(DialogWineOnly, WebAddressWithoutTheShellWarns) {
   DllOverride disabled(L"shell32", L"");
   ASSERT_TRUE(Open());
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(cfg::kLabel6, STN_CLICKED),
                reinterpret_cast<LPARAM>(Item(cfg::kLabel6)));
   HWND box = saver.WaitForWindow(L"#32770", L"Warning");
   ASSERT_TRUE(box) << "a box captioned \"Warning\" shows";
-  std::wstring text;
-  for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-    if (WindowClass(child) == L"Static" && !WindowText(child).empty()) text = WindowText(child);
-  EXPECT_EQ(text, L"Error encountered launching your web browser");
+  EXPECT_EQ(BoxText(box), L"Error encountered launching your web browser");
   PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
   Click(cfg::kTwentyFourHour);
@@ -276,7 +236,7 @@ TEST_F(Dialog, Keyboard) {
   ASSERT_TRUE(focusIs(cfg::kCancel)) << "Shift+Tab from the first control reaches Cancel";
   press(VK_RETURN);
   ASSERT_TRUE(Ends());
-  ASSERT_FALSE(SettingsKeyExists()) << "Enter on the focused Cancel saved the settings";
+  ASSERT_FALSE(ScratchRegistry::Exists()) << "Enter on the focused Cancel saved the settings";
 
   ASSERT_TRUE(Open());
   ASSERT_TRUE(focusIs(cfg::kTwentyFourHour)) << "the first control in tab order has the focus";
@@ -289,7 +249,7 @@ TEST_F(Dialog, Keyboard) {
   ASSERT_TRUE(WaitUntil([&] { return Checked(cfg::kTwentyFourHour); }))
       << "Space did not tick the box: did Escape or Enter end the dialog?";
   EXPECT_TRUE(saver.IsRunning());
-  EXPECT_FALSE(SettingsKeyExists());
+  EXPECT_FALSE(ScratchRegistry::Exists());
 
   const std::pair<bool, int> steps[] = {{false, cfg::kFlashSecond}, {false, cfg::kClockMove},
                                         {false, cfg::kOk},          {false, cfg::kCancel},
@@ -310,19 +270,19 @@ TEST_F(Dialog, Keyboard) {
 TEST_F(Dialog, HostIsDisabledWhileOpenAndBroughtForwardAfter) {
   for (bool named : {true, false}) {
     SCOPED_TRACE(named ? "/c:HWND" : "no arguments");
-    HostWindow windows(40), other(600);
-    ASSERT_TRUE(Open(named ? windows.Argument() : L""));
+    HostWindow windows({40, 40}, {300, 200}, HostWindow::kSettings), other({40, 600}, {300, 200}, HostWindow::kSettings);
+    ASSERT_TRUE(Open(named ? L"/c:" + windows.Number() : L""));
     if (named) {
-      EXPECT_TRUE(WaitUntil([&] { return !IsWindowEnabled(windows.host); }));
+      EXPECT_TRUE(WaitUntil([&] { return !IsWindowEnabled(windows.window); }));
       EXPECT_TRUE(IsWindowEnabled(windows.child)) << "only the top-level window is disabled";
     } else {
-      PumpMessages();
-      EXPECT_TRUE(IsWindowEnabled(windows.host) && IsWindowEnabled(other.host));
+      WaitUntil([] { return true; });
+      EXPECT_TRUE(IsWindowEnabled(windows.window) && IsWindowEnabled(other.window));
     }
     Click(cfg::kCancel);
     ASSERT_TRUE(Ends());
-    EXPECT_TRUE(IsWindowEnabled(windows.host));
-    EXPECT_TRUE(!named || WaitUntil([&] { return GetForegroundWindow() == windows.host; }));
+    EXPECT_TRUE(IsWindowEnabled(windows.window));
+    EXPECT_TRUE(!named || WaitUntil([&] { return GetForegroundWindow() == windows.window; }));
   }
 }
 
@@ -334,26 +294,26 @@ TEST_F(Dialog, CopyWithoutTheInstanceGuardLeavesTheHostAlone) {
   ASSERT_NE(mutex.get(), nullptr);
   for (bool hostEnabled : {true, false}) {
     SCOPED_TRACE(hostEnabled ? "host enabled" : "host disabled");
-    HostWindow windows(40), other(600);
-    EnableWindow(windows.host, hostEnabled);
-    SetForegroundWindow(other.host);
-    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == other.host; }));
+    HostWindow windows({40, 40}, {300, 200}, HostWindow::kSettings), other({40, 600}, {300, 200}, HostWindow::kSettings);
+    EnableWindow(windows.window, hostEnabled);
+    SetForegroundWindow(other.window);
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == other.window; }));
     if (hostEnabled) {
       SCOPED_TRACE("the harness: a key meant for a window that does not hold the foreground");
-      const ::testing::AssertionResult refused = PressKey(VK_SHIFT, windows.host, 2s);
+      const ::testing::AssertionResult refused = PressKey(VK_SHIFT, windows.window, 2s);
       EXPECT_FALSE(refused) << "is sent only to the window meant";
-      EXPECT_NE(std::string(refused.message()).find(Describe(other.host)), std::string::npos)
+      EXPECT_NE(std::string(refused.message()).find(Describe(other.window)), std::string::npos)
           << "the failure names the window in front and its program: " << refused.message();
       MSG key;
       EXPECT_FALSE(PeekMessageW(&key, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE)) << "no key arrived";
     }
-    saver = SaverProcess::Start(windows.Argument());
+    saver = SaverProcess::Start(L"/c:" + windows.Number());
     ASSERT_TRUE(saver.started()) << saver.error();
     ASSERT_TRUE(Ends());
-    PumpMessages();
-    EXPECT_EQ(IsWindowEnabled(windows.host) != FALSE, hostEnabled);
-    EXPECT_NE(GetForegroundWindow(), windows.host);
-    EXPECT_FALSE(SettingsKeyExists());
+    WaitUntil([] { return true; });
+    EXPECT_EQ(IsWindowEnabled(windows.window) != FALSE, hostEnabled);
+    EXPECT_NE(GetForegroundWindow(), windows.window);
+    EXPECT_FALSE(ScratchRegistry::Exists());
   }
 }
 
@@ -413,8 +373,7 @@ constexpr DesignedControl kDesign[] = {
 // Every control where the design puts it, at 96 DPI and scaled at 144; the
 // window itself stays at its designed screen position. Labels that grow do
 // so to the extent of their caption in the designed font, measured here.
-TEST_F(Dialog, LayoutMatchesTheDesignAndScales) {
-  WINE_ONLY("densities set through Wine's LogPixels, and the faces of Wine's fonts");
+TEST_F(DialogWineOnly, LayoutMatchesTheDesignAndScales) {
   // Wine picks the bitmap fonts by the density a process starts at, so the
   // captions are measured at the designed one (scripts/wine-env.sh sets it).
   HDC dc = GetDC(nullptr);

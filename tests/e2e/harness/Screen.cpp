@@ -1,5 +1,7 @@
 #include "Screen.h"
 
+#include "HostWindow.h"
+#include "Process.h"
 #include "resource.h"
 
 #include <wincodec.h>
@@ -131,27 +133,23 @@ Artwork Artwork::Load(const std::wstring& saverPath) {
   return art;
 }
 
-double ClockLayout::FittedScale(int dpi, int screenWidth, int screenHeight) {
-  return std::max(1.0, std::min({dpi / 96.0, 0.8 * screenWidth / kPanelWidth, 0.5 * screenHeight / kPanelHeight}));
-}
-
-ClockLayout ClockLayout::ForPrimaryScreen(int dpi) {
-  ClockLayout layout{POINT{}, FittedScale(dpi, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN))};
-  layout.panel = {(GetSystemMetrics(SM_CXSCREEN) - layout.Scaled(kPanelWidth)) / 2,
-                  (GetSystemMetrics(SM_CYSCREEN) - layout.Scaled(kPanelHeight)) / 2};
+ClockLayout ClockLayout::Centred(double scale) {
+  ClockLayout layout{POINT{}, scale};
+  layout.panel = {(GetSystemMetrics(SM_CXSCREEN) - layout.Scaled(lumidial::kPanelWidth)) / 2,
+                  (GetSystemMetrics(SM_CYSCREEN) - layout.Scaled(lumidial::kPanelHeight)) / 2};
   return layout;
 }
 
 int ClockLayout::Scaled(double designPixels) const { return int(std::lround(designPixels * scale)); }
 
 RECT ClockLayout::PanelRect() const {
-  return {panel.x, panel.y, panel.x + Scaled(kPanelWidth), panel.y + Scaled(kPanelHeight)};
+  return {panel.x, panel.y, panel.x + Scaled(lumidial::kPanelWidth), panel.y + Scaled(lumidial::kPanelHeight)};
 }
 
 RECT ClockLayout::PictureRect(int index, int shift) const {
-  const int left = panel.x + Scaled(kPictureX[size_t(index)] + shift);
-  return RECT{left, panel.y, left + Scaled(index == 2 ? kColonWidth : kDigitWidth),
-              panel.y + Scaled(kDigitHeight)};
+  const lumidial::PictureRect& designed = lumidial::kPictureRects[size_t(index)];
+  const int left = panel.x + Scaled(designed.left + shift);
+  return RECT{left, panel.y, left + Scaled(designed.width), panel.y + Scaled(designed.height)};
 }
 
 double Difference(const Image& screen, int x0, int y0, const Image& picture) {
@@ -310,6 +308,28 @@ Extent LitExtent(const Image& image) {
   return extent;
 }
 
+std::vector<RECT> MonitorRects() {
+  std::vector<RECT> rects;
+  EnumDisplayMonitors(
+      nullptr, nullptr,
+      [](HMONITOR, HDC, LPRECT rect, LPARAM list) {
+        reinterpret_cast<std::vector<RECT>*>(list)->push_back(*rect);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&rects));
+  return rects;
+}
+
+std::string SaveScreenshot(const std::string& name) {
+  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::wstring directory = PathFromEnvironment(L"LUMIDIAL_E2E_ARTIFACTS");
+  CreateDirectoryW(directory.c_str(), nullptr);
+  const std::wstring path =
+      directory + L"\\" + Widen(std::string(test ? test->test_suite_name() : "picture") + "-" + name + ".bmp");
+  GrabScreen().SaveBmp(path);
+  return "screenshot " + Narrow(path);
+}
+
 long Unlike(const RECT& rect, Rgb colour) {
   const Image shown = GrabScreen(rect);
   if (shown.empty()) return -1;
@@ -317,6 +337,65 @@ long Unlike(const RECT& rect, Rgb colour) {
   for (int y = 0; y < shown.height(); ++y)
     for (int x = 0; x < shown.width(); ++x) unlike += !(shown.At(x, y) == colour);
   return unlike;
+}
+
+HostWindow::HostWindow(POINT at, SIZE size, Kind kind, bool visible) {
+  static const ATOM preview = [] {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hbrBackground = CreateSolidBrush(kHostColour);
+    wc.lpszClassName = L"LumidialPreviewHost";
+    return RegisterClassW(&wc);
+  }();
+  static const ATOM settings = [] {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpszClassName = L"LumidialTestHost";
+    return RegisterClassW(&wc);
+  }();
+  if (kind == kPreview) {
+    window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, MAKEINTATOM(preview), L"Host", WS_POPUP, at.x, at.y,
+                             size.cx, size.cy, nullptr, nullptr, nullptr, nullptr);
+    if (visible) ShowWindow(window, SW_SHOWNA);
+    return;
+  }
+  window = CreateWindowExW(0, MAKEINTATOM(settings), L"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, at.x, at.y, size.cx,
+                           size.cy, nullptr, nullptr, nullptr, nullptr);
+  child = CreateWindowExW(0, MAKEINTATOM(settings), L"", WS_CHILD | WS_VISIBLE, 10, 10, 120, 90, window, nullptr,
+                          nullptr, nullptr);
+  WaitUntil([] { return true; });  // its first messages handled
+}
+
+HostWindow::~HostWindow() {
+  if (owned_)
+    DestroyWindow(window);
+  else
+    PostMessageW(window, WM_CLOSE, 0, 0);
+  WaitUntil([] { return true; });
+}
+
+Image HostWindow::Shown() const {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  return GrabScreen(rect);
+}
+
+int HostWindow::Mismatches(const std::function<Rgb(int, int)>& expected) const {
+  const Image shown = Shown();
+  int mismatches = shown.empty();
+  for (int y = 0; y < shown.height(); ++y)
+    for (int x = 0; x < shown.width(); ++x) mismatches += Differs(expected(x, y), shown.At(x, y));
+  return mismatches;
+}
+
+bool HostWindow::ShowsOwnColour() const {
+  const Rgb own{GetRValue(kHostColour), GetGValue(kHostColour), GetBValue(kHostColour)};
+  return Mismatches([&](int, int) { return own; }) == 0;
+}
+
+int HostWindow::PreviewMismatches(const Image& picture) const {
+  return Mismatches(
+      [&](int x, int y) { return x < picture.width() && y < picture.height() ? picture.At(x, y) : Rgb{}; });
 }
 
 }  // namespace e2e

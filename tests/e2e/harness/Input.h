@@ -3,7 +3,7 @@
 // then (GetCursorInfo): the same path on Windows and under Wine.
 #pragma once
 
-#include "Harness.h"
+#include "Process.h"
 
 #include <initializer_list>
 

@@ -1,8 +1,11 @@
 // Reading the screen, and the clock off it: under Wine on Xvfb, BitBlt from
 // the screen DC returns what every Wine process of the session has drawn.
+// The clock's figures are the design's own (core/ClockDesign.h).
 #pragma once
 
 #include <windows.h>
+
+#include "ClockDesign.h"
 
 #include <array>
 #include <climits>
@@ -50,27 +53,17 @@ struct Artwork {
   static Artwork Load(const std::wstring& saverPath);
 };
 
-// Where the clock sits: a 978 x 327 panel, centred unless it drifts, with
-// pictures at fixed offsets inside it; with a one-digit hour the hour-tens
-// picture is hidden and the rest moves left by kOneDigitShift. Those are the
-// figures at 96 DPI; on a screen of another density every one of them is
-// multiplied by `scale`: the density over 96, or less where the screen is
-// too small for that, as FittedScale says (the saver rounds to whole
-// pixels, so scaled positions may be a pixel or two off).
+// Where the clock sits: the designed panel with its pictures, at `scale`
+// times their 96-DPI size (the saver rounds to whole pixels, so scaled
+// positions may be a pixel or two off), its top-left corner at `panel`.
 struct ClockLayout {
-  static constexpr int kPanelWidth = 978, kPanelHeight = 327;
-  static constexpr int kDigitWidth = 220, kDigitHeight = 325, kColonWidth = 93;
-  static constexpr int kOneDigitShift = -110;
-  // x of hour tens, hour units, colon, minute tens, minute units.
-  static constexpr std::array<int, 5> kPictureX = {0, 221, 442, 536, 757};
+  static constexpr int kOneDigitShift = lumidial::kHiddenDigitShift;
 
-  POINT panel;  // top-left on the screen
+  POINT panel{};
   double scale = 1.0;
 
-  static ClockLayout ForPrimaryScreen(int dpi = 96);
-  // The largest scale from 1 to dpi / 96 at which the panel takes at most
-  // 80 % of the screen's width and half its height; 1 if none does.
-  static double FittedScale(int dpi, int screenWidth, int screenHeight);
+  // Centred on the primary screen.
+  static ClockLayout Centred(double scale = 1.0);
   int Scaled(double designPixels) const;
   RECT PanelRect() const;
   RECT PictureRect(int index, int shift) const;
@@ -122,6 +115,13 @@ Extent LitExtent(const Image& image);
 
 // Pixels of the screen's `rect` that are not `colour`; -1 if it cannot be read.
 long Unlike(const RECT& rect, Rgb colour);
+
+// The monitors as this process sees them now, in the order Windows lists them.
+std::vector<RECT> MonitorRects();
+
+// Saves the screen (BMP) in LUMIDIAL_E2E_ARTIFACTS, named after the scenario;
+// returns "screenshot PATH" for a failure message.
+std::string SaveScreenshot(const std::string& name);
 
 // Share (percent) of the pixels of `picture` placed at (x, y) on `screen`
 // that differ clearly; no picture: against black in `rect` of that size.

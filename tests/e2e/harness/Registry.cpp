@@ -1,6 +1,6 @@
-#include "UserState.h"
+#include "Registry.h"
 
-#include "Harness.h"
+#include "Process.h"
 
 #include <sddl.h>
 #include <msi.h>
@@ -13,7 +13,7 @@
 #include <optional>
 #include <sstream>
 
-namespace e2e::user_state {
+namespace e2e {
 
 namespace {
 
@@ -89,6 +89,31 @@ constexpr SECURITY_INFORMATION kRights = OWNER_SECURITY_INFORMATION | GROUP_SECU
 
 }  // namespace
 
+void SetValue(const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD size) {
+  EXPECT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key, name, type, data, size), ERROR_SUCCESS)
+      << "setting " << Narrow(key) << "\\" << Narrow(name);
+}
+
+std::optional<DWORD> GetDword(const wchar_t* key, const wchar_t* name) {
+  DWORD value = 0, size = sizeof value;
+  if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_DWORD, nullptr, &value, &size)) return std::nullopt;
+  return value;
+}
+
+std::optional<std::wstring> GetString(const wchar_t* key, const wchar_t* name) {
+  wchar_t value[512] = {};
+  DWORD size = sizeof value;
+  if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, value, &size)) return std::nullopt;
+  return value;
+}
+
+bool ScratchRegistry::Exists() { return e2e::Exists(kKeyPath); }
+
+std::optional<DWORD> ScratchRegistry::GetType(const wchar_t* name) const {
+  const auto value = Read(kKeyPath, name);
+  return value ? std::optional<DWORD>(value->type) : std::nullopt;
+}
+
 std::wstring Rights(const wchar_t* path) {
   Key key = Open(path, READ_CONTROL);
   DWORD size = 0;
@@ -122,6 +147,48 @@ std::string SetRights(const wchar_t* path, const std::wstring& sddl) {
 
 namespace {
 
+std::string Hex(const std::vector<BYTE>& data) {
+  std::string text;
+  char byte[4];
+  for (BYTE b : data) std::snprintf(byte, sizeof byte, " %02x", b), text += byte;
+  return text;
+}
+
+std::string DescribeValue(const Value& value) {
+  std::string text = "type " + std::to_string(value.type);
+  if (value.type == REG_SZ || value.type == REG_EXPAND_SZ)
+    return text + " \"" + Narrow(reinterpret_cast<const wchar_t*>(value.data.data())) + "\"";
+  return text + Hex(value.data);
+}
+
+void AppendKey(std::ostream& out, const std::wstring& path) {
+  Key key = Open(path.c_str(), KEY_READ);
+  if (!key) return void(out << Narrow(path) << ": absent\n");
+  out << Narrow(path) << ": rights " << Narrow(Rights(path.c_str())) << "\n";
+  wchar_t name[16384];
+  for (DWORD i = 0;; ++i) {
+    DWORD size = 16384;
+    if (RegEnumValueW(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr)) break;
+    out << Narrow(path) << "\\\"" << Narrow(name) << "\": " << DescribeValue(*Read(path.c_str(), name)) << "\n";
+  }
+  for (DWORD i = 0;; ++i) {
+    DWORD size = 256;
+    if (RegEnumKeyExW(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr)) break;
+    AppendKey(out, path + L"\\" + name);
+  }
+}
+
+}  // namespace
+
+std::string DescribeKey(const wchar_t* key) {
+  std::ostringstream out;
+  AppendKey(out, key);
+  return out.str();
+}
+
+namespace user_state {
+namespace {
+
 // The settings key, opened to be rewritten: a key the user was only let
 // read is first given everyone's full control (its kept rights follow).
 Key OpenToRewrite(const wchar_t* path) {
@@ -150,37 +217,6 @@ std::map<std::wstring, std::wstring> KeptPackages() {
     packages[code] = path;
   }
   return packages;
-}
-
-std::string Hex(const std::vector<BYTE>& data) {
-  std::string text;
-  char byte[4];
-  for (BYTE b : data) std::snprintf(byte, sizeof byte, " %02x", b), text += byte;
-  return text;
-}
-
-std::string Describe(const Value& value) {
-  std::string text = "type " + std::to_string(value.type);
-  if (value.type == REG_SZ || value.type == REG_EXPAND_SZ)
-    return text + " \"" + Narrow(reinterpret_cast<const wchar_t*>(value.data.data())) + "\"";
-  return text + Hex(value.data);
-}
-
-void DescribeKey(std::ostream& out, const std::wstring& path) {
-  Key key = Open(path.c_str(), KEY_READ);
-  if (!key) return void(out << Narrow(path) << ": absent\n");
-  out << Narrow(path) << ": rights " << Narrow(Rights(path.c_str())) << "\n";
-  wchar_t name[16384];
-  for (DWORD i = 0;; ++i) {
-    DWORD size = 16384;
-    if (RegEnumValueW(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr)) break;
-    out << Narrow(path) << "\\\"" << Narrow(name) << "\": " << Describe(*Read(path.c_str(), name)) << "\n";
-  }
-  for (DWORD i = 0;; ++i) {
-    DWORD size = 256;
-    if (RegEnumKeyExW(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr)) break;
-    DescribeKey(out, path + L"\\" + name);
-  }
 }
 
 BOOL ScreenSaverRunning() {
@@ -292,11 +328,11 @@ std::string PutBack(bool forget) {
 
 std::string Describe() {
   std::ostringstream out;
-  DescribeKey(out, kSettings);
+  out << DescribeKey(kSettings);
   out << Narrow(kMaker) << (Exists(kMaker) ? ": present\n" : ": absent\n");
   for (const wchar_t* name : kDesktopValues) {
     const auto value = Read(kDesktop, name);
-    out << Narrow(kDesktop) << "\\" << Narrow(name) << ": " << (value ? Describe(*value) : "absent") << "\n";
+    out << Narrow(kDesktop) << "\\" << Narrow(name) << ": " << (value ? DescribeValue(*value) : "absent") << "\n";
   }
   out << "screen saver running: " << ScreenSaverRunning() << "\n";
   for (const auto& [code, description] : InstalledLumidials())
@@ -314,4 +350,27 @@ std::wstring ScratchFolder(const wchar_t* name) {
   return folder;
 }
 
-}  // namespace e2e::user_state
+}  // namespace user_state
+
+namespace {
+
+// Every driver keeps the user's state before its first scenario and puts
+// it back after its last: for itself, or from the copy its runner keeps.
+class KeptUserState : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    byRunner_ = GetEnvironmentVariableW(L"LUMIDIAL_STATE_KEPT", nullptr, 0) != 0;
+    const std::string problems = byRunner_ ? user_state::PutBack(false) : user_state::Keep();
+    ASSERT_EQ(problems, "") << "the user's state could not be kept: no scenario may change it";
+  }
+  void TearDown() override {
+    EXPECT_EQ(user_state::PutBack(!byRunner_), "") << "the user's state could not all be put back";
+  }
+
+ private:
+  bool byRunner_ = false;
+};
+[[maybe_unused]] auto* const kKeptUserState = ::testing::AddGlobalTestEnvironment(new KeptUserState);
+
+}  // namespace
+}  // namespace e2e
