@@ -60,31 +60,28 @@ TEST(ClockGeometry, ScaledPicturesKeepAGapAndStayInThePanel) {
     EXPECT_EQ(ClockGeometryAt(0).dpi, 48);
 }
 
-// The largest scale from 1 to dpi / 96 at which the panel is at most 80 % of
-// the screen's width and half its height; 1, the design, where not even that
-// fits and on every 96-DPI screen.
+// The design's scales: the density over 96 where the screen has room for
+// it; else 80 % of the screen's width over the panel's 978 pixels, or half
+// its height over 327, whichever is less; 1, the design, where not even
+// that fits and on every 96-DPI screen.
 TEST(ClockPlacement, ScaledClockFitsItsScreenWithRoomToDrift) {
     struct Case {
         int dpi, w, h;
-    } const cases[] = {{192, 2560, 1600}, {120, 2560, 1600}, {192, 1920, 1200}, {144, 1200, 1920},
-                       {144, 1280, 720},  {144, 1366, 768},  {192, 800, 600},   {144, 3840, 2160},
-                       {192, 2560, 720},  {96, 800, 600},    {96, 1200, 1920},  {96, 3840, 2160}};
+        double scale;
+        int panelWidth, pointer;
+    } const cases[] = {{192, 2560, 1600, 2.0, 1956, 4},   {120, 2560, 1600, 1.25, 1222, 3},
+                       {192, 1920, 1200, 1.5706, 1536, 4}, {144, 1200, 1920, 1.0, 978, 3},
+                       {144, 1280, 720, 1.0470, 1024, 3},  {144, 1366, 768, 1.1174, 1093, 3},
+                       {192, 800, 600, 1.0, 978, 4},       {144, 3840, 2160, 1.5, 1467, 3},
+                       {192, 2560, 720, 1.1009, 1077, 4},  {96, 800, 600, 1.0, 978, 2},
+                       {96, 1200, 1920, 1.0, 978, 2},      {96, 3840, 2160, 1.0, 978, 2}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.w) + " x " + std::to_string(c.h) + " at " + std::to_string(c.dpi));
-        const double rule = std::max(1.0, std::min({c.dpi / 96.0, 0.8 * c.w / 978, 0.5 * c.h / 327}));
         const ClockPlacement p = PlaceClock(c.dpi, c.w, c.h);
-        const ClockGeometry& g = p.geometry;
-        EXPECT_NEAR(g.scale, rule, 2.5 / 978);
-        EXPECT_NEAR(g.panelWidth, 978 * rule, 2.0);
-        if (rule > 1) {
-            EXPECT_TRUE(5 * g.panelWidth <= 4 * c.w && 2 * g.panelHeight <= c.h);
-        } else {
-            EXPECT_EQ(g.pictures, ClockGeometryAt(96).pictures);
-        }
-        EXPECT_EQ(g.pointerThreshold, std::lround(2 * c.dpi / 96.0)) << "the hand's, not the clock's";
+        EXPECT_NEAR(p.geometry.scale, c.scale, 2.5 / 978) << "to whole pixels";
+        EXPECT_NEAR(p.geometry.panelWidth, c.panelWidth, 2) << "the pictures rounded to whole pixels";
+        EXPECT_EQ(p.geometry.pointerThreshold, c.pointer) << "the hand's, not the clock's";
     }
-    EXPECT_EQ(PlaceClock(192, 2560, 1600).geometry.panelWidth, 1956);
-    EXPECT_EQ(PlaceClock(192, 1920, 1200).geometry.panelWidth, 1536);
 }
 
 // On 1920 x 1200 at 192 DPI the 1536-pixel panel turns 96 pixels (5 %) from
