@@ -171,6 +171,17 @@ TEST_F(HighDpiWineOnly, ClockKeepsItsDesignedSizeCentredAndSharp) {
     ASSERT_TRUE(PressKey('A', clock));
     EXPECT_TRUE(EndsNormally(saver));
   }
+  {
+    SCOPED_TRACE("10:08 at 192 DPI, lit over the README's picture of it at 96, twice the size about the centre");
+    ASSERT_TRUE(UseScreen(2560, 1600));
+    const Density scaled(192);
+    SaverProcess saver = StartPicturedClock(registry);
+    Extent lit;
+    EXPECT_TRUE(WaitUntil([&] {
+      lit = LitExtent(GrabScreen());
+      return lit.Near(Extent{582, 2209, 519, 1068}, 2);
+    })) << "lit over " << lit.text() << "; " << SaveScreenshot("pictured-192");
+  }
 }
 
 // The panel drifts one physical pixel a tick at any density (here 192, with

@@ -152,27 +152,30 @@ RECT ClockLayout::PictureRect(int index, int shift) const {
   return RECT{left, panel.y, left + Scaled(designed.width), panel.y + Scaled(designed.height)};
 }
 
-double Difference(const Image& screen, int x0, int y0, const Image& picture) {
-  if (picture.empty()) return 100.0;
+namespace {
+
+// Pixels of `picture` placed at (x0, y0) on `screen` that differ: beyond the
+// one tolerance, or at all; every pixel off the screen differs.
+long Mismatching(const Image& screen, int x0, int y0, const Image& picture, bool exactly) {
   long differing = 0;
   for (int y = 0; y < picture.height(); ++y)
     for (int x = 0; x < picture.width(); ++x) {
       const int sx = x0 + x, sy = y0 + y;
       differing += sx < 0 || sy < 0 || sx >= screen.width() || sy >= screen.height() ||
-                   Differs(screen.At(sx, sy), picture.At(x, y));
+                   (exactly ? !(screen.At(sx, sy) == picture.At(x, y)) : Differs(screen.At(sx, sy), picture.At(x, y)));
     }
-  return 100.0 * double(differing) / (double(picture.width()) * picture.height());
+  return differing;
+}
+
+}  // namespace
+
+double Difference(const Image& screen, int x0, int y0, const Image& picture) {
+  if (picture.empty()) return 100.0;
+  return 100.0 * double(Mismatching(screen, x0, y0, picture, false)) / (double(picture.width()) * picture.height());
 }
 
 long ExactMismatches(const Image& screen, int x0, int y0, const Image& picture) {
-  long differing = 0;
-  for (int y = 0; y < picture.height(); ++y)
-    for (int x = 0; x < picture.width(); ++x) {
-      const int sx = x0 + x, sy = y0 + y;
-      differing += sx < 0 || sy < 0 || sx >= screen.width() || sy >= screen.height() ||
-                   !(screen.At(sx, sy) == picture.At(x, y));
-    }
-  return differing;
+  return Mismatching(screen, x0, y0, picture, true);
 }
 
 double DifferenceFromBlack(const Image& screen, const RECT& rect) {
