@@ -6,6 +6,7 @@
 // drift on a smaller screen, and follows the screen's size while it runs;
 // the burn-in drift still steps one pixel, the pointer must move further,
 // and the preview fills a scaled host's preview area.
+#include "EveryMonitor.h"
 #include "HostWindow.h"
 #include "SaverTest.h"
 
@@ -199,6 +200,22 @@ TEST_F(HighDpi, FittedClockDriftsOnePixelAndFollowsTheScreen) {
                                              << colon.hidden << " hidden";
     EXPECT_TRUE(DriftsOnePixelWithinItsMargins(saver));
   }
+  saver.Terminate();
+}
+
+// With "ClockOnEveryMonitor" set, the other monitor's clock is at its own
+// density too: 1.5 times its designed size on a 1920 x 1080 monitor at 144
+// DPI beside the 2560 x 1600 primary. Under Wine every monitor has the one
+// density the saver starts at, so both are at 144 here.
+TEST_F(HighDpi, EveryMonitorsClockAtItsDensity) {
+  ASSERT_TRUE(LayOutMonitors("2560x1600+0+0 1920x1080+2560+0"));
+  ASSERT_TRUE(WaitUntil([] { return MonitorRects().size() == 2; })) << "Wine sees one monitor";
+  const Density scaled(144);
+  density = 144;
+  registry.SetDword(L"ClockOnEveryMonitor", 1);
+  SaverProcess saver = SaverProcess::Start(L"/s");
+  ASSERT_NE(saver.WaitForWindow(kMainClass, kMainCaption), nullptr) << "no run-mode window";
+  EXPECT_TRUE(EveryMonitorShowsTheSameTime(saver, Art(), 144, 144)) << SaveScreenshot("every-monitor");
   saver.Terminate();
 }
 

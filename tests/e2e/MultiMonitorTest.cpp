@@ -3,6 +3,7 @@
 // saver runs. The clock stays on the primary; every other monitor is black,
 // with the X root's own colour showing wherever nothing of ours lies.
 #include "ConfigureIds.h"
+#include "EveryMonitor.h"
 #include "SaverTest.h"
 
 #include <algorithm>
@@ -284,6 +285,71 @@ TEST_F(MultiMonitor, OtherMonitorsStayCoveredWhileThePasswordPromptRuns) {
   ASSERT_TRUE(MovePointerBy(PointerThreshold() + 1, PointerThreshold() + 1));
   EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout)) << "allowed: the saver ends";
   EXPECT_TRUE(NothingCovers(kFour));
+}
+
+// With "ClockOnEveryMonitor" set, every monitor shows a clock of its own in
+// place of its black window, fitted to it (the 1024 x 768 and 800 x 600
+// monitors are too small for the 96-DPI clock to drift on), all showing the
+// same time; a monitor added while it runs gets its clock, and a move over
+// another monitor's clock ends the saver.
+TEST_F(MultiMonitor, EveryMonitorShowsItsOwnClockWhenAsked) {
+  registry.SetDword(L"ClockOnEveryMonitor", 1);
+  HWND clock = nullptr;
+  SaverProcess saver = StartSaver({640, 100}, &clock);
+  EXPECT_TRUE(ShowsLocalTime(saver, false, LocalUtcOffset()));
+  EXPECT_TRUE(EveryMonitorShowsTheSameTime(saver, Art(), density)) << SaveScreenshot("every-monitor");
+  ASSERT_TRUE(Layout(kFour));
+  EXPECT_TRUE(EveryMonitorShowsTheSameTime(saver, Art(), density))
+      << "a monitor added gets its clock; " << SaveScreenshot("every-monitor-added");
+
+  ASSERT_TRUE(Click(clock) && Click(clock));
+  ASSERT_TRUE(WaitUntil([&] { return CaptureOf(clock) == nullptr; })) << "the click ends the capture";
+  // Inside the minute units' picture whether the hour has one digit or two.
+  const RECT left = kFour.monitors[1], desk = DeskRect();
+  const ClockLayout there = ClockOnMonitor(left, density);
+  ASSERT_TRUE(MovePointer({desk.left + there.panel.x + there.Scaled(812), desk.top + there.panel.y + there.Scaled(160)}));
+  EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout)) << "a move over the left monitor's clock ends the saver";
+  EXPECT_TRUE(NothingCovers(kFour));
+}
+
+// Each monitor's clock drifts at the chosen pace (here a pixel a tick,
+// horizontally) between its own monitor's margins.
+TEST_F(MultiMonitor, EveryMonitorsClockDriftsWithinItsOwnMonitor) {
+  registry.SetDword(L"ClockOnEveryMonitor", 1);
+  registry.SetDword(L"ClockMoveDirection", 1);
+  registry.SetDword(L"ClockMoveSpeed", 0);
+  SaverProcess saver = SaverProcess::Start(L"/s");
+  ASSERT_NE(saver.WaitForWindow(kMainClass, kMainCaption), nullptr) << "no run-mode window";
+  const std::vector<RECT> others(kThree.monitors.begin() + 1, kThree.monitors.end());
+  std::vector<std::optional<Extent>> last(others.size());
+  std::vector<std::string> steps(others.size());
+  std::vector<int> single(others.size());
+  std::string outside;
+  WaitUntil(
+      [&] {
+        const Image image = GrabScreen(DeskRect());
+        for (size_t i = 0; i < others.size(); ++i) {
+          const Extent lit = LitOnMonitor(image, others[i]);
+          if (lit.empty()) continue;
+          if (!WithinMargins(lit, others[i])) outside = Describe(others[i]) + " lit over " + lit.text();
+          // The same clock moved, not another time drawn.
+          if (last[i] && lit.left != last[i]->left && lit.right - lit.left == last[i]->right - last[i]->left) {
+            const int dx = lit.left - last[i]->left, dy = lit.top - last[i]->top;
+            steps[i] += " " + std::to_string(dx) + "," + std::to_string(dy);
+            single[i] += std::abs(dx) == 1 && dy == 0;
+          }
+          last[i] = lit;
+        }
+        return std::all_of(single.begin(), single.end(), [](int n) { return n >= 4; }) || !saver.IsRunning();
+      },
+      20s, 100ms);
+  ASSERT_TRUE(saver.IsRunning());
+  for (size_t i = 0; i < others.size(); ++i) {
+    EXPECT_GE(single[i], 4) << Describe(others[i]) << ": not four single steps; seen:" << steps[i];
+    EXPECT_EQ(steps[i].find('2'), std::string::npos) << Describe(others[i]) << ": steps of more than a pixel:" << steps[i];
+  }
+  EXPECT_EQ(outside, "") << "a clock left its monitor's margins";
+  saver.Terminate();
 }
 
 TEST_F(MultiMonitor, DialogAndPreviewCoverNothing) {
