@@ -63,9 +63,10 @@ int OffsetForLocalHour(int localHour) {
   return (hours > 12 ? hours - 24 : hours) * 60;
 }
 
-SaverProcess StartPicturedClock(ScratchRegistry& registry) {
+SaverProcess StartPicturedClock(ScratchRegistry& registry, bool everyMonitor) {
   RegDeleteTreeW(HKEY_CURRENT_USER, ScratchRegistry::kKeyPath);
   registry.SetDword(L"FlashSecond", 0);
+  if (everyMonitor) registry.SetDword(L"ClockOnEveryMonitor", 1);
   WaitUntil([] { return UtcNow() / 10'000'000 % 60 < 45; }, 60s, 200ms);
   const auto [hour, minute] = HourMinuteAt(UtcNow(), 0);
   int offset = ((10 * 60 + 8) - (hour * 60 + minute) + 2 * 720) % 720;  // 0 .. 719

@@ -60,8 +60,9 @@ int OffsetForLocalHour(int localHour);
 // "./dev.sh pictures"): 10:08, 12-hour form, the colon steady, centred, on
 // the session's screen at 96 DPI. Sets the settings it needs in `registry`
 // and starts the saver in a time zone where it is 10:08 now (or 22:08), at
-// least 15 s before the minute ends.
-SaverProcess StartPicturedClock(ScratchRegistry& registry);
+// least 15 s before the minute ends. With `everyMonitor`, a clock on each
+// monitor ("ClockOnEveryMonitor" 1).
+SaverProcess StartPicturedClock(ScratchRegistry& registry, bool everyMonitor = false);
 
 class SaverTest : public ::testing::Test {
  public:
