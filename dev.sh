@@ -29,7 +29,9 @@
 #                                build, under Wine on a private Xvfb: the
 #                                clock at 10:08, the settings dialog and the
 #                                preview, as docs/clock.png, docs/dialog.png
-#                                and docs/preview.png
+#                                and docs/preview.png; then on a private Xorg
+#                                with two monitors, a clock on each, as
+#                                docs/monitors.png
 #   ./dev.sh package             build the release: the MSI package,
 #                                Lumidial.scr and SHA256SUMS, in
 #                                build/win64/release/; prints the package's
@@ -172,8 +174,15 @@ cmd_pictures() {
   trap "rm -rf '$made'; wine_env_stop" EXIT
   LUMIDIAL_SCR="$(cd "$WIN64_BUILD" && pwd)/Lumidial.scr" wine "$WIN64_BUILD/tests/e2e/lumidial_pictures.exe" \
     "$(winepath -w "$made")" || die "the pictures could not be made"
+  wine_env_stop
+  # The clock on every monitor: a 1024 x 768 monitor right of the primary,
+  # its top level with the primary's; the desk below it shows dark grey.
+  WINE_ENV_MONITORS="1280x1024+0+0 1024x768+1280+0" wine_env_start || die "could not start the Wine environment"
+  xsetroot -solid '#202020'
+  LUMIDIAL_SCR="$(cd "$WIN64_BUILD" && pwd)/Lumidial.scr" wine "$WIN64_BUILD/tests/e2e/lumidial_pictures.exe" \
+    --every-monitor "$(winepath -w "$made")" || die "the picture of every monitor could not be made"
   mkdir -p docs
-  for name in clock dialog preview; do
+  for name in clock dialog preview monitors; do
     # No time or date in the file: the same pixels give the same bytes.
     convert "$made/$name.bmp" -strip -define png:exclude-chunks=date,time "docs/$name.png" ||
       die "could not write docs/$name.png"

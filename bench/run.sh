@@ -20,6 +20,10 @@
 #                       and 1200 x 1920 (portrait) at 144 DPI (start-up, and
 #                       CPU and memory over BENCH_SCALED_WINDOW seconds,
 #                       default 30 each); 0 leaves them out
+#   BENCH_MONITORS=1    also measure run mode on two monitors (Xorg's dummy
+#                       driver, two 1280 x 1024 side by side), CPU and memory
+#                       over BENCH_WINDOW seconds with "ClockOnEveryMonitor"
+#                       absent and set to 1; 0 leaves it out
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -30,7 +34,9 @@ WINDOW=${BENCH_WINDOW:-60}
 SETTLE=${BENCH_SETTLE:-2}
 SCALED=${BENCH_SCALED:-1}
 SCALED_WINDOW=${BENCH_SCALED_WINDOW:-30}
+MONITORS=${BENCH_MONITORS:-1}
 PROBE_SCALE=()        # screenprobe's --scale for the screen being measured
+PROBE_AREA=()         # screenprobe's --area: the primary of several monitors
 START_TIMEOUT=30      # s, per launch, until the first frame
 CLOSE_TIMEOUT=10      # s, per program, from the key press until it has gone
 ROOT_COLOUR=405060    # painted on the X root so that a black window shows
@@ -165,9 +171,9 @@ launch() {
   local kind=$1 out=$WORK/probe.out i
   local -a cmd
   if [[ $kind == saver ]]; then
-    cmd=(--digits "${PROBE_SCALE[@]}" -- wine "$SAVER" /s)
+    cmd=(--digits "${PROBE_SCALE[@]}" "${PROBE_AREA[@]}" -- wine "$SAVER" /s)
   else
-    cmd=(-- wine "$BASELINE")
+    cmd=("${PROBE_AREA[@]}" -- wine "$BASELINE")
   fi
   launch_line=
   for _ in 1 2 3; do
@@ -407,6 +413,37 @@ scaled_screen() {
   echo "Start-up launches on this screen (ms from start)"
   printf '%s\n' "${startup_log[@]}"
 }
+
+# ---------------------------------------------------------------- two monitors
+# Run mode on two monitors, the clock on the primary only (the other black)
+# and with a clock on each: CPU and memory over WINDOW seconds, against the
+# one monitor's figures above. The probe watches the primary only.
+two_monitors() {
+  local geometry="1280x1024+0+0 1280x1024+1280+0" c_cpu c_hwm e_cpu e_hwm
+  say "two monitors: $geometry"
+  wine_env_stop
+  WINE_ENV_MONITORS=$geometry wine_env_start || die "could not start the Wine environment with two monitors"
+  "$PROBE" paint-root "$ROOT_COLOUR" || die "cannot paint the X root"
+  PROBE_SCALE=() PROBE_AREA=(--area 1280x1024)
+  local key='HKCU\Software\Orvane\Lumidial'
+  wine reg delete "$key" /v ClockOnEveryMonitor /f >/dev/null 2>&1
+  measure_window saver
+  c_cpu=$win_cpu c_hwm=$win_hwm
+  wine reg add "$key" /v ClockOnEveryMonitor /t REG_DWORD /d 1 /f >/dev/null 2>&1 ||
+    die "cannot set ClockOnEveryMonitor"
+  measure_window saver
+  e_cpu=$win_cpu e_hwm=$win_hwm
+  echo
+  echo "Two monitors: Xorg (dummy driver) $geometry, 96 DPI; Lumidial.scr /s"
+  echo
+  printf '%-52s %14s %14s %8s\n' "" "every monitor" "primary only" "ratio"
+  row "CPU over ${WINDOW} s of run mode, s (user+sys)" "$e_cpu" "$c_cpu"
+  row "peak memory (VmHWM) after ${WINDOW} s, KiB" "$e_hwm" "$c_hwm"
+  echo "  \"every monitor\": ClockOnEveryMonitor 1, a clock on each; \"primary only\": the value"
+  echo "  absent, the other monitor black. One monitor, above: CPU $s_cpu s, peak memory $s_hwm KiB."
+  PROBE_AREA=()
+}
+[[ "$MONITORS" == 1 ]] && two_monitors
 
 [[ "$SCALED" == 1 ]] || exit 0
 echo

@@ -5,9 +5,10 @@
  *       Sets the root window's background to that colour and clears it, so
  *       that a black full-screen window becomes visible as a change.
  *
- *   screenprobe launch [--timeout S] [--digits] [--scale K] -- COMMAND [ARG...]
+ *   screenprobe launch [--timeout S] [--digits] [--scale K] [--area WxH] -- COMMAND [ARG...]
  *       Opens the display, notes the time, starts COMMAND (left running) and
- *       polls the screen every 5 ms until
+ *       polls the screen (or only its W x H top-left corner, the primary
+ *       monitor of a desk of several) every 5 ms until
  *         - "covered": a grid of rows across the screen, clear of the clock
  *           panel, is entirely black, and
  *         - with --digits, "digits": the clock's digits are lit, seen as a
@@ -117,11 +118,12 @@ static int scaled(int figure, double k) { return (int)(figure * k + 0.5); }
 
 static int launch(int argc, char **argv) {
     double timeout_s = 30, k = 1;
-    int digits = 0, i = 0;
+    int digits = 0, i = 0, aw = 0, ah = 0;
     for (; i < argc; ++i) {
         if (!strcmp(argv[i], "--timeout") && i + 1 < argc) timeout_s = atof(argv[++i]);
         else if (!strcmp(argv[i], "--scale") && i + 1 < argc) k = atof(argv[++i]);
         else if (!strcmp(argv[i], "--digits")) digits = 1;
+        else if (!strcmp(argv[i], "--area") && i + 1 < argc && sscanf(argv[i + 1], "%dx%d", &aw, &ah) == 2) ++i;
         else if (!strcmp(argv[i], "--")) { ++i; break; }
         else break;
     }
@@ -131,6 +133,7 @@ static int launch(int argc, char **argv) {
     Display *dpy = XOpenDisplay(NULL);
     if (!dpy) { fprintf(stderr, "screenprobe: cannot open display\n"); return 1; }
     int sw = DisplayWidth(dpy, DefaultScreen(dpy)), sh = DisplayHeight(dpy, DefaultScreen(dpy));
+    if (aw > 0 && ah > 0 && aw <= sw && ah <= sh) sw = aw, sh = ah;
     const int panelWidth = scaled(kPanelWidth, k), panelHeight = scaled(kPanelHeight, k);
     const int bandLeft = scaled(kUnitsBandLeft, k), bandWidth = scaled(kUnitsBandWidth, k);
     const int digitHeight = scaled(kDigitHeight, k);
@@ -194,6 +197,6 @@ int main(int argc, char **argv) {
     if (argc >= 3 && !strcmp(argv[1], "paint-root")) return paint_root(argv[2]);
     if (argc >= 3 && !strcmp(argv[1], "launch")) return launch(argc - 2, argv + 2);
     fprintf(stderr, "usage: screenprobe paint-root RRGGBB\n"
-                    "       screenprobe launch [--timeout S] [--digits] [--scale K] -- COMMAND [ARG...]\n");
+                    "       screenprobe launch [--timeout S] [--digits] [--scale K] [--area WxH] -- COMMAND [ARG...]\n");
     return 1;
 }

@@ -1,5 +1,6 @@
 #include "CoverFrm.h"
 
+#include "Application.h"
 #include "FullScreen.h"
 #include "Trace.h"
 
@@ -24,6 +25,22 @@ void TCoverForm::Cover(const ScreenRect& monitor, HWND above) noexcept {
     SetWindowPos(Handle(), above ? above : HWND_TOPMOST, monitor.left, monitor.top,
                  monitor.right - monitor.left, monitor.bottom - monitor.top,
                  SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
+
+void TCoverForm::FitClock(const DisplayMonitor& monitor, const std::optional<ClockTime>& time) {
+    const ScreenRect& r = monitor.rect;
+    if (clock_ && monitor == clockMonitor_) return;
+    const ClockPlacement placement = PlaceClockOnMonitor(monitor.dpi, r.right - r.left, r.bottom - r.top);
+    if (clock_) {
+        clock_->Relayout(placement);
+    } else {
+        const bool movingLeft = RandomInt(2) == 1;
+        const bool movingUp = RandomInt(2) == 1;
+        clock_.emplace(Handle(), placement, true, movingLeft, movingUp, Events);
+        clock_->HidePointer();
+    }
+    clockMonitor_ = monitor;
+    if (time) clock_->ShowTime(*time);
 }
 
 LRESULT TCoverForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -61,44 +78,74 @@ LRESULT TCoverForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return DefaultHandler(message, wParam, lParam);
 }
 
-TMonitorCovers::DeskLayout TMonitorCovers::CurrentMonitors() {
+TMonitorCovers::TMonitorCovers(HWND owner, HWND clock, ControlEvents events, bool clocks) noexcept
+    : owner_(owner), clock_(clock), events_(std::move(events)) {
+    if (clocks) density_.emplace();
+}
+
+// With clocks, each monitor's density too: a monitor re-scaled while the
+// saver runs counts as changed.
+TMonitorCovers::DeskLayout TMonitorCovers::CurrentMonitors() const {
+    struct Listing {
+        std::vector<DisplayMonitor>& monitors;
+        const TMonitorDensity* density;
+    };
     DeskLayout layout;
+    Listing listing{layout.monitors, density_ ? &*density_ : nullptr};
     const RECT primary = PrimaryScreenRect();
     layout.primary = {primary.left, primary.top, primary.right, primary.bottom};
     const BOOL listed = EnumDisplayMonitors(
         nullptr, nullptr,
-        [](HMONITOR, HDC, LPRECT rect, LPARAM list) noexcept -> BOOL {
+        [](HMONITOR monitor, HDC, LPRECT rect, LPARAM data) noexcept -> BOOL {
             try {
-                reinterpret_cast<std::vector<ScreenRect>*>(list)->push_back(
-                    {rect->left, rect->top, rect->right, rect->bottom});
+                const auto& to = *reinterpret_cast<Listing*>(data);
+                to.monitors.push_back({{rect->left, rect->top, rect->right, rect->bottom},
+                                       to.density ? to.density->Of(monitor) : kDesignDpi});
                 return TRUE;
             } catch (...) {
                 return FALSE;
             }
         },
-        reinterpret_cast<LPARAM>(&layout.monitors));
+        reinterpret_cast<LPARAM>(&listing));
     // What was listed is covered; the next look lists them again.
     if (!listed) TraceFailure(L"listing the monitors", GetLastError());
     return layout;
 }
 
 // Covers reuse their windows where they can: a window moved is less
-// disturbance than one destroyed and made anew. The layout counts as
-// covered only once every window is in place, so a failure is retried.
+// disturbance than one destroyed and made anew. A clock is laid out anew
+// only on a monitor that changed. The layout counts as covered only once
+// every window and clock is in place, so a failure is retried.
 void TMonitorCovers::Cover(DeskLayout layout) {
-    const std::vector<ScreenRect> rects = CoverRects(layout.monitors, layout.primary);
-    covers_.resize(std::min(covers_.size(), rects.size()));
-    for (size_t i = 0; i < rects.size(); ++i) {
+    const std::vector<DisplayMonitor> others = OtherMonitors(layout.monitors, layout.primary);
+    covers_.resize(std::min(covers_.size(), others.size()));
+    for (size_t i = 0; i < others.size(); ++i) {
         if (i == covers_.size()) {
-            auto cover = std::make_unique<TCoverForm>(owner_, rects[i]);
+            auto cover = std::make_unique<TCoverForm>(owner_, others[i].rect);
             cover->Events = events_;
             covers_.push_back(std::move(cover));
         }
         // Below the clock window, so that a monitor overlapping the primary
         // in part never hides the clock.
-        covers_[i]->Cover(rects[i], clock_);
+        covers_[i]->Cover(others[i].rect, clock_);
+        if (density_) covers_[i]->FitClock(others[i], shown_);
     }
     monitors_ = std::move(layout);
+}
+
+void TMonitorCovers::ShowTime(const ClockTime& time) {
+    shown_ = time;
+    for (const auto& cover : covers_)
+        if (TClockPanel* clock = cover->Clock()) clock->ShowTime(time);
+}
+
+void TMonitorCovers::Step(int direction) noexcept {
+    for (const auto& cover : covers_) {
+        if (TClockPanel* clock = cover->Clock()) {
+            const ScreenRect& r = cover->ClockMonitor().rect;
+            clock->Step(direction, r.right - r.left, r.bottom - r.top);
+        }
+    }
 }
 
 bool TMonitorCovers::Follow() {

@@ -1,7 +1,6 @@
 #include "MainFrm.h"
 
 #include "Application.h"
-#include "ClockFace.h"
 #include "Dpi.h"
 #include "Drift.h"
 #include "FullScreen.h"
@@ -22,12 +21,6 @@ constexpr UINT kFirstTickInterval = 5;
 constexpr UINT kTickInterval = 1000;
 constexpr UINT_PTR kDrawTimerId = 1;
 
-template <typename Control>
-std::unique_ptr<Control> Make(HWND parent, const PictureRect& layout, bool visible) {
-    return std::make_unique<Control>(parent, layout.left, layout.top, layout.width, layout.height,
-                                     visible);
-}
-
 SIZE PrimarySize() noexcept {
     const RECT primary = PrimaryScreenRect();
     return {primary.right, primary.bottom};
@@ -46,52 +39,19 @@ TMainForm::TMainForm() {
                  layoutScreen_.cx, layoutScreen_.cy, Application->Handle());
     // The window lies on the primary monitor: its density is that monitor's.
     layoutDpi_ = WindowDpi(Handle());
-    layout_ = PlaceClock(layoutDpi_, layoutScreen_.cx, layoutScreen_.cy);
-    CreateControls();
+    // The drift's first directions, drawn in this order. The preview paints
+    // the host's window and shows none of the clock: it gets the panels
+    // only, no pictures and no artwork.
+    const bool movingLeft = RandomInt(2) == 1;
+    const bool movingUp = RandomInt(2) == 1;
+    ControlEvents input;
+    input.onMouseMove = [this](HWND control, int x, int y) { FormMouseMove(control, x, y); };
+    clock_.emplace(Handle(), PlaceClock(layoutDpi_, layoutScreen_.cx, layoutScreen_.cy), ScreenSaverMode == smRun,
+                   movingLeft, movingUp, input);
     Guarded([this] { FormCreate(); });
 }
 
 TMainForm::~TMainForm() { DestroyHandle(); }
-
-// The preview paints the host's window and shows none of these: it gets
-// the panels only, no pictures and no artwork.
-void TMainForm::CreateControls() {
-    const ClockGeometry& geometry = layout_.geometry;
-    const PictureRect panel{0, 0, geometry.panelWidth, geometry.panelHeight};
-    pnlClock = Make<TPanel>(Handle(), panel, false);  // centred at creation
-    pnlClockInner = Make<TPanel>(pnlClock->Handle(), panel, true);
-    if (ScreenSaverMode != smRun) return;
-    artwork_ = TClockArtwork::At(geometry.scale);
-    const auto& at = geometry.pictures;
-    imgHour1 = Make<TImage>(pnlClockInner->Handle(), at[0], true);
-    imgHour2 = Make<TImage>(pnlClockInner->Handle(), at[1], true);
-    imgColon = Make<TImage>(pnlClockInner->Handle(), at[2], true);
-    imgMin1 = Make<TImage>(pnlClockInner->Handle(), at[3], true);
-    imgMin2 = Make<TImage>(pnlClockInner->Handle(), at[4], true);
-    imgColon->SetBitmap(artwork_.Colon());
-    for (TImage* picture : PicturesInLayoutOrder()) {
-        picture->Tag = -1;  // no digit shown yet; the colon's tag is unused
-        picture->Events.onMouseMove = [this](HWND control, int x, int y) { FormMouseMove(control, x, y); };
-    }
-}
-
-std::array<TImage*, 4> TMainForm::DigitPictures() const noexcept {
-    return {imgHour1.get(), imgHour2.get(), imgMin1.get(), imgMin2.get()};
-}
-
-std::array<TImage*, 5> TMainForm::PicturesInLayoutOrder() const noexcept {
-    return {imgHour1.get(), imgHour2.get(), imgColon.get(), imgMin1.get(), imgMin2.get()};
-}
-
-// The panel centred, and the drift's bounds, for the layout in force.
-void TMainForm::PlaceClockPanel() noexcept {
-    pnlClock->SetBounds(layout_.centre.left, layout_.centre.top, layout_.geometry.panelWidth,
-                        layout_.geometry.panelHeight);
-    LeftMargin = layout_.bounds.leftMargin;
-    RightLimit = layout_.bounds.rightLimit;
-    TopMargin = layout_.bounds.topMargin;
-    BottomLimit = layout_.bounds.bottomLimit;
-}
 
 // A primary screen of another size or density (a resolution or the scale
 // changed, a laptop docked, another monitor made the primary): the clock is
@@ -102,25 +62,9 @@ void TMainForm::FollowPrimary() {
     const SIZE screen = PrimarySize();
     const int dpi = WindowDpi(Handle());
     if (screen.cx == layoutScreen_.cx && screen.cy == layoutScreen_.cy && dpi == layoutDpi_) return;
-    const ClockPlacement placement = PlaceClock(dpi, screen.cx, screen.cy);
-    if (placement.geometry.scale != artwork_.Scale()) {
-        artwork_ = TClockArtwork::At(placement.geometry.scale);
-        imgColon->SetBitmap(artwork_.Colon());
-        // The digits' old pictures are gone; each is drawn anew below.
-        for (TImage* picture : DigitPictures()) picture->SetBitmap(nullptr);
-    }
-    layout_ = placement;
+    clock_->Relayout(PlaceClock(dpi, screen.cx, screen.cy));
     layoutScreen_ = screen;
     layoutDpi_ = dpi;
-    const ClockGeometry& geometry = layout_.geometry;
-    pnlClockInner->SetBounds(0, 0, geometry.panelWidth, geometry.panelHeight);
-    const std::array<TImage*, 5> pictures = PicturesInLayoutOrder();
-    for (size_t i = 0; i < pictures.size(); ++i) {
-        const PictureRect& at = geometry.pictures[i];
-        pictures[i]->SetBounds(at.left, at.top, at.width, at.height);
-    }
-    for (TImage* picture : DigitPictures()) picture->Tag = -1;
-    PlaceClockPanel();
 }
 
 void TMainForm::Show() { ShowWindow(Handle(), SW_SHOWMAXIMIZED); }
@@ -210,11 +154,6 @@ void TMainForm::FormCreate() {
     MouseStartY = -1;
     SetWindowPos(Handle(), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-    PlaceClockPanel();
-
-    MovingLeft = RandomInt(2) == 1;
-    MovingUp = RandomInt(2) == 1;
-
     Settings = std::make_unique<TSettings>();
 
     if (ScreenSaverMode == smRun) {
@@ -229,7 +168,7 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::PrepareRunMode() {
-    for (TImage* picture : PicturesInLayoutOrder()) picture->SetCursorNone(true);
+    clock_->HidePointer();
     if (!ActsOnSharedState()) return;
     UINT scratch = 0;
     if (!SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, 1, &scratch, 0))
@@ -240,7 +179,7 @@ void TMainForm::PrepareRunMode() {
     ControlEvents input;
     input.onMouseMove = [this](HWND control, int x, int y) { FormMouseMove(control, x, y); };
     input.onKeyDown = [this] { FormKeyDown(); };
-    covers_.emplace(Application->Handle(), Handle(), std::move(input));
+    covers_.emplace(Application->Handle(), Handle(), std::move(input), Settings->ClockOnEveryMonitor);
 }
 
 // Only the first activation counts; the timer starts with it. A preview's
@@ -283,7 +222,7 @@ void TMainForm::FormMouseMove(HWND control, int x, int y) {
     POINT point{x, y};
     if (control != Handle()) MapWindowPoints(control, Handle(), &point, 1);
     PointerReference reference{MouseStartX, MouseStartY};
-    const bool moved = PointerMovedEnough(reference, point.x, point.y, layout_.geometry.pointerThreshold);
+    const bool moved = PointerMovedEnough(reference, point.x, point.y, clock_->Placement().geometry.pointerThreshold);
     MouseStartX = reference.x;
     MouseStartY = reference.y;
     if (moved) Close();
@@ -341,68 +280,26 @@ void TMainForm::tmrDrawTimer() noexcept {
     EnableDrawTimer(kTickInterval);
 }
 
+// Every clock shows the same time and colon, the one on the primary first.
 void TMainForm::DrawTime() {
     try {
         SYSTEMTIME now{};
         GetLocalTime(&now);
-
-        ClockFaceState face;
-        face.tags = {imgHour1->Tag, imgHour2->Tag, imgMin1->Tag, imgMin2->Tag};
-        face.hour1Visible = imgHour1->Visible();
-        face.innerLeft = pnlClockInner->Left();
-        face.colonVisible = imgColon->Visible();
-        std::array<HBITMAP, 4> ready{};
-        const auto draw = [&](int index, int digit) noexcept {
-            try {
-                // A hidden 0 keeps whatever picture of it there is: on a
-                // scaled screen it is not drawn for a picture nobody sees,
-                // which spares the first frame of a one-digit hour that work.
-                ready[size_t(index)] = index == 0 && digit == 0 ? artwork_.DigitIfMade(0) : artwork_.Digit(digit);
-                return true;
-            } catch (...) {
-                TraceCaught(L"drawing a digit");  // drawn at the next tick
-                return false;
-            }
-        };
-        const ClockFaceChanges changes =
-            AdvanceClockFace(face, now.wHour, now.wMinute, Settings->TwentyFourHour, Settings->FlashSecond,
-                             layout_.geometry.hiddenDigitShift, draw);
-
-        if (changes.colonToggled) imgColon->SetVisible(face.colonVisible);
-        const std::array<TImage*, 4> pictures = DigitPictures();
-        for (size_t i = 0; i < pictures.size(); ++i) {
-            if (!changes.digitChanged[i]) continue;
-            pictures[i]->Tag = face.tags[i];
-            if (i == 0) {
-                imgHour1->SetVisible(face.hour1Visible);
-                pnlClockInner->SetLeft(face.innerLeft);
-            }
-            pictures[i]->SetBitmap(ready[i]);
-            pictures[i]->Repaint();
-        }
-        pnlClock->SetVisible(true);
-        pnlClock->Repaint();
+        if (Settings->FlashSecond) colonVisible_ = !colonVisible_;
+        const ClockTime time{now.wHour, now.wMinute, Settings->TwentyFourHour, colonVisible_};
+        clock_->ShowTime(time);
+        if (covers_) covers_->ShowTime(time);
     } catch (...) {
         TraceCaught(L"showing the time");  // the picture stays as it was until the next tick
     }
 }
 
+// Every clock steps at once, each within its own monitor.
 void TMainForm::MoveClock() noexcept {
-    try {
-        if (!Settings || Settings->ClockMoveDirection == 0) return;
-        DriftState state{pnlClock->Left(), pnlClock->Top(), MovingLeft, MovingUp};
-        const DriftBounds bounds{LeftMargin, TopMargin, RightLimit, BottomLimit};
-        const DriftState before = state;
-        const SIZE screen = PrimarySize();
-        MoveClockStep(state, Settings->ClockMoveDirection, bounds, screen.cx, screen.cy, pnlClock->Width(),
-                      pnlClock->Height());
-        MovingLeft = state.movingLeft;
-        MovingUp = state.movingUp;
-        if (state.left != before.left || state.top != before.top)
-            pnlClock->SetBounds(state.left, state.top, pnlClock->Width(), pnlClock->Height());
-    } catch (...) {
-        TraceCaught(L"moving the clock");  // the panel stays where it is
-    }
+    if (!Settings || Settings->ClockMoveDirection == 0) return;
+    const SIZE screen = PrimarySize();
+    clock_->Step(Settings->ClockMoveDirection, screen.cx, screen.cy);
+    if (covers_) covers_->Step(Settings->ClockMoveDirection);
 }
 
 }  // namespace lumidial

@@ -1,21 +1,19 @@
 // The clock window: full screen in run mode, never shown in preview mode
 // (where its creation handler runs the preview, Preview.h, instead). It
-// holds the handlers of the clock and the state they share; the artwork
-// (ClockArtwork.h), the covers of the other monitors (CoverFrm.h) and
-// keeping the window over a primary that changes size (FullScreen.h) live
-// in units of their own.
+// holds the handlers of the clock, its one timer and the state they share;
+// the clock face on the primary (ClockPanel.h), the windows over the other
+// monitors with their own clocks when asked for (CoverFrm.h) and keeping the
+// window over a primary that changes size (FullScreen.h) live in units of
+// their own.
 #pragma once
 
 #include <windows.h>
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
 
-#include "ClockArtwork.h"
-#include "ClockGeometry.h"
-#include "Controls.h"
+#include "ClockPanel.h"
 #include "CoverFrm.h"
 #include "Form.h"
 #include "Settings.h"
@@ -47,54 +45,32 @@ private:
     void MoveClock() noexcept;
     void PrepareRunMode();
 
-    void CreateControls();
-    // The hour tens, hour units, minute tens and minute units pictures.
-    std::array<TImage*, 4> DigitPictures() const noexcept;
-    // Hour tens, hour units, colon, minute tens, minute units: the order of
-    // the layout's picture rectangles.
-    std::array<TImage*, 5> PicturesInLayoutOrder() const noexcept;
-    void PlaceClockPanel() noexcept;
     void FollowPrimary();
     void FollowMonitors() noexcept;
     void EnableDrawTimer(UINT interval) noexcept;
     void DisableDrawTimer() noexcept;
     bool ActsOnSharedState() const noexcept;
 
-    // Drift and pointer state.
+    // Drift pacing, for every clock at once, and pointer state.
     std::int32_t MoveTicks = 0;
-    bool MovingUp = false;
-    std::int32_t LeftMargin = 0;
-    std::int32_t TopMargin = 0;
-    std::int32_t RightLimit = 0;
-    std::int32_t BottomLimit = 0;
-    bool MovingLeft = false;
     std::unique_ptr<TSettings> Settings;
     bool Activated = false;
     std::int32_t MouseStartX = -1;
     std::int32_t MouseStartY = -1;
-
-    // Controls, children of this window, destroyed with it.
-    std::unique_ptr<TPanel> pnlClock;
-    std::unique_ptr<TPanel> pnlClockInner;
-    std::unique_ptr<TImage> imgHour1;
-    std::unique_ptr<TImage> imgHour2;
-    std::unique_ptr<TImage> imgColon;
-    std::unique_ptr<TImage> imgMin1;
-    std::unique_ptr<TImage> imgMin2;
+    // The colon of every clock, inverted at each tick with FlashSecond.
+    bool colonVisible_ = true;
 
     // tmrDraw.
     bool drawTimerEnabled_ = false;
     UINT drawTimerInterval_ = 5;
 
-    // The clock's layout on the primary screen, fitted to its size at its
-    // density; laid out anew when either changes. The size and density it
-    // was laid out for are read once with it, so a change between the two
-    // reads is never missed.
-    ClockPlacement layout_;
+    // The clock on the primary screen, fitted to its size at its density;
+    // laid out anew when either changes. The size and density it was laid
+    // out for are read once with it, so a change between the two reads is
+    // never missed. In preview mode its panels only.
     SIZE layoutScreen_{};
     int layoutDpi_ = 0;
-    // At the layout's scale; none in preview mode.
-    TClockArtwork artwork_;
+    std::optional<TClockPanel> clock_;
 
     bool runModePrepared_ = false;
     bool closeAllowed_ = false;

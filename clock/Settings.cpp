@@ -46,9 +46,10 @@ void TSettings::Load() noexcept {
             TraceCaught(L"reading a setting");
         }
     }
+    ReadDword(key, "ClockOnEveryMonitor", ClockOnEveryMonitor, AsBoolean);
 }
 
-unsigned long TSettings::Save() const {
+unsigned long TSettings::Save(bool clockOnEveryMonitor) const {
     TRegistryKey key;
     if (const LONG status = key.OpenForWriting(kSettingsKey); status != ERROR_SUCCESS)
         return static_cast<unsigned long>(status);
@@ -58,6 +59,7 @@ unsigned long TSettings::Save() const {
     key.WriteInteger("TwentyFourHour", TwentyFourHour ? 1 : 0);
     key.WriteInteger("CountDown", CountDown ? 1 : 0);
     key.WriteString("CountDownTime", FormatLocaleDateTime(CountDownTime));
+    if (clockOnEveryMonitor) key.WriteInteger("ClockOnEveryMonitor", ClockOnEveryMonitor ? 1 : 0);
     return ERROR_SUCCESS;
 }
 

@@ -20,17 +20,20 @@ public:
     bool TwentyFourHour = false;
     bool CountDown = false;
     double CountDownTime = 0.0;           // days since 30 December 1899
+    bool ClockOnEveryMonitor = false;     // a clock on every monitor, not only the primary
 
     // A value of the wrong registry type keeps that field's default; the
     // rest still load. Never raises.
     void Load() noexcept;
 
-    // Writes all six values in order; raises "Failed to set data for '%s'"
+    // Writes the six values above ClockOnEveryMonitor in order, then that
+    // one too when `clockOnEveryMonitor` (the dialog shows it only on a desk
+    // of several monitors, and writes only what it shows); raises "Failed to set data for '%s'"
     // and stops at the first value that cannot be written. When the key
     // cannot be opened or created for writing (an administrator's rights on
     // it, most often), writes nothing and returns the system's error code
-    // for the caller to report; ERROR_SUCCESS once all six are written.
-    [[nodiscard]] unsigned long Save() const;
+    // for the caller to report; ERROR_SUCCESS once all are written.
+    [[nodiscard]] unsigned long Save(bool clockOnEveryMonitor = false) const;
 };
 
 }  // namespace lumidial

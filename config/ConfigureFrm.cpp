@@ -55,7 +55,8 @@ TConfigureForm::TConfigureForm() {
     // tool tips. Making the controls reports a picker that cannot be made.
     if (!Application->UseCommonControls(ICC_DATE_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES))
         TraceFailure(L"loading the common controls", GetLastError());
-    controls_.emplace(Handle());
+    // The clock on every monitor is a choice only where there are several.
+    controls_.emplace(Handle(), GetSystemMetrics(SM_CMONITORS) > 1);
     FindControls();
     controls_->ApplyDpi(WindowDpi(Handle()));
     Guarded([this] { FormCreate(); });
@@ -76,6 +77,7 @@ void TConfigureForm::FindControls() noexcept {
     chkCountDown = item(cfg::kCountDown);
     dtCountDownTime = item(cfg::kCountDownTime);
     Label6 = item(cfg::kLabel6);
+    chkClockOnEveryMonitor = item(cfg::kClockOnEveryMonitor);
 }
 
 void TConfigureForm::Show() { ShowWindow(Handle(), SW_SHOWNORMAL); }
@@ -141,6 +143,7 @@ void TConfigureForm::FormCreate() {
     SetPickerTimeOfDay(Settings->CountDownTime);
     SelectIndex(cmbClockMoveInterval, Settings->ClockMoveSpeed);
     SetChecked(chkTwentyFourHour, Settings->TwentyFourHour);
+    if (chkClockOnEveryMonitor) SetChecked(chkClockOnEveryMonitor, Settings->ClockOnEveryMonitor);
     cmbClockMoveChange();
 }
 
@@ -175,7 +178,9 @@ void TConfigureForm::btnOkClick() {
     Settings->CountDownTime = PickerDateTime();
     Settings->ClockMoveSpeed = SelectedIndex(cmbClockMoveInterval);
     Settings->TwentyFourHour = Checked(chkTwentyFourHour);
-    if (const DWORD error = Settings->Save(); error != ERROR_SUCCESS) {
+    // Written only where the box shows.
+    if (chkClockOnEveryMonitor) Settings->ClockOnEveryMonitor = Checked(chkClockOnEveryMonitor);
+    if (const DWORD error = Settings->Save(chkClockOnEveryMonitor != nullptr); error != ERROR_SUCCESS) {
         SaveFailed(error);
         return;
     }

@@ -76,6 +76,8 @@ private:
     HWND chkCountDown = nullptr;
     HWND dtCountDownTime = nullptr;
     HWND Label6 = nullptr;
+    // Only on a desk of several monitors.
+    HWND chkClockOnEveryMonitor = nullptr;
 
     // Made from the layout table, sized for the density, tabbed between.
     std::optional<TDialogControls> controls_;

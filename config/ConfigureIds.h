@@ -25,6 +25,7 @@ inline constexpr int kLabel5 = 113;                // Label5, "Download other fr
 inline constexpr int kLabel6 = 114;                // Label6, the web address
 inline constexpr int kOk = 115;                    // btnOk
 inline constexpr int kCancel = 116;                // btnCancel
+inline constexpr int kClockOnEveryMonitor = 117;   // chkClockOnEveryMonitor, on several monitors only
 
 // The dialog's window class; its caption is "Configure " + the title.
 inline constexpr wchar_t kFormClass[] = L"TConfigureForm";

@@ -46,6 +46,13 @@ inline constexpr std::array<FontLayout, static_cast<std::size_t>(FontRole::Count
 }};
 
 enum class ControlKind { Label, Bevel, CheckBox, DropDownList, TimePicker, Button };
+
+// On a desk of several monitors the dialog has one more row below the
+// settings, kSeveralMonitorsRow high, for the clock on every monitor: the
+// controls below it move down by the row, the frame around the settings and
+// the client area grow by it. On one monitor the row is not there at all.
+enum class OnSeveralMonitors { Stays, MovesDown, GrowsDown, OnlyThere };
+inline constexpr int kSeveralMonitorsRow = 28;
 enum class TextAlign { Left, Centre, Right };
 
 struct ControlLayout {
@@ -62,6 +69,7 @@ struct ControlLayout {
     // A label that grows to fit its text where the system's font is wider
     // than the one it was designed with; never smaller than its layout.
     bool autoSize = false;
+    OnSeveralMonitors severalMonitors = OnSeveralMonitors::Stays;
 };
 
 inline constexpr wchar_t kWebAddressText[] = L"https://www.orvane.example/";
@@ -76,7 +84,7 @@ inline constexpr ControlLayout kControls[] = {
     {kLabel2, ControlKind::Label, 68, 42, 282, 19, L"by Orvane", FontRole::Maker,
      TextAlign::Right, true, true, false, nullptr},
     {kBevel1, ControlKind::Bevel, 8, 72, 345, 233, L"", FontRole::Control, TextAlign::Left, true,
-     true, false, nullptr},
+     true, false, nullptr, false, OnSeveralMonitors::GrowsDown},
     {kLabel3, ControlKind::Label, 22, 84, 61, 16, L"Settings:", FontRole::Heading,
      TextAlign::Left, true, true, false, nullptr, true},
     {kTwentyFourHour, ControlKind::CheckBox, 38, 108, 233, 17, L"Display in 24 hour format",
@@ -98,14 +106,19 @@ inline constexpr ControlLayout kControls[] = {
      TextAlign::Left, false, true, true, nullptr},
     {kCountDownTime, ControlKind::TimePicker, 280, 112, 97, 21, L"", FontRole::Control,
      TextAlign::Left, false, false, true, nullptr},
+    {kClockOnEveryMonitor, ControlKind::CheckBox, 38, 216, 249, 17, L"Show the clock on every monitor",
+     FontRole::Control, TextAlign::Left, true, true, true,
+     L"Specify whether to show the time on every monitor or on the primary monitor only", false,
+     OnSeveralMonitors::OnlyThere},
     {kLabel5, ControlKind::Label, 22, 236, 294, 19, L"Download other free software from:",
-     FontRole::Download, TextAlign::Left, true, true, false, nullptr, true},
+     FontRole::Download, TextAlign::Left, true, true, false, nullptr, true, OnSeveralMonitors::MovesDown},
     {kLabel6, ControlKind::Label, 24, 268, 313, 19, kWebAddressText, FontRole::Link,
-     TextAlign::Centre, true, true, false, L"Open the Orvane web site in your default browser"},
+     TextAlign::Centre, true, true, false, L"Open the Orvane web site in your default browser", false,
+     OnSeveralMonitors::MovesDown},
     {kOk, ControlKind::Button, 176, 315, 82, 25, L"OK", FontRole::Control, TextAlign::Left, true,
-     true, true, nullptr},
+     true, true, nullptr, false, OnSeveralMonitors::MovesDown},
     {kCancel, ControlKind::Button, 264, 315, 87, 25, L"Cancel", FontRole::Control,
-     TextAlign::Left, true, true, true, nullptr},
+     TextAlign::Left, true, true, true, nullptr, false, OnSeveralMonitors::MovesDown},
 };
 
 // Entries of the drop-down lists, in index order: the index is what the

@@ -111,7 +111,7 @@ SYSTEMTIME ToSystemTime(double value) noexcept {
     return time;
 }
 
-TDialogControls::TDialogControls(HWND form) : form_(form) {
+TDialogControls::TDialogControls(HWND form, bool severalMonitors) : form_(form), severalMonitors_(severalMonitors) {
     CreateControls();
     CreateToolTips();
 }
@@ -169,6 +169,7 @@ bool TDialogControls::PressFocusedButton() noexcept {
 void TDialogControls::CreateControls() {
     HINSTANCE instance = Application->Instance();
     for (const cfg::ControlLayout& control : cfg::kControls) {
+        if (control.severalMonitors == cfg::OnSeveralMonitors::OnlyThere && !severalMonitors_) continue;
         auto menuId = reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id));
         HWND window = CreateWindowExW(0, ClassOf(control.kind), control.caption, StyleOf(control),
                                       control.left, control.top, control.width, control.height,
@@ -201,12 +202,13 @@ void TDialogControls::CreateToolTips() {
         return;
     }
     for (const cfg::ControlLayout& control : cfg::kControls) {
-        if (!control.hint) continue;
+        HWND window = GetDlgItem(form_, control.id);
+        if (!control.hint || !window) continue;
         TTTOOLINFOW tool{};
         tool.cbSize = sizeof tool;
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
         tool.hwnd = form_;
-        tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(form_, control.id));
+        tool.uId = reinterpret_cast<UINT_PTR>(window);
         tool.lpszText = const_cast<wchar_t*>(control.hint);  // copied by the control
         SendMessageW(toolTips_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
@@ -227,15 +229,17 @@ void TDialogControls::ApplyDpi(int dpi) noexcept {
 void TDialogControls::PlaceControls() noexcept {
     for (const cfg::ControlLayout& control : cfg::kControls) {
         HWND window = GetDlgItem(form_, control.id);
+        if (!window) continue;  // the row of several monitors, on one
         HFONT font = fonts_[static_cast<std::size_t>(control.font)].get();
         SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        SIZE size{Scale(control.width), Scale(control.height)};
+        const RECT designed = Designed(control);
+        SIZE size{Scale(designed.right - designed.left), Scale(designed.bottom - designed.top)};
         if (control.autoSize) {
             const SIZE text = TextSize(window, font, control.caption);
             size.cx = std::max(size.cx, text.cx);
             size.cy = std::max(size.cy, text.cy);
         }
-        SetWindowPos(window, nullptr, Scale(control.left), Scale(control.top), size.cx, size.cy,
+        SetWindowPos(window, nullptr, Scale(designed.left), Scale(designed.top), size.cx, size.cy,
                      SWP_NOZORDER | SWP_NOACTIVATE);
         if (control.kind == cfg::ControlKind::DropDownList) FitComboHeight(window, size.cy);
     }
@@ -273,9 +277,18 @@ void TDialogControls::FitClientArea() noexcept {
     GetClientRect(form_, &client);
     const int frameWidth = (window.right - window.left) - client.right;
     const int frameHeight = (window.bottom - window.top) - client.bottom;
+    const int row = severalMonitors_ ? cfg::kSeveralMonitorsRow : 0;
     SetWindowPos(form_, nullptr, 0, 0, Scale(cfg::kForm.clientWidth) + frameWidth,
-                 Scale(cfg::kForm.clientHeight) + frameHeight,
+                 Scale(cfg::kForm.clientHeight + row) + frameHeight,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+RECT TDialogControls::Designed(const cfg::ControlLayout& control) const noexcept {
+    RECT r{control.left, control.top, control.left + control.width, control.top + control.height};
+    if (!severalMonitors_) return r;
+    if (control.severalMonitors == cfg::OnSeveralMonitors::MovesDown) OffsetRect(&r, 0, cfg::kSeveralMonitorsRow);
+    if (control.severalMonitors == cfg::OnSeveralMonitors::GrowsDown) r.bottom += cfg::kSeveralMonitorsRow;
+    return r;
 }
 
 int TDialogControls::Scale(int value) const noexcept {

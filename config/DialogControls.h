@@ -21,8 +21,9 @@ SYSTEMTIME ToSystemTime(double value) noexcept;
 class TDialogControls {
 public:
     // Makes every control of the table in `form` (the picker holding its
-    // designed date-time); raises when one cannot be made.
-    explicit TDialogControls(HWND form);
+    // designed date-time), with the row of a desk of `severalMonitors`
+    // where there are; raises when one cannot be made.
+    TDialogControls(HWND form, bool severalMonitors);
     ~TDialogControls();
     TDialogControls(const TDialogControls&) = delete;
     TDialogControls& operator=(const TDialogControls&) = delete;
@@ -45,9 +46,12 @@ private:
     void FitComboHeight(HWND combo, int height) noexcept;
     void FitClientArea() noexcept;
     int Scale(int value) const noexcept;
+    // The control's designed place and size on this desk, at 96 DPI.
+    RECT Designed(const cfg::ControlLayout& control) const noexcept;
     const cfg::ControlLayout* LayoutOf(HWND control) const noexcept;
 
     HWND form_ = nullptr;
+    bool severalMonitors_ = false;
     // Owned by the dialog but top-level: destroyed before it.
     UniqueWindow toolTips_;
     // One font per role of ConfigureLayout.h, made for the current density.

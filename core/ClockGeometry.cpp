@@ -43,23 +43,17 @@ bool LeavesRoomToDrift(const ClockGeometry& g, int screenWidth, int screenHeight
            2 * std::int64_t(g.panelHeight) <= std::int64_t(screenHeight);
 }
 
-}  // namespace
-
-ClockGeometry ClockGeometryAt(int dpi) {
+// The scale where the unrounded panel just fits, but not below `smallest`;
+// rounding can make the panel a pixel or two larger than that, so the scale
+// then comes down a little at a time (each step about a pixel of the
+// panel's width).
+ClockPlacement Fit(int dpi, int screenWidth, int screenHeight, double smallest) {
     dpi = ClampedDpi(dpi);
-    return GeometryAt(dpi, dpi / double(kDesignDpi));
-}
-
-// The scale where the unrounded panel just fits; rounding can make the
-// panel a pixel or two larger than that, so the scale then comes down a
-// little at a time (each step about a pixel of the panel's width).
-ClockPlacement PlaceClock(int dpi, int screenWidth, int screenHeight) {
-    dpi = ClampedDpi(dpi);
-    double scale = std::min({dpi / double(kDesignDpi), 0.8 * screenWidth / kPanelWidth,
-                             0.5 * screenHeight / kPanelHeight});
-    ClockGeometry g = GeometryAt(dpi, std::max(scale, 1.0));
-    while (scale > 1.0 && !LeavesRoomToDrift(g, screenWidth, screenHeight)) {
-        scale = std::max(1.0, scale - 1.0 / kPanelWidth);
+    double scale = std::max(smallest, std::min({dpi / double(kDesignDpi), 0.8 * screenWidth / kPanelWidth,
+                                                0.5 * screenHeight / kPanelHeight}));
+    ClockGeometry g = GeometryAt(dpi, scale);
+    while (scale > smallest && !LeavesRoomToDrift(g, screenWidth, screenHeight)) {
+        scale = std::max(smallest, scale - 1.0 / kPanelWidth);
         g = GeometryAt(dpi, scale);
     }
     ClockPlacement placement;
@@ -68,5 +62,18 @@ ClockPlacement PlaceClock(int dpi, int screenWidth, int screenHeight) {
     placement.bounds = ComputeDriftBounds(screenWidth, screenHeight, g.panelWidth, g.panelHeight);
     return placement;
 }
+
+}  // namespace
+
+ClockGeometry ClockGeometryAt(int dpi) {
+    dpi = ClampedDpi(dpi);
+    return GeometryAt(dpi, dpi / double(kDesignDpi));
+}
+
+ClockPlacement PlaceClock(int dpi, int screenWidth, int screenHeight) {
+    return Fit(dpi, screenWidth, screenHeight, 1.0);
+}
+
+ClockPlacement PlaceClockOnMonitor(int dpi, int width, int height) { return Fit(dpi, width, height, 0.1); }
 
 }  // namespace lumidial

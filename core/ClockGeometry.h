@@ -47,4 +47,10 @@ struct ClockPlacement {
 };
 ClockPlacement PlaceClock(int dpi, int screenWidth, int screenHeight);
 
+// The clock on a monitor besides the primary, of width x height pixels at
+// its own `dpi`: fitted as PlaceClock fits it, but where even the 96-DPI
+// clock would leave no room to drift, smaller (down to a tenth of its
+// designed size), so that it is never cut and always drifts.
+ClockPlacement PlaceClockOnMonitor(int dpi, int width, int height);
+
 }  // namespace lumidial

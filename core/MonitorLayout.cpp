@@ -15,14 +15,17 @@ bool Within(const ScreenRect& inner, const ScreenRect& outer) {
 
 }  // namespace
 
-std::vector<ScreenRect> CoverRects(const std::vector<ScreenRect>& monitors, const ScreenRect& primary) {
-    std::vector<ScreenRect> covers;
-    for (const ScreenRect& monitor : monitors) {
-        if (Empty(monitor) || Within(monitor, primary)) continue;
-        if (std::find(covers.begin(), covers.end(), monitor) != covers.end()) continue;
-        covers.push_back(monitor);
+// A repeat is a monitor whose rectangle was listed before, whatever its
+// density: one window covers it.
+std::vector<DisplayMonitor> OtherMonitors(const std::vector<DisplayMonitor>& monitors, const ScreenRect& primary) {
+    std::vector<DisplayMonitor> others;
+    for (const DisplayMonitor& monitor : monitors) {
+        if (Empty(monitor.rect) || Within(monitor.rect, primary)) continue;
+        if (std::any_of(others.begin(), others.end(), [&](const DisplayMonitor& o) { return o.rect == monitor.rect; }))
+            continue;
+        others.push_back(monitor);
     }
-    return covers;
+    return others;
 }
 
 }  // namespace lumidial

@@ -1,6 +1,9 @@
 // Which monitors need a window of their own in run mode: the clock window
-// covers the primary monitor, every other one gets a plain black window.
+// covers the primary monitor, every other one gets a window of its own,
+// black or with a clock of its own.
 #pragma once
+
+#include "ClockDesign.h"
 
 #include <vector>
 
@@ -16,9 +19,16 @@ struct ScreenRect {
     bool operator==(const ScreenRect&) const = default;
 };
 
-// The rectangles to cover besides the primary, in the order the monitors
-// were listed: empty rectangles, repeats and monitors lying wholly within
-// the primary (a mirror of part of it) need no window of their own.
-std::vector<ScreenRect> CoverRects(const std::vector<ScreenRect>& monitors, const ScreenRect& primary);
+// A monitor and its own density, which a clock on it is drawn at.
+struct DisplayMonitor {
+    ScreenRect rect;
+    int dpi = kDesignDpi;
+    bool operator==(const DisplayMonitor&) const = default;
+};
+
+// The monitors to cover besides the primary, in the order they were
+// listed: empty rectangles, repeats and monitors lying wholly within the
+// primary (a mirror of part of it) need no window of their own.
+std::vector<DisplayMonitor> OtherMonitors(const std::vector<DisplayMonitor>& monitors, const ScreenRect& primary);
 
 }  // namespace lumidial

@@ -20,24 +20,6 @@ int ScreenDpi() noexcept {
     return dpi > 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
 }
 
-// shcore's GetDpiForMonitor (Windows 8.1 and later), loaded only when asked.
-int MonitorDpi(HMONITOR monitor) noexcept {
-    using GetDpiForMonitorProc = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-    constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
-    UniqueLibrary shcore(LoadLibraryW(L"shcore.dll"));
-    const auto proc = ProcAddress<GetDpiForMonitorProc>(shcore.get(), "GetDpiForMonitor");
-    if (!proc) {
-        TraceFailure(L"finding GetDpiForMonitor in shcore.dll; the screen's density stands in", GetLastError());
-        return ScreenDpi();
-    }
-    UINT x = 0, y = 0;
-    if (const HRESULT status = proc(monitor, kEffectiveDpi, &x, &y); FAILED(status) || y == 0) {
-        TraceFailure(L"reading a monitor's density; the screen's stands in", DWORD(status));
-        return ScreenDpi();
-    }
-    return static_cast<int>(y);
-}
-
 }  // namespace
 
 int WindowDpi(HWND window) noexcept {
@@ -56,8 +38,25 @@ int ForeignWindowDpi(HWND window) noexcept {
     auto context = User32Proc<ContextProc>("GetWindowDpiAwarenessContext");
     auto awareness = User32Proc<AwarenessProc>("GetAwarenessFromDpiAwarenessContext");
     if (context && awareness && awareness(context(window)) == DPI_AWARENESS_PER_MONITOR_AWARE)
-        return MonitorDpi(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
+        return TMonitorDensity().Of(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
     return WindowDpi(window);
+}
+
+// Loaded only when asked for.
+TMonitorDensity::TMonitorDensity() noexcept : shcore_(LoadLibraryW(L"shcore.dll")) {
+    proc_ = ProcAddress<GetDpiForMonitorProc>(shcore_.get(), "GetDpiForMonitor");
+    if (!proc_) TraceFailure(L"finding GetDpiForMonitor in shcore.dll; the screen's density stands in", GetLastError());
+}
+
+int TMonitorDensity::Of(HMONITOR monitor) const noexcept {
+    if (!proc_) return ScreenDpi();
+    constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
+    UINT x = 0, y = 0;
+    if (const HRESULT status = proc_(monitor, kEffectiveDpi, &x, &y); FAILED(status) || y == 0) {
+        TraceFailure(L"reading a monitor's density; the screen's stands in", DWORD(status));
+        return ScreenDpi();
+    }
+    return static_cast<int>(y);
 }
 
 }  // namespace lumidial

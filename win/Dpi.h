@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "ScopedWin.h"
+
 namespace lumidial {
 
 // One of this process's windows: its own density where the system can say
@@ -14,5 +16,19 @@ int WindowDpi(HWND window) noexcept;
 // program aware of each monitor's density draws at its monitor's, any other
 // as its window says.
 int ForeignWindowDpi(HWND window) noexcept;
+
+// The density of each monitor (shcore's GetDpiForMonitor, Windows 8.1 and
+// later), for reading many monitors often: the library stays loaded while
+// this lives. Where the system cannot say, the screen's density.
+class TMonitorDensity {
+public:
+    TMonitorDensity() noexcept;
+    int Of(HMONITOR monitor) const noexcept;
+
+private:
+    using GetDpiForMonitorProc = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+    UniqueLibrary shcore_;
+    GetDpiForMonitorProc proc_ = nullptr;
+};
 
 }  // namespace lumidial

@@ -289,6 +289,46 @@ TEST_F(MultiMonitorWineOnly, OtherMonitorsStayCoveredWhileThePasswordPromptRuns)
   EXPECT_TRUE(NothingCovers(kFour));
 }
 
+// With "ClockOnEveryMonitor" set, every monitor shows a clock of its own in
+// place of its black window, fitted to it (the 1024 x 768 and 800 x 600
+// monitors are too small for the 96-DPI clock to drift on), all showing the
+// same time; a monitor added while it runs gets its clock, and a move over
+// another monitor's clock ends the saver.
+TEST_F(MultiMonitorWineOnly, EveryMonitorShowsItsOwnClockWhenAsked) {
+  registry.SetDword(L"ClockOnEveryMonitor", 1);
+  HWND clock = nullptr;
+  SaverProcess saver = StartSaver({640, 100}, &clock);
+  EXPECT_TRUE(ShowsLocalTime(saver, false, LocalUtcOffset()));
+  // The design's scales: 1 on the primary; on the others 80 % of their
+  // width over the clock's 978 pixels.
+  std::vector<MonitorClock> clocks{
+      {kThree.monitors[0], 1.0}, {kThree.monitors[1], 0.8376}, {kThree.monitors[2], 0.6544}};
+  EXPECT_TRUE(EveryMonitorShowsTheSameTime(saver, clocks));
+  ASSERT_TRUE(Layout(kFour));
+  clocks.push_back({kFour.monitors[3], 0.5235});
+  EXPECT_TRUE(EveryMonitorShowsTheSameTime(saver, clocks)) << "a monitor added gets its clock";
+
+  ASSERT_TRUE(Click(clock) && Click(clock));
+  ASSERT_TRUE(WaitUntil([&] { return CaptureOf(clock) == nullptr; })) << "the click ends the capture";
+  // Inside the minute units' picture whether the hour has one digit or two.
+  const ClockLayout there = ClockLayout::CentredOn(kFour.monitors[1], 0.8376);
+  ASSERT_TRUE(MovePointer({there.panel.x + there.Scaled(812), there.panel.y + there.Scaled(160)}));
+  EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout)) << "a move over the left monitor's clock ends the saver";
+  EXPECT_TRUE(NothingCovers(kFour));
+}
+
+// Each monitor's clock drifts at the chosen pace (here a pixel a tick,
+// horizontally) between its own monitor's margins.
+TEST_F(MultiMonitorWineOnly, EveryMonitorsClockDriftsWithinItsOwnMonitor) {
+  registry.SetDword(L"ClockOnEveryMonitor", 1);
+  registry.SetDword(L"ClockMoveDirection", 1);
+  registry.SetDword(L"ClockMoveSpeed", 0);
+  SaverProcess saver = SaverProcess::Start(L"/s");
+  ASSERT_NE(saver.WaitForWindow(kMainClass, kMainCaption), nullptr) << "no run-mode window";
+  EXPECT_TRUE(DriftsOnePixelWithinItsMargins(saver, {kThree.monitors[1], kThree.monitors[2]}));
+  saver.Terminate();
+}
+
 TEST_F(MultiMonitorWineOnly, DialogAndPreviewCoverNothing) {
   const std::vector<RECT> others(kThree.monitors.begin() + 1, kThree.monitors.end());
   auto nothingElsewhere = [&](const SaverProcess& saver) {

@@ -2,11 +2,14 @@
 // "./dev.sh pictures" starts (which turns them into docs/*.png):
 //
 //   lumidial_pictures.exe FOLDER
+//   lumidial_pictures.exe --every-monitor FOLDER
 //
-// writes into FOLDER clock.bmp (the whole screen in run mode at 10:08, as
+// The first writes into FOLDER clock.bmp (the whole screen in run mode at 10:08, as
 // StartPicturedClock sets it up, which the end-to-end tests compare with the
 // stored picture), dialog.bmp (the settings dialog's client area) and
 // preview.bmp (a host's 160 x 120 preview window with the preview in it).
+// The second, in a session of several monitors, writes monitors.bmp: the
+// whole desk with a clock on each monitor ("ClockOnEveryMonitor"), at 10:08.
 // Each is taken once two captures in a row agree: the window has painted.
 #include "ConfigureIds.h"
 #include "SaverTest.h"
@@ -50,13 +53,33 @@ RECT ClientRect(HWND window) {
 
 }  // namespace
 
+// Every monitor's clock reads 10:08.
+bool EveryMonitorPictured(const std::wstring& folder) {
+  ScratchRegistry registry;
+  SaverProcess saver = StartPicturedClock(registry, true);
+  const RECT desk = DeskRect();
+  return Save(Steady(desk,
+                     [&](const Image& picture) {
+                       for (const auto& [m, scale] : SaverTest::DesignedClocks()) {
+                         const RECT at{m.left - desk.left, m.top - desk.top, m.right - desk.left, m.bottom - desk.top};
+                         const ClockReading r =
+                             ClockReader(SaverTest::Art(), ClockLayout::CentredOn(at, scale)).Read(picture);
+                         if (!r.recognised || r.hour() != 10 || r.minute() != 8 || !r.colonShown) return false;
+                       }
+                       return true;
+                     }),
+              folder, L"monitors");
+}
+
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: lumidial_pictures.exe FOLDER\n");
+  const bool everyMonitor = argc == 3 && std::wstring(argv[1]) == L"--every-monitor";
+  if (argc != 2 && !everyMonitor) {
+    std::fprintf(stderr, "usage: lumidial_pictures.exe [--every-monitor] FOLDER\n");
     return 2;
   }
-  const std::wstring folder = argv[1];
+  const std::wstring folder = argv[argc - 1];
   KillStraySavers();
+  if (everyMonitor) return EveryMonitorPictured(folder) ? 0 : 1;
   ScratchRegistry registry;
   bool made = true;
   {

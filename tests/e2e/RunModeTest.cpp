@@ -133,6 +133,7 @@ TEST_F(RunMode, ClockAtThePrimarysDensityShowsTheLocalTimeCentredAndBlinks) {
 // on it (here a window of the driver's in a colour of its own, standing in
 // for the desktop), and input over a covering window reaches the clock: a
 // click there, then a clear move, ends the saver, and the desk shows again.
+// With "ClockOnEveryMonitor" set, each of them shows a clock instead.
 TEST_F(RunMode, OtherMonitorsAreCoveredBlackAndInputOverThemCounts) {
   std::vector<RECT> others = MonitorRects();
   const RECT primary{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
@@ -160,6 +161,14 @@ TEST_F(RunMode, OtherMonitorsAreCoveredBlackAndInputOverThemCounts) {
   ASSERT_TRUE(MovePointer({over.x + 2 * PointerThreshold(), over.y + 2 * PointerThreshold()}));
   EXPECT_TRUE(EndsNormally(saver, nullptr, 40s)) << "a clear move over a covering window ends it";
   EXPECT_TRUE(everywhere(kDesk)) << "nothing of the saver's is left on the other monitors";
+
+  // Asked for, a clock on every monitor in place of the black, each at its
+  // monitor's density, all showing the same time.
+  registry.SetDword(L"ClockOnEveryMonitor", 1);
+  SaverProcess every = StartSaver(over);
+  EXPECT_TRUE(EveryMonitorShowsTheSameTime(every, DesignedClocks()));
+  ASSERT_TRUE(MovePointerBy(PointerThreshold() + 1, PointerThreshold() + 1));
+  EXPECT_TRUE(EndsNormally(every, nullptr, 40s));
 }
 
 // Whatever the saver is started with, it must not crash: after the run

@@ -37,13 +37,22 @@ int OffsetForLocalHour(int localHour);
 // "./dev.sh pictures"): 10:08, 12-hour form, the colon steady, centred, on
 // the session's screen at 96 DPI. Sets the settings it needs in `registry`
 // and starts the saver in a time zone where it is 10:08 now (or 22:08), at
-// least 15 s before the minute ends.
-SaverProcess StartPicturedClock(ScratchRegistry& registry);
+// least 15 s before the minute ends. With `everyMonitor`, a clock on each
+// monitor ("ClockOnEveryMonitor" 1).
+SaverProcess StartPicturedClock(ScratchRegistry& registry, bool everyMonitor = false);
 
 class SaverTest : public ::testing::Test {
  public:
   // The artwork of the saver under test, loaded once per driver run.
   static const Artwork& Art();
+  // A clock on a monitor of the desk ("ClockOnEveryMonitor" 1), at `scale`
+  // times its designed size; the clocks the design puts on this machine's
+  // monitors.
+  struct MonitorClock {
+    RECT monitor;
+    double scale;
+  };
+  static std::vector<MonitorClock> DesignedClocks();
 
  protected:
   void SetUp() override;
@@ -70,6 +79,18 @@ class SaverTest : public ::testing::Test {
   // most, for rounding and drift.
   ::testing::AssertionResult ShowsDesignedExtent(const SaverProcess& saver, int tolerance, const std::string& name,
                                                  Extent* lit = nullptr) const;
+  // Waits until every one of `clocks` shows, centred on its monitor, lit
+  // only within its drift margins, all the same time with the colon in
+  // step: seen so with the colon shown and with it hidden, in one look at
+  // the desk each time.
+  static ::testing::AssertionResult EveryMonitorShowsTheSameTime(const SaverProcess& saver,
+                                                                 const std::vector<MonitorClock>& clocks);
+  // Waits until the lit clock on each of `monitors` has taken four single
+  // horizontal steps of a pixel, within its monitor's drift margins (5 % of
+  // the width, 10 % of the height) all the while.
+  static ::testing::AssertionResult DriftsOnePixelWithinItsMargins(const SaverProcess& saver,
+                                                                   const std::vector<RECT>& monitors);
+
   // Waits for a readable clock; `screen` and `reading` then hold it.
   bool ReadClock(const SaverProcess& saver, Image& screen, ClockReading& reading) const;
 

@@ -1,27 +1,66 @@
 #include <gtest/gtest.h>
 
+#include "ClockGeometry.h"
 #include "MonitorLayout.h"
 
 namespace lumidial {
-namespace {
 
-using Rects = std::vector<ScreenRect>;
-const ScreenRect kPrimary{0, 0, 1280, 1024};
-
-TEST(CoverRects, EveryMonitorButThePrimaryInListedOrder) {
-    const ScreenRect left{-1024, 0, 0, 768}, right{1280, 100, 2080, 700}, above{0, -600, 800, 0};
-    EXPECT_EQ(CoverRects({kPrimary}, kPrimary), Rects{});
-    EXPECT_EQ(CoverRects({right, kPrimary, left}, kPrimary), (Rects{right, left}));
-    EXPECT_EQ(CoverRects({kPrimary, above}, kPrimary), Rects{above});
+// For readable failures: the rectangle and density.
+void PrintTo(const DisplayMonitor& m, std::ostream* os) {
+    *os << m.rect.left << "," << m.rect.top << "-" << m.rect.right << "," << m.rect.bottom << "@" << m.dpi;
 }
 
-TEST(CoverRects, MirrorsRepeatsAndEmptyMonitorsNeedNoWindow) {
-    const ScreenRect right{1280, 0, 2304, 768};
-    const ScreenRect mirror = kPrimary, part{100, 100, 900, 700}, empty{1280, 0, 1280, 768};
-    EXPECT_EQ(CoverRects({kPrimary, mirror, part, empty, right, right}, kPrimary), Rects{right});
+namespace {
+
+using Monitors = std::vector<DisplayMonitor>;
+const DisplayMonitor kPrimary{{0, 0, 1280, 1024}};
+
+TEST(OtherMonitors, EveryMonitorButThePrimaryInListedOrderWithItsDensity) {
+    const DisplayMonitor left{{-1024, 0, 0, 768}, 144}, right{{1280, 100, 2080, 700}}, above{{0, -600, 800, 0}, 120};
+    EXPECT_EQ(OtherMonitors({kPrimary}, kPrimary.rect), Monitors{});
+    EXPECT_EQ(OtherMonitors({right, kPrimary, left}, kPrimary.rect), (Monitors{right, left}));
+    EXPECT_EQ(OtherMonitors({kPrimary, above}, kPrimary.rect), Monitors{above});
+}
+
+TEST(OtherMonitors, MirrorsRepeatsAndEmptyMonitorsNeedNoWindow) {
+    const DisplayMonitor right{{1280, 0, 2304, 768}}, rightAgain{{1280, 0, 2304, 768}, 144};
+    const DisplayMonitor mirror = kPrimary, part{{100, 100, 900, 700}}, empty{{1280, 0, 1280, 768}};
+    EXPECT_EQ(OtherMonitors({kPrimary, mirror, part, empty, right, rightAgain}, kPrimary.rect), Monitors{right});
     // Overlapping the primary only in part still leaves something to cover.
-    const ScreenRect straddling{1000, 0, 2000, 800};
-    EXPECT_EQ(CoverRects({kPrimary, straddling}, kPrimary), Rects{straddling});
+    const DisplayMonitor straddling{{1000, 0, 2000, 800}};
+    EXPECT_EQ(OtherMonitors({kPrimary, straddling}, kPrimary.rect), Monitors{straddling});
+}
+
+// A clock on a monitor besides the primary: at that monitor's density where
+// it leaves room to drift (at most 80 % of the width, half the height), as
+// on the primary; on a monitor too small even for the 96-DPI clock,
+// smaller, never cut. Figures from the design: 978 x 327 at 96 DPI.
+TEST(OtherMonitors, EachClockFitsItsOwnMonitorAtItsOwnDensity) {
+    // 150 % beside a 100 % primary: 1.5 times, 1467 x 491, centred.
+    const ClockPlacement laptop = PlaceClockOnMonitor(144, 1920, 1080);
+    EXPECT_EQ(laptop.geometry.scale, 1.5);
+    EXPECT_EQ(std::pair(laptop.geometry.panelWidth, laptop.geometry.panelHeight), std::pair(1467, 491));
+    EXPECT_EQ(std::pair(laptop.centre.left, laptop.centre.top), std::pair(226, 294));
+    EXPECT_EQ(PlaceClockOnMonitor(96, 1920, 1080).geometry.panelWidth, 978);
+
+    struct Small {
+        int w, h, widest;  // the panel at most 80 % of the width
+    } const smalls[] = {{1024, 768, 819}, {800, 600, 640}, {640, 480, 512}, {320, 240, 256}};
+    for (const Small& m : smalls) {
+        SCOPED_TRACE(std::to_string(m.w) + " x " + std::to_string(m.h));
+        const ClockPlacement p = PlaceClockOnMonitor(96, m.w, m.h);
+        const ClockGeometry& g = p.geometry;
+        EXPECT_LE(g.panelWidth, m.widest);
+        EXPECT_GE(g.panelWidth, m.widest - 3);
+        EXPECT_LE(2 * g.panelHeight, m.h);
+        EXPECT_GT(p.bounds.rightLimit, p.bounds.leftMargin) << "room to drift";
+        EXPECT_GT(p.centre.left, 0);
+        EXPECT_GT(p.centre.top, 0);
+        EXPECT_LT(g.pictures[4].right(), g.panelWidth) << "the last picture inside the panel";
+        EXPECT_EQ(g.pointerThreshold, 2) << "the hand's, not the clock's";
+    }
+    // The primary keeps its 96-DPI clock on such a screen.
+    EXPECT_EQ(PlaceClock(96, 800, 600).geometry.panelWidth, 978);
 }
 
 }  // namespace

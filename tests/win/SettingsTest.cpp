@@ -160,6 +160,30 @@ TEST_F(Settings, SaveWritesTypedValuesInTheUserLocaleAndLoadsBack) {
     EXPECT_EQ(Loaded(), std::make_tuple(3, 2, false, true, true, 38366.5));
 }
 
+// The clock on every monitor: absent or 0 is the primary only, any
+// non-zero is every monitor, a wrong type keeps the default; it is written
+// only when asked for, after the six others.
+TEST_F(Settings, ClockOnEveryMonitorLoadsWithTheOthersAndIsWrittenOnlyWhenAsked) {
+    EXPECT_FALSE(TSettings().ClockOnEveryMonitor);
+    PutDword("ClockOnEveryMonitor", 2);
+    EXPECT_TRUE(TSettings().ClockOnEveryMonitor);
+    PutString("ClockOnEveryMonitor", "1");
+    EXPECT_FALSE(TSettings().ClockOnEveryMonitor);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
+
+    TSettings settings;
+    settings.ClockOnEveryMonitor = true;
+    ASSERT_EQ(settings.Save(), DWORD(ERROR_SUCCESS));
+    TRegistryKey key;
+    ASSERT_TRUE(key.OpenForReading(kSettingsKey));
+    EXPECT_FALSE(key.ValueExists("ClockOnEveryMonitor")) << "written without being asked to";
+    ASSERT_EQ(settings.Save(true), DWORD(ERROR_SUCCESS));
+    EXPECT_EQ(key.ReadInteger("ClockOnEveryMonitor"), 1);
+    settings.ClockOnEveryMonitor = false;
+    ASSERT_EQ(settings.Save(true), DWORD(ERROR_SUCCESS));
+    EXPECT_EQ(key.ReadInteger("ClockOnEveryMonitor"), 0);
+}
+
 TEST_F(Settings, ReadErrorsNameTheValue) {
     PutString("Short", "ab");
     Put("Long", REG_BINARY, kEightBytes, 8);

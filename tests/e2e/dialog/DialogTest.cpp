@@ -94,6 +94,10 @@ class DialogWineOnly : public WineOnly<Dialog> {
   DialogWineOnly() : WineOnly("the shell disabled, densities set and fonts faced as only Wine lets a test") {}
 };
 
+// Only on a desk of several monitors does the dialog offer the clock on
+// every monitor.
+bool SeveralMonitors() { return GetSystemMetrics(SM_CMONITORS) > 1; }
+
 constexpr const wchar_t* kDwordNames[] = {L"ClockMoveDirection", L"ClockMoveSpeed", L"FlashSecond",
                                           L"TwentyFourHour", L"CountDown"};
 
@@ -107,8 +111,34 @@ TEST_F(Dialog, ShowsTheDefaultsAndOkWritesAllSixValues) {
   EXPECT_FALSE(Enabled(cfg::kClockMoveIntervalLabel));
   EXPECT_FALSE(ScratchRegistry::Exists()) << "opening the dialog writes nothing";
 
+  // On several monitors, one more row below the settings: the box, the
+  // controls below it a row (28 pixels at 96 DPI) lower, the dialog a row
+  // taller; tabbed to after the settings and before OK (Dialog.Keyboard).
+  const bool several = SeveralMonitors();
+  ASSERT_EQ(Item(cfg::kClockOnEveryMonitor) != nullptr, several) << "the box shows only on several monitors";
+  if (several) {
+    const int dpi = int(GetDpiForWindow(dialog));
+    auto scaled = [dpi](int value) { return LONG(MulDiv(value, dpi, 96)); };
+    EXPECT_EQ(Text(cfg::kClockOnEveryMonitor), L"Show the clock on every monitor");
+    EXPECT_FALSE(Checked(cfg::kClockOnEveryMonitor));
+    RECT box{}, ok{}, client{};
+    GetWindowRect(Item(cfg::kClockOnEveryMonitor), &box);
+    GetWindowRect(Item(cfg::kOk), &ok);
+    MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&box), 2);
+    MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&ok), 2);
+    GetClientRect(dialog, &client);
+    EXPECT_EQ((std::array<LONG, 4>{box.left, box.top, box.right - box.left, box.bottom - box.top}),
+              (std::array<LONG, 4>{scaled(38), scaled(216), scaled(249), scaled(17)}));
+    EXPECT_EQ(ok.top, scaled(343));
+    EXPECT_EQ(std::make_pair(client.right, client.bottom), std::make_pair(scaled(363), scaled(381)));
+    Click(cfg::kClockOnEveryMonitor);
+    ASSERT_TRUE(WaitUntil([&] { return Checked(cfg::kClockOnEveryMonitor); }));
+  }
+
   Click(cfg::kOk);
   ASSERT_TRUE(Ends());
+  EXPECT_EQ(registry.GetDword(L"ClockOnEveryMonitor"), several ? std::optional<DWORD>(1) : std::nullopt)
+      << "OK writes the value only where the box shows";
   const DWORD expected[] = {0, 1, 1, 0, 0};
   for (size_t i = 0; i < std::size(kDwordNames); ++i) {
     EXPECT_EQ(registry.GetType(kDwordNames[i]), std::optional<DWORD>(REG_DWORD)) << i;
@@ -125,7 +155,9 @@ TEST_F(Dialog, StoredValuesAreShownAndSavedBack) {
   for (size_t i = 0; i < std::size(kDwordNames); ++i) registry.SetDword(kDwordNames[i], stored[i]);
   const std::wstring storedTime = InUsersFormats(2010, 1, 2, 18, 7, 8);
   registry.SetString(L"CountDownTime", storedTime);
+  registry.SetDword(L"ClockOnEveryMonitor", 1);
   ASSERT_TRUE(Open());
+  EXPECT_TRUE(!SeveralMonitors() || Checked(cfg::kClockOnEveryMonitor));
   EXPECT_TRUE(Checked(cfg::kTwentyFourHour));
   EXPECT_FALSE(Checked(cfg::kFlashSecond));
   EXPECT_EQ(Text(cfg::kClockMove), L"Horizontal and Vertical");
@@ -156,6 +188,7 @@ TEST_F(Dialog, StoredValuesAreShownAndSavedBack) {
   ASSERT_TRUE(Ends());
   for (size_t i = 0; i < std::size(kDwordNames); ++i)
     EXPECT_EQ(registry.GetDword(kDwordNames[i]), stored[i]) << Narrow(kDwordNames[i]);
+  EXPECT_EQ(registry.GetDword(L"ClockOnEveryMonitor"), 1u) << "kept, written back or left alone";
   // Only the time of day survives; the date is the picker's.
   EXPECT_EQ(registry.GetString(L"CountDownTime"), InUsersFormats(2005, 1, 14, 18, 7, 8));
 }
@@ -251,10 +284,12 @@ TEST_F(Dialog, Keyboard) {
   EXPECT_TRUE(saver.IsRunning());
   EXPECT_FALSE(ScratchRegistry::Exists());
 
-  const std::pair<bool, int> steps[] = {{false, cfg::kFlashSecond}, {false, cfg::kClockMove},
-                                        {false, cfg::kOk},          {false, cfg::kCancel},
-                                        {false, cfg::kTwentyFourHour}, {true, cfg::kCancel},
-                                        {true, cfg::kOk}};
+  std::vector<std::pair<bool, int>> steps = {{false, cfg::kFlashSecond}, {false, cfg::kClockMove},
+                                             {false, cfg::kOk},          {false, cfg::kCancel},
+                                             {false, cfg::kTwentyFourHour}, {true, cfg::kCancel},
+                                             {true, cfg::kOk}};
+  // On several monitors the clock on every monitor comes between.
+  if (SeveralMonitors()) steps.insert(steps.begin() + 2, {false, cfg::kClockOnEveryMonitor});
   for (auto [shift, id] : steps) {
     press(VK_TAB, shift);
     ASSERT_TRUE(focusIs(id)) << (shift ? "Shift+Tab" : "Tab") << " should reach control " << id;
@@ -376,6 +411,7 @@ constexpr DesignedControl kDesign[] = {
 TEST_F(DialogWineOnly, LayoutMatchesTheDesignAndScales) {
   // Wine picks the bitmap fonts by the density a process starts at, so the
   // captions are measured at the designed one (scripts/wine-env.sh sets it).
+  ASSERT_FALSE(SeveralMonitors()) << "the dialog of a one-monitor desk is checked here";
   HDC dc = GetDC(nullptr);
   ASSERT_EQ(GetDeviceCaps(dc, LOGPIXELSY), 96) << "the test driver must start at 96 DPI";
   auto makeFont = [](const DesignedFont& f, int dpi) {
@@ -464,9 +500,18 @@ TEST_F(DialogWineOnly, LayoutMatchesTheDesignAndScales) {
     ASSERT_EQ(tips.size(), 1u);
     EXPECT_EQ(SendMessageW(tips.front(), TTM_GETTOOLCOUNT, 0, 0),
               std::count_if(std::begin(kDesign), std::end(kDesign), [](const DesignedControl& c) { return c.hint; }));
+    int children = 0;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) ++children;
+    EXPECT_EQ(children, int(std::size(kDesign))) << "no control beyond the design on one monitor";
     saver.Terminate();
   }
   ReleaseDC(nullptr, dc);
+  // On one monitor OK writes the six values as ever, not the seventh.
+  ASSERT_TRUE(Open());
+  Click(cfg::kOk);
+  ASSERT_TRUE(Ends());
+  EXPECT_EQ(registry.GetDword(L"FlashSecond"), 1u);
+  EXPECT_FALSE(registry.GetDword(L"ClockOnEveryMonitor").has_value());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "Process.h"
 #include "resource.h"
 
+#include <shellscalingapi.h>
 #include <wincodec.h>
 #include <wrl/client.h>
 
@@ -134,9 +135,13 @@ Artwork Artwork::Load(const std::wstring& saverPath) {
 }
 
 ClockLayout ClockLayout::Centred(double scale) {
+  return CentredOn({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, scale);
+}
+
+ClockLayout ClockLayout::CentredOn(const RECT& area, double scale) {
   ClockLayout layout{POINT{}, scale};
-  layout.panel = {(GetSystemMetrics(SM_CXSCREEN) - layout.Scaled(lumidial::kPanelWidth)) / 2,
-                  (GetSystemMetrics(SM_CYSCREEN) - layout.Scaled(lumidial::kPanelHeight)) / 2};
+  layout.panel = {area.left + (area.right - area.left - layout.Scaled(lumidial::kPanelWidth)) / 2,
+                  area.top + (area.bottom - area.top - layout.Scaled(lumidial::kPanelHeight)) / 2};
   return layout;
 }
 
@@ -303,11 +308,13 @@ std::string Extent::text() const {
          std::to_string(bottom);
 }
 
-Extent LitExtent(const Image& image) {
+Extent LitExtent(const Image& image) { return LitExtent(image, {0, 0, image.width(), image.height()}); }
+
+Extent LitExtent(const Image& image, const RECT& area) {
   Extent extent;
-  for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x)
-      if (image.At(x, y).g >= 128) extent.Add(x, y);
+  for (int y = std::max(0L, area.top); y < std::min(LONG(image.height()), area.bottom); ++y)
+    for (int x = std::max(0L, area.left); x < std::min(LONG(image.width()), area.right); ++x)
+      if (image.At(x, y).g >= 128) extent.Add(x - area.left, y - area.top);
   return extent;
 }
 
@@ -321,6 +328,17 @@ std::vector<RECT> MonitorRects() {
       },
       reinterpret_cast<LPARAM>(&rects));
   return rects;
+}
+
+RECT DeskRect() {
+  const int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  return {x, y, x + GetSystemMetrics(SM_CXVIRTUALSCREEN), y + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
+int MonitorDensity(const RECT& monitor) {
+  UINT x = 96, y = 96;
+  GetDpiForMonitor(MonitorFromRect(&monitor, MONITOR_DEFAULTTONEAREST), MDT_EFFECTIVE_DPI, &x, &y);
+  return int(y);
 }
 
 std::string SaveScreenshot(const std::string& name) {

@@ -62,8 +62,9 @@ struct ClockLayout {
   POINT panel{};
   double scale = 1.0;
 
-  // Centred on the primary screen.
+  // Centred on the primary screen; centred on `area` of a picture.
   static ClockLayout Centred(double scale = 1.0);
+  static ClockLayout CentredOn(const RECT& area, double scale);
   int Scaled(double designPixels) const;
   RECT PanelRect() const;
   RECT PictureRect(int index, int shift) const;
@@ -112,12 +113,18 @@ struct Extent {
   std::string text() const;
 };
 Extent LitExtent(const Image& image);
+// Where `image` is lit within `area`, counted from the area's corner.
+Extent LitExtent(const Image& image, const RECT& area);
 
 // Pixels of the screen's `rect` that are not `colour`; -1 if it cannot be read.
 long Unlike(const RECT& rect, Rgb colour);
 
-// The monitors as this process sees them now, in the order Windows lists them.
+// The monitors as this process sees them now, in the order Windows lists
+// them; the whole desk, as Windows counts it from the primary's corner; a
+// monitor's density, as a program aware of each monitor's sees it.
 std::vector<RECT> MonitorRects();
+RECT DeskRect();
+int MonitorDensity(const RECT& monitor);
 
 // Saves the screen (BMP) in LUMIDIAL_E2E_ARTIFACTS, named after the scenario;
 // returns "screenshot PATH" for a failure message.
