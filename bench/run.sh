@@ -9,7 +9,7 @@
 # BUILD_DIR is configured for the mingw-w64 cross build if it has no cache,
 # and Lumidial and lumidial_baseline are built in it (-j$JOBS, default 2, as
 # for dev.sh). The native helper
-# bench/screenprobe.c is compiled into BUILD_DIR/bench-native.
+# bench/screenprobe.cpp is compiled into BUILD_DIR/bench-native.
 #
 # Environment (optional):
 #   BENCH_RUNS=5        start-up runs per program (after one discarded warm-up)
@@ -103,9 +103,9 @@ fi
 [[ -f "$SAVER" ]] || die "$SAVER missing"
 [[ -f "$BASELINE" ]] || die "$BASELINE missing"
 
-if [[ ! -x "$PROBE" || "$ROOT/bench/screenprobe.c" -nt "$PROBE" ]]; then
+if [[ ! -x "$PROBE" || "$ROOT/bench/screenprobe.cpp" -nt "$PROBE" ]]; then
   mkdir -p "$(dirname "$PROBE")"
-  cc -O2 -std=c11 -Wall -Wextra -o "$PROBE" "$ROOT/bench/screenprobe.c" -lX11 ||
+  c++ -O2 -std=c++20 -Wall -Wextra -I "$ROOT/core" -o "$PROBE" "$ROOT/bench/screenprobe.cpp" -lX11 ||
     die "cannot build the screen probe (needs a C compiler and libx11-dev)"
 fi
 for tool in wine xdotool; do command -v "$tool" >/dev/null || die "$tool not found"; done

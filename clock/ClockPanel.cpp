@@ -71,7 +71,7 @@ void TClockPanel::Relayout(const ClockPlacement& placement) {
     Centre();
 }
 
-void TClockPanel::ShowTime(const ClockTime& time) {
+void TClockPanel::ShowTime(const ClockTime& time, bool everyTime) {
     if (!imgColon) return;
     ClockFaceState face;
     face.tags = {imgHour1->Tag, imgHour2->Tag, imgMin1->Tag, imgMin2->Tag};
@@ -105,6 +105,7 @@ void TClockPanel::ShowTime(const ClockTime& time) {
         pictures[i]->SetBitmap(ready[i]);
         pictures[i]->Repaint();
     }
+    if (!everyTime && pnlClock->Visible()) return;
     pnlClock->SetVisible(true);
     pnlClock->Repaint();
 }

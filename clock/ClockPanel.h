@@ -48,7 +48,9 @@ public:
 
     // Shows `time`; only pictures whose digit changed are drawn and
     // repainted. A digit that cannot be drawn is drawn at the next time.
-    void ShowTime(const ClockTime& time);
+    // The panel is shown and repainted with it `everyTime`, else only the
+    // first time (a clock on another monitor: its colon repaints itself).
+    void ShowTime(const ClockTime& time, bool everyTime = true);
 
     // One drift step along `direction` (1 horizontal, 2 vertical, 3 both)
     // on a monitor of screenWidth x screenHeight.

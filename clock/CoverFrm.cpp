@@ -40,7 +40,7 @@ void TCoverForm::FitClock(const DisplayMonitor& monitor, const std::optional<Clo
         clock_->HidePointer();
     }
     clockMonitor_ = monitor;
-    if (time) clock_->ShowTime(*time);
+    if (time) clock_->ShowTime(*time, false);
 }
 
 LRESULT TCoverForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -136,7 +136,7 @@ void TMonitorCovers::Cover(DeskLayout layout) {
 void TMonitorCovers::ShowTime(const ClockTime& time) {
     shown_ = time;
     for (const auto& cover : covers_)
-        if (TClockPanel* clock = cover->Clock()) clock->ShowTime(time);
+        if (TClockPanel* clock = cover->Clock()) clock->ShowTime(time, false);
 }
 
 void TMonitorCovers::Step(int direction) noexcept {

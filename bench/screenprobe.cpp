@@ -35,7 +35,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-enum { kPanelWidth = 978, kPanelHeight = 327, kPollMicros = 5000, kGridRows = 8 };
+#include "ClockDesign.h"
+
+// The clock's figures are the design's own.
+constexpr int kPanelWidth = lumidial::kPanelWidth, kPanelHeight = lumidial::kPanelHeight;
+constexpr int kDigitHeight = lumidial::kDigitHeight;
+enum { kPollMicros = 5000, kGridRows = 8 };
 
 /* The minute units picture, the last the clock fills in, lies at panel
  * columns 757..976, or 647..866 when a one-digit hour shifts the pictures
@@ -43,7 +48,7 @@ enum { kPanelWidth = 978, kPanelHeight = 327, kPollMicros = 5000, kGridRows = 8 
  * columns 140..179 in one of the two positions: the right-hand vertical
  * segments, of which every digit lights at least one. Nothing else of the
  * clock reaches this band, so green in it means the time is drawn. */
-enum { kUnitsBandLeft = 787, kUnitsBandWidth = 150, kDigitHeight = 325 };
+constexpr int kUnitsBandLeft = lumidial::kPictureRects[4].left + 30, kUnitsBandWidth = 150;
 
 static double now_ms(void) {
     struct timespec ts;
