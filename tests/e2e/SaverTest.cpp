@@ -1,6 +1,5 @@
 #include "SaverTest.h"
 
-#include <shellscalingapi.h>
 
 #include <algorithm>
 #include <cmath>
@@ -33,23 +32,6 @@ void ClearState() {
   RegDeleteTreeW(HKEY_CURRENT_USER, kDoubleKey);
 }
 
-bool Lit(Rgb p) { return p.r > 40 || p.g > 40 || p.b > 40; }
-
-// Rightmost lit column of a picture; topmost lit row in columns [left, right).
-int RightmostLit(const Image& image) {
-  for (int x = image.width() - 1; x >= 0; --x)
-    for (int y = 0; y < image.height(); ++y)
-      if (Lit(image.At(x, y))) return x;
-  return -1;
-}
-
-int TopmostLit(const Image& image, int left, int right) {
-  for (int y = 0; y < image.height(); ++y)
-    for (int x = std::max(left, 0); x < std::min(right, image.width()); ++x)
-      if (Lit(image.At(x, y))) return y;
-  return -1;
-}
-
 }  // namespace
 
 int LocalUtcOffset() {
@@ -76,11 +58,6 @@ SaverProcess StartPicturedClock(ScratchRegistry& registry, bool everyMonitor) {
   return StartInTimeZone(L"/s", offset);
 }
 
-int PrimaryDensity() {
-  UINT x = 96, y = 96;
-  GetDpiForMonitor(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), MDT_EFFECTIVE_DPI, &x, &y);
-  return int(x);
-}
 
 namespace {
 
@@ -110,7 +87,7 @@ std::string Describe(const RECT& r) {
 void SaverTest::SetUp() {
   ClearState();
   const RECT primary{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  UseDensity(PrimaryDensity(), DesignScale(primary, PrimaryDensity(), true));
+  UseDensity(MonitorDensity(primary), DesignScale(primary, MonitorDensity(primary), true));
   WaitUntil([] { return TopLevelWindows(0, kMainClass).empty(); });
 }
 
@@ -268,7 +245,7 @@ std::vector<SaverTest::MonitorClock> SaverTest::DesignedClocks() {
               e.right - e.left == t.last->right - t.last->left) {
             const int dx = e.left - t.last->left, dy = e.top - t.last->top;
             if (now - t.lastAt < 1s || (std::abs(dx) == 1 && dy == 0)) {
-              t.steps += " " + std::to_string(dx) + "," + std::to_string(dy);
+              t.steps.append(" ").append(std::to_string(dx)).append(",").append(std::to_string(dy));
               t.single += std::abs(dx) == 1 && dy == 0;
             }
           }
@@ -348,17 +325,18 @@ SaverProcess SaverTest::StartSaver(POINT pointer, HWND* window, const std::wstri
 }
 
 std::optional<POINT> SaverTest::PanelOnScreen(const Image& screen) {
-  const int right = RightmostLit(screen);
-  if (right < 0) return std::nullopt;
+  const Extent lit = LitExtent(screen);
+  if (lit.empty()) return std::nullopt;
   // The minute-units digit is the rightmost picture: each digit's artwork
   // says where its picture would start, and the best match wins.
   double best = 100.0;
   POINT minuteUnits{};
   for (const Image& digit : Art().digits) {
-    const int x = right - RightmostLit(digit);
-    const int top = TopmostLit(screen, x, x + digit.width());
-    if (top < 0) continue;
-    const int y = top - TopmostLit(digit, 0, digit.width());
+    const Extent own = LitExtent(digit);
+    const int x = lit.right - own.right;
+    const Extent below = LitExtent(screen, {x, 0, x + digit.width(), screen.height()});
+    if (below.empty() || own.empty()) continue;
+    const int y = below.top - own.top;
     const double score = Difference(screen, x, y, digit);
     if (score < best) best = score, minuteUnits = {x, y};
   }

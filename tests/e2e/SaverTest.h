@@ -22,10 +22,6 @@ inline constexpr const wchar_t* kMainCaption = L"MainForm";
 #define NEEDS(have, what) \
   if (!(have)) GTEST_SKIP() << "needs " << what
 
-// The density of the primary monitor, as a program aware of each monitor's
-// density sees it (under Wine: the density the driver started at).
-int PrimaryDensity();
-
 // How far east of UTC the machine's local time is now, in minutes.
 int LocalUtcOffset();
 

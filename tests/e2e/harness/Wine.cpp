@@ -45,8 +45,8 @@ SaverProcess StartInTimeZone(const std::wstring& arguments, int utcOffsetMinutes
   static int serial = 0;
   char prefix[MAX_PATH] = {};
   const DWORD length = GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH);
-  const std::string marker = (length > 0 && length < MAX_PATH ? prefix : "/tmp") + std::string("/lumidial-e2e-") +
-                             std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
+  std::string marker = length > 0 && length < MAX_PATH ? prefix : "/tmp";
+  marker.append("/lumidial-e2e-").append(std::to_string(GetCurrentProcessId())).append("-").append(std::to_string(++serial));
   const std::wstring windowsMarker = L"Z:" + Widen(marker);
   auto started = StartProcess(Widen("/bin/sh -c \"" + command + "; echo $? >" + marker + ".tmp && mv " + marker +
                                     ".tmp " + marker + "\""));
