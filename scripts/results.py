@@ -30,21 +30,18 @@ import xml.etree.ElementTree as ElementTree
 WINE_ONLY = "Wine only:"
 
 
-def outcome(case, ctest):
-    """(what, detail) of one <testcase>: passed, failed with its message, or
-    skipped with its reason."""
+def outcome(case):
+    """(what, detail) of one <testcase>: "passed"; "failed" with its message;
+    "skipped" with its reason (GoogleTest's words after "file:line", which
+    ctest's output has after "file:line: Skipped")."""
     failure, skipped = case.find("failure"), case.find("skipped")
     if failure is not None or case.get("status") == "fail":
-        return "failed", (failure.get("message") or "") if failure is not None else ""
-    if case.get("status") in ("disabled", "notrun") or case.get("result") in ("skipped", "suppressed"):
-        if skipped is None or case.get("status") == "disabled" or case.get("result") == "suppressed":
-            return "skipped", "disabled"
-        reason = skipped.get("message") or ""
-        if ctest:  # ctest's reason is its rule; GoogleTest's follows "file:line: Skipped"
-            said = re.search(r": Skipped\n(.+)", case.findtext("system-out") or "")
-            return "skipped", said.group(1).strip() if said else reason
-        return "skipped", reason.partition("\n")[2] or reason  # without its "file:line"
-    return "passed", ""
+        return "failed", "" if failure is None else failure.get("message", "")
+    if skipped is None:
+        return ("skipped", "disabled") if case.get("status") in ("disabled", "notrun") else ("passed", "")
+    said = re.search(r": Skipped\n(.+)", case.findtext("system-out") or "")
+    reason = skipped.get("message", "")
+    return "skipped", said.group(1).strip() if said else reason.partition("\n")[2] or reason
 
 
 class Session:
@@ -61,7 +58,7 @@ class Session:
             for case in root.iter("testcase"):
                 cases += 1
                 test = case.get("name") if ctest else f"{case.get('classname')}.{case.get('name')}"
-                what, detail = outcome(case, ctest)
+                what, detail = outcome(case)
                 if what == "passed":
                     self.passed += 1
                 elif what == "failed":  # where, when GoogleTest says it: "file:line" first

@@ -22,13 +22,6 @@ std::string Attribute(IXmlReader* reader, const wchar_t* name) {
   return e2e::Narrow(value);
 }
 
-// GoogleTest's message starts with the line "file:line" of the check that
-// failed (or skipped): the rest.
-std::string WithoutLocation(const std::string& message) {
-  const size_t lineEnd = message.find('\n');
-  return lineEnd == std::string::npos ? message : message.substr(lineEnd + 1);
-}
-
 }  // namespace
 
 DriverResults ReadResults(const std::wstring& xmlPath) {
@@ -59,10 +52,6 @@ DriverResults ReadResults(const std::wstring& xmlPath) {
       if (message && SUCCEEDED(reader->GetValue(&text, nullptr))) *message += e2e::Narrow(text);
       continue;
     }
-    if (node == XmlNodeType_EndElement && message && !outcomes.empty() &&
-        outcomes.back().kind == TestOutcome::kSkipped) {
-      *message = WithoutLocation(*message);
-    }
     message = nullptr;
     if (node != XmlNodeType_Element || FAILED(reader->GetLocalName(&text, nullptr))) continue;
     const std::wstring name = text;
@@ -83,6 +72,11 @@ DriverResults ReadResults(const std::wstring& xmlPath) {
       outcomes.back().message.clear();
       message = &outcomes.back().message;
     }
+  }
+  // A skip's message starts with the line "file:line" of its GTEST_SKIP.
+  for (TestOutcome& outcome : outcomes) {
+    const size_t lineEnd = outcome.message.find('\n');
+    if (outcome.kind == TestOutcome::kSkipped && lineEnd != std::string::npos) outcome.message.erase(0, lineEnd + 1);
   }
   // The end of the document: a file cut short ends in an error instead.
   results.complete = read == S_FALSE;

@@ -122,23 +122,20 @@ bool ReadBundleList(const std::wstring& root, BundleList& list, std::wstring& er
     error = path + L" cannot be read: unpack the whole bundle again.";
     return false;
   }
-  char buffer[4096];
-  while (std::fgets(buffer, sizeof buffer, file.get())) {
-    std::string line = buffer;
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-    if (line.empty() || line[0] == '#') continue;
-    const size_t tab = line.find('\t'), second = line.find('\t', tab + 1);
-    const std::string kind = line.substr(0, tab);
-    if (tab == std::string::npos || second == std::string::npos || line.find('\t', second + 1) != std::string::npos ||
-        (kind != "driver" && kind != "file" && kind != "value")) {
+  char line[4096], kind[8], name[256], value[4096];
+  while (std::fgets(line, sizeof line, file.get())) {
+    if (line[0] == '#' || line[0] == '\r' || line[0] == '\n') continue;
+    if (std::sscanf(line, "%7[^\t]\t%255[^\t]\t%4095[^\t\r\n]", kind, name, value) != 3 ||
+        (std::strcmp(kind, "driver") && std::strcmp(kind, "file") && std::strcmp(kind, "value"))) {
       error = path + L": a line this runner does not know: " + Widen(line);
       return false;
     }
-    const std::wstring name = Widen(line.substr(tab + 1, second - tab - 1)), value = Widen(line.substr(second + 1));
-    if (kind == "driver") {
-      list.drivers.push_back({name, root + L"\\" + value});
+    // A driver's and a file's path is from the bundle's folder.
+    const std::wstring full = std::strcmp(kind, "value") ? root + L"\\" + Widen(value) : Widen(value);
+    if (std::strcmp(kind, "driver") == 0) {
+      list.drivers.push_back({Widen(name), full});
     } else {
-      list.environment.emplace_back(name, kind == "file" ? root + L"\\" + value : value);
+      list.environment.emplace_back(Widen(name), full);
     }
   }
   return true;
@@ -200,8 +197,8 @@ BOOL WINAPI Interrupted(DWORD) noexcept {
 
 // Runs `driver` with `arguments` and the environment this process has, in
 // the drivers' job, waiting at most `timeoutMinutes`; it shares this
-// console, or when `quiet` has NUL for its standard handles. Empty when it
-// ended by itself; else what went wrong.
+// console unless `quiet`. Empty when it ended by itself; else what went
+// wrong.
 std::wstring RunDriver(const std::wstring& root, const Driver& driver, const std::wstring& arguments,
                        const Options& options, bool quiet) {
   // No colours: GoogleTest built by MinGW writes them as escape sequences,
@@ -209,18 +206,8 @@ std::wstring RunDriver(const std::wstring& root, const Driver& driver, const std
   std::wstring commandLine = L"\"" + driver.path + L"\" --gtest_color=no " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  // NUL, inherited by the driver; this copy closes when it has started.
-  SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
-  const lumidial::UniqueHandle nul([&]() -> HANDLE {
-    if (!quiet) return nullptr;
-    HANDLE file = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
-                              OPEN_EXISTING, 0, nullptr);
-    return file == INVALID_HANDLE_VALUE ? nullptr : file;
-  }());
-  if (nul) {
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul.get();
-  }
+  // Quiet, it has no standard handles: what it writes there goes nowhere.
+  if (quiet) startup.dwFlags = STARTF_USESTDHANDLES;
   PROCESS_INFORMATION info{};
   {
     std::lock_guard lock(gDrivers->starting);
@@ -409,23 +396,20 @@ int Run(int argc, wchar_t** argv, const std::wstring& root) {
       return found;
     };
     // Its tests that the filter selects, by name (in XML, under a name that
-    // no reader of results takes for them); those of fixtures named
-    // "...WineOnly" only Wine can stage.
+    // no reader of results takes for them). Those of fixtures named
+    // "...WineOnly" only Wine can stage: they run only for their reasons,
+    // as here they skip at once, saying "Wine only: <why>".
     const bundle::DriverResults listed = run(L".list", L"--gtest_list_tests" + filter, true);
     DeleteFileW((results + L"\\" + driver.name + L".list").c_str());
-    std::wstring here, wineOnly;
+    std::wstring names[2];  // to run here, and Wine-only
     for (const TestOutcome& test : listed.outcomes) {
-      std::wstring& names = IsWineOnly(test.name) ? wineOnly : here;
-      names += (names.empty() ? L"" : L":") + Widen(test.name);
+      std::wstring& same = names[IsWineOnly(test.name)];
+      same += (same.empty() ? L"" : L":") + Widen(test.name);
     }
-    if (!here.empty()) {
-      const bundle::DriverResults found = run(L".xml", L"--gtest_filter=" + here, false);
-      outcomes.insert(outcomes.end(), found.outcomes.begin(), found.outcomes.end());
-    }
-    // The Wine-only ones are run only for their reasons: here their
-    // fixtures skip at once, saying "Wine only: <why>".
-    if (!wineOnly.empty()) {
-      for (const TestOutcome& outcome : run(L".wine-only.xml", L"--gtest_filter=" + wineOnly, true).outcomes) {
+    for (const bool wineOnly : {false, true}) {
+      if (names[wineOnly].empty()) continue;
+      for (const TestOutcome& outcome :
+           run(wineOnly ? L".wine-only.xml" : L".xml", L"--gtest_filter=" + names[wineOnly], wineOnly).outcomes) {
         if (outcome.kind == TestOutcome::kSkipped && outcome.message.rfind(kWineOnly, 0) == 0) {
           notRunHere[outcome.message].push_back(outcome.name);
         } else {

@@ -41,17 +41,13 @@ checks="$out/checks.xml"
 printf '<?xml version="1.0" encoding="UTF-8"?>\n<testsuites>\n<testsuite name="RunUnderWine">\n' >"$checks"
 (cd "$folder" && cmake -E tar xf "$zip") || exit 1
 
-check() { # check WHAT COMMAND...: one check, in $checks, and fails as it does
-  local failure=''
-  if "${@:2}"; then
-    echo "[bundle] ok: $1"
-  else
-    echo "[bundle] FAILED: $1"
-    failure='<failure message=""/>'
-  fi
+check() { # check WHAT COMMAND...: one check, written to $checks; fails as it does
+  local result=ok failure=''
+  "${@:2}" || result=FAILED failure='<failure message=""/>'
+  echo "[bundle] $result: $1"
   printf '<testcase classname="RunUnderWine" name="%s" status="run" result="completed">%s</testcase>\n' \
     "$1" "$failure" >>"$checks"
-  [[ -z "$failure" ]]
+  [[ "$result" == ok ]]
 }
 # Polls COMMAND until it succeeds, for at most SECONDS.
 within() {
