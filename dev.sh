@@ -18,7 +18,10 @@
 #                                the scaled-screen tests on a private Xorg
 #                                (dummy driver, one monitor whose size the
 #                                tests set), then the several-monitor tests on a
-#                                private Xorg (dummy driver)
+#                                private Xorg (dummy driver); last,
+#                                scripts/results.py counts it all and checks
+#                                that every scenario ran once, in ctest or in
+#                                the bundle
 #   ./dev.sh build               install what is missing and build only
 #   ./dev.sh bundle              build the Windows test bundle,
 #                                build/win64/Lumidial-tests-<version>.zip
