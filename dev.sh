@@ -18,7 +18,10 @@
 #                                the scaled-screen tests on a private Xorg
 #                                (dummy driver, one monitor whose size the
 #                                tests set), then the several-monitor tests on a
-#                                private Xorg (dummy driver)
+#                                private Xorg (dummy driver); last,
+#                                scripts/results.py counts it all and checks
+#                                that every scenario ran once, in ctest or in
+#                                the bundle
 #   ./dev.sh build               install what is missing and build only
 #   ./dev.sh bundle              build the Windows test bundle,
 #                                build/win64/Lumidial-tests-<version>.zip
@@ -84,8 +87,6 @@ trap 'exit 143' TERM
 source "$ROOT/scripts/packages.sh"
 # shellcheck source=scripts/wine-env.sh
 source "$ROOT/scripts/wine-env.sh"
-# shellcheck source=scripts/ctest-totals.sh
-source "$ROOT/scripts/ctest-totals.sh"
 
 build_all() {
   lumidial_ensure_packages || die "could not install the required packages"
@@ -190,40 +191,42 @@ cmd_pictures() {
   done
 }
 
-# Runs the test bundle in the Wine session started (tests/bundle/run-under-wine.sh)
-# and adds its counts to the totals.
-run_bundle() {
-  local log=$1 status=0
-  say "the test bundle under Wine ($DISPLAY, $WINEPREFIX)"
-  tests/bundle/run-under-wine.sh "$(<"$WIN64_BUILD/tests/bundle/bundle-path.txt")" \
-    "$WIN64_BUILD/tests/e2e/artifacts/bundle-results" "$WIN64_BUILD/tests/bundle/lumidial_state_probe.exe" 2>&1 |
-    tee "$log" || status=1
-  if [[ "$(tail -n 1 "$log")" =~ ^bundle:\ ([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
-    TOTAL_PASSED=$((TOTAL_PASSED + BASH_REMATCH[1]))
-    TOTAL_FAILED=$((TOTAL_FAILED + BASH_REMATCH[2]))
-  else
-    TOTAL_FAILED=$((TOTAL_FAILED + 1))
-  fi
-  return "$status"
+# What ./dev.sh test hands scripts/results.py to count: each ctest session's
+# JUnit file, the bundle's results folder, and each driver's scenarios.
+RESULTS=()
+
+# run_ctest NAME ARGS...: a ctest session, its results in $LOGS/NAME.xml.
+# Its exit status is not needed: the file says all it would (finding no
+# tests too), and no file counts as a failure.
+run_ctest() {
+  local name=$1
+  shift
+  ctest --no-tests=error --output-junit "$LOGS/$name.xml" "$@" || true
+  RESULTS+=(--ctest "$name" "$LOGS/$name.xml")
 }
 
 # shellcheck disable=SC2119
 cmd_test() {
   build_all
-  local failed=0 logs
-  logs=$(mktemp -d "${TMPDIR:-/tmp}/lumidial-ctest.XXXXXX")
+  LOGS=$(mktemp -d "${TMPDIR:-/tmp}/lumidial-ctest.XXXXXX")
 
   say "native tests"
-  run_ctest native "$logs/native.log" --test-dir "$NATIVE_BUILD" --output-on-failure \
-    -j "$JOBS" || failed=1
+  run_ctest native --test-dir "$NATIVE_BUILD" --output-on-failure -j "$JOBS"
 
   say "starting the Wine environment for the Windows-side tests"
   wine_env_start || die "could not start the Wine environment"
   rm -rf "$WIN64_BUILD/tests/e2e/artifacts"
+  # Every scenario of every driver (the bundle's list names them all): each
+  # must run once, in ctest or in the bundle.
+  local kind name path
+  while IFS=$'\t' read -r kind name path; do
+    [[ "$kind" == driver ]] || continue
+    wine "$path" --gtest_list_tests >"$LOGS/$name.scenarios" || say "$name could not list its scenarios"
+    RESULTS+=(--scenarios "$LOGS/$name.scenarios")
+  done <"$WIN64_BUILD/tests/bundle/bundle.txt"
   # The Windows-side tests share one screen and one pointer: one at a time.
   say "Windows-side tests under Wine ($DISPLAY, $WINEPREFIX)"
-  run_ctest windows "$logs/windows.log" --test-dir "$WIN64_BUILD" --output-on-failure \
-    -j 1 -LE 'multimon|hidpi' || failed=1
+  run_ctest windows --test-dir "$WIN64_BUILD" --output-on-failure -j 1 -LE 'multimon|hidpi'
   wine_env_stop
 
   # The Windows test bundle as a user runs it (all but the Wine-only
@@ -231,12 +234,18 @@ cmd_test() {
   # on a German user's machine (day-first dates, 24-hour time), so that a
   # scenario written for one locale's formats fails. (Wine takes the locale
   # from LC_ALL; Debian need not have it, and bash's warning is kept quiet.)
+  # tests/bundle/run-under-wine.sh leaves its results, its own checks among
+  # them, in bundle-results.
   cmake --build "$WIN64_BUILD" --target bundle lumidial_state_probe >/dev/null ||
     die "the test bundle could not be built"
   say "starting a Wine environment with two monitors, in German, for the test bundle"
   export LC_ALL=de_DE.UTF-8 2>/dev/null
   WINE_ENV_MONITORS="1280x1024+0+0 1024x768+1280+0" wine_env_start || die "could not start the Wine environment"
-  run_bundle "$logs/bundle.log" || failed=1
+  say "the test bundle under Wine ($DISPLAY, $WINEPREFIX)"
+  local bundle_results="$WIN64_BUILD/tests/e2e/artifacts/bundle-results"
+  tests/bundle/run-under-wine.sh "$(<"$WIN64_BUILD/tests/bundle/bundle-path.txt")" "$bundle_results" \
+    "$WIN64_BUILD/tests/bundle/lumidial_state_probe.exe" || true
+  RESULTS+=(--bundle bundle "$bundle_results")
   wine_env_stop
   unset LC_ALL 2>/dev/null
 
@@ -246,8 +255,7 @@ cmd_test() {
   say "starting a Wine environment with a 2560 x 1600 screen"
   WINE_ENV_MONITORS="2560x1600+0+0" wine_env_start || die "could not start the Wine environment"
   say "scaled-screen tests under Wine ($DISPLAY, $WINEPREFIX)"
-  run_ctest hidpi "$logs/hidpi.log" --test-dir "$WIN64_BUILD" --output-on-failure \
-    -j 1 -L hidpi || failed=1
+  run_ctest hidpi --test-dir "$WIN64_BUILD" --output-on-failure -j 1 -L hidpi
   wine_env_stop
 
   # Run mode on several monitors needs an X server whose monitors can come
@@ -255,16 +263,17 @@ cmd_test() {
   say "starting a Wine environment with several monitors"
   WINE_ENV_MONITORS="1280x1024+1024+0" wine_env_start || die "could not start the Wine environment"
   say "several-monitor tests under Wine ($DISPLAY, $WINEPREFIX)"
-  run_ctest multimon "$logs/multimon.log" --test-dir "$WIN64_BUILD" --output-on-failure \
-    -j 1 -L multimon || failed=1
-  if ((failed)) && compgen -G "$WIN64_BUILD/tests/e2e/artifacts/*" >/dev/null; then
+  run_ctest multimon --test-dir "$WIN64_BUILD" --output-on-failure -j 1 -L multimon
+  wine_env_stop
+  if [[ -n "$(find "$WIN64_BUILD/tests/e2e/artifacts" -name '*.bmp' -print -quit 2>/dev/null)" ]]; then
     say "screenshots of failed end-to-end checks: $WIN64_BUILD/tests/e2e/artifacts/"
   fi
-  rm -rf "$logs"
 
   echo
-  echo "dev.sh: $TOTAL_PASSED passed, $TOTAL_FAILED failed"
-  ((failed == 0 && TOTAL_FAILED == 0))
+  local status=0
+  /usr/bin/python3 scripts/results.py dev.sh "${RESULTS[@]}" || status=$?
+  rm -rf "$LOGS"
+  return "$status"
 }
 
 # ./dev.sh bundle: the zip's path is the only thing on standard output.

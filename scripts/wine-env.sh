@@ -50,45 +50,25 @@ _wine_env_keepalive_fd=
 
 wine_env_log() { printf '[wine-env] %s\n' "$*" >&2; }
 
-# Prints a display number with no X server or lock on it.
-wine_env_free_display() {
-  local n
-  for n in $(seq 90 199); do
-    if [[ ! -e /tmp/.X${n}-lock && ! -e /tmp/.X11-unix/X${n} ]]; then
-      echo "$n"
-      return 0
-    fi
-  done
-  return 1
-}
-
-# Starts the X server PROGRAM on a free display (PROGRAM :N ARGS...) and
-# exports DISPLAY. Waits until the server answers (xdpyinfo), up to 20 s.
+# Starts the X server PROGRAM (PROGRAM ARGS...) and exports DISPLAY. The
+# server takes the first display no other server holds itself (-displayfd),
+# so sessions started at once never race for one, and writes its number to
+# the pipe read here once it accepts connections; waits for it up to 20 s.
 wine_env_start_x_server() {
-  local program=$1 n
+  local program=$1 pipe n=''
   shift
-  for _ in 1 2 3 4 5; do
-    n=$(wine_env_free_display) || { wine_env_log "no free X display"; return 1; }
-    "$program" ":$n" "$@" >>"$_wine_env_log" 2>&1 &
-    _wine_env_xvfb_pid=$!
-    for _ in $(seq 1 100); do
-      if ! kill -0 "$_wine_env_xvfb_pid" 2>/dev/null; then
-        break      # lost a race for that display number: try another one
-      fi
-      # The lock must be ours: another server may have taken the number first.
-      if [[ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X${n}-lock")" == "$_wine_env_xvfb_pid" ]] &&
-        DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
-        export DISPLAY=":$n"
-        return 0
-      fi
-      sleep 0.2
-    done
+  exec {pipe}< <(exec "$program" -displayfd 3 "$@" 3>&1 >>"$_wine_env_log" 2>&1)
+  _wine_env_xvfb_pid=$!
+  read -r -t 20 -u "$pipe" n || true
+  exec {pipe}<&-
+  if [[ ! "$n" =~ ^[0-9]+$ ]]; then
+    wine_env_log "could not start $program"
     kill "$_wine_env_xvfb_pid" 2>/dev/null
     wait "$_wine_env_xvfb_pid" 2>/dev/null
     _wine_env_xvfb_pid=
-  done
-  wine_env_log "could not start $program"
-  return 1
+    return 1
+  fi
+  export DISPLAY=":$n"
 }
 
 wine_env_start_xvfb() {

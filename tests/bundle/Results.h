@@ -1,6 +1,8 @@
 // The drivers' results as GoogleTest writes them (--gtest_output=xml), read
-// back for the runner's summary: every <testcase>, with its first failure
-// or its reason to skip.
+// back with the platform's XML reader (XmlLite) for the runner's summary:
+// every <testcase>, with its first failure or its reason to skip. A test
+// list (--gtest_list_tests with XML output) reads the same way, every test
+// in it "passed".
 #pragma once
 
 #include <string>
@@ -11,20 +13,15 @@ namespace bundle {
 struct TestOutcome {
   enum Kind { kPassed, kFailed, kSkipped } kind = kPassed;
   std::string name;     // Suite.Test
-  std::string message;  // the first failure's, or the skip's reason (UTF-8)
+  std::string message;  // the first failure's ("file:line" first), or the skip's reason (UTF-8)
 };
 
 struct DriverResults {
-  bool complete = false;  // the file ends as GoogleTest ends it
+  bool complete = false;  // the file was read to its end: GoogleTest wrote it all
   std::vector<TestOutcome> outcomes;
 };
 
 // The test cases of one XML file, as far as it was written.
 DriverResults ReadResults(const std::wstring& xmlPath);
-
-// GoogleTest's message starts with the line "file:line" of the check that
-// failed (or skipped): that line without the file's folders, and the rest.
-std::string WithoutFolders(const std::string& message);
-std::string WithoutLocation(const std::string& message);
 
 }  // namespace bundle

@@ -3,6 +3,8 @@
 // README.txt beside it). It checks first that the tests can drive the
 // desktop (Preflight), then runs each driver the bundle lists, with
 // GoogleTest's XML output into results\, and sums up what the XML files say.
+// The scenarios only Wine can stage, those of fixtures named "...WineOnly",
+// it leaves out by name, and lists them as not run here with their reason.
 // Its last line is always "N passed, N failed, N skipped".
 //
 //   run-tests.cmd [/installer] [/filter:PATTERN] [/timeout:MINUTES]
@@ -20,7 +22,7 @@
 // The bundle (tests/bundle/CMakeLists.txt makes it):
 //   run-tests.cmd, README.txt
 //   bin\lumidial_run_tests.exe, the drivers, bundle.txt (what to run and
-//       the environment to run it in: read below)
+//       the environment to run it in: CMakeLists.txt says how it reads)
 //   files\ the files the drivers use (the saver, its packages, ...)
 //   results\ written here
 #include "harness/Process.h"
@@ -34,8 +36,10 @@
 #include <conio.h>
 
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -48,6 +52,15 @@ enum ExitStatus { kPassed = 0, kFailed = 1, kRefused = 2, kUsage = 3, kInterrupt
 
 using e2e::Narrow;
 using e2e::Widen;
+
+// How a Wine-only scenario's skip reads in the bundle.
+constexpr char kWineOnly[] = "Wine only: ";
+
+// A scenario only Wine can stage: its fixture's name says so.
+bool IsWineOnly(const std::string& test) {
+  const std::string suite = test.substr(0, test.find('.'));
+  return suite.size() >= 8 && suite.compare(suite.size() - 8, 8, "WineOnly") == 0;
+}
 
 // Everything printed is UTF-8 (the console's code page is set to it while
 // the runner runs); flushed at once, since the drivers share the output.
@@ -90,49 +103,41 @@ const char kUsageText[] =
     "  /filter:PATTERN   only the tests GoogleTest's filter selects, e.g. /filter:Dialog.*:Host.*\n"
     "  /timeout:MINUTES  how long one driver may take before it is stopped (30)\n";
 
-// What bin\bundle.txt lists, one entry a line, fields separated by tabs:
-//   driver <file name>             a driver, run in the order listed
-//   file <VARIABLE> <path>         a file of the bundle, by its path from the
-//                                  bundle's folder: VARIABLE is set to its
-//                                  full path
-//   value <VARIABLE> <text>        VARIABLE is set to the text
+// bin\bundle.txt, as tests/bundle/CMakeLists.txt describes it: "driver",
+// "file" and "value" lines, three fields separated by tabs, the paths from
+// the bundle's folder.
+struct Driver {
+  std::wstring name, path;
+};
 struct BundleList {
-  std::vector<std::wstring> drivers;
+  std::vector<Driver> drivers;
   std::vector<std::pair<std::wstring, std::wstring>> environment;
 };
 
 bool ReadBundleList(const std::wstring& root, BundleList& list, std::wstring& error) {
   const std::wstring path = root + L"\\bin\\bundle.txt";
-  FILE* file = _wfopen(path.c_str(), L"rb");
+  // The file is closed on every way out.
+  const std::unique_ptr<FILE, int (*)(FILE*)> file(_wfopen(path.c_str(), L"rb"), &std::fclose);
   if (!file) {
     error = path + L" cannot be read: unpack the whole bundle again.";
     return false;
   }
-  char buffer[4096];
-  while (std::fgets(buffer, sizeof buffer, file)) {
-    std::string line = buffer;
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-    if (line.empty() || line[0] == '#') continue;
-    std::vector<std::wstring> fields;
-    for (size_t from = 0;;) {
-      const size_t tab = line.find('\t', from);
-      fields.push_back(Widen(line.substr(from, tab == std::string::npos ? std::string::npos : tab - from)));
-      if (tab == std::string::npos) break;
-      from = tab + 1;
-    }
-    if (fields.size() == 2 && fields[0] == L"driver") {
-      list.drivers.push_back(fields[1]);
-    } else if (fields.size() == 3 && fields[0] == L"file") {
-      list.environment.emplace_back(fields[1], root + L"\\" + fields[2]);
-    } else if (fields.size() == 3 && fields[0] == L"value") {
-      list.environment.emplace_back(fields[1], fields[2]);
-    } else {
-      std::fclose(file);
+  char line[4096], kind[8], name[256], value[4096];
+  while (std::fgets(line, sizeof line, file.get())) {
+    if (line[0] == '#' || line[0] == '\r' || line[0] == '\n') continue;
+    if (std::sscanf(line, "%7[^\t]\t%255[^\t]\t%4095[^\t\r\n]", kind, name, value) != 3 ||
+        (std::strcmp(kind, "driver") && std::strcmp(kind, "file") && std::strcmp(kind, "value"))) {
       error = path + L": a line this runner does not know: " + Widen(line);
       return false;
     }
+    // A driver's and a file's path is from the bundle's folder.
+    const std::wstring full = std::strcmp(kind, "value") ? root + L"\\" + Widen(value) : Widen(value);
+    if (std::strcmp(kind, "driver") == 0) {
+      list.drivers.push_back({Widen(name), full});
+    } else {
+      list.environment.emplace_back(Widen(name), full);
+    }
   }
-  std::fclose(file);
   return true;
 }
 
@@ -190,18 +195,19 @@ BOOL WINAPI Interrupted(DWORD) noexcept {
   ExitProcess(kInterrupted);
 }
 
-// Runs one driver with the environment this process has, in the drivers'
-// job, waiting at most `timeoutMinutes`; on standard output and error it
-// shares this console. Empty when it ended by itself; else what went wrong.
-std::wstring RunDriver(const std::wstring& root, const std::wstring& driver, const std::wstring& xml,
-                       const Options& options) {
+// Runs `driver` with `arguments` and the environment this process has, in
+// the drivers' job, waiting at most `timeoutMinutes`; it shares this
+// console unless `quiet`. Empty when it ended by itself; else what went
+// wrong.
+std::wstring RunDriver(const std::wstring& root, const Driver& driver, const std::wstring& arguments,
+                       const Options& options, bool quiet) {
   // No colours: GoogleTest built by MinGW writes them as escape sequences,
   // which not every console shows as colours (Wine's prints them).
-  std::wstring commandLine =
-      L"\"" + root + L"\\bin\\" + driver + L"\" --gtest_color=no \"--gtest_output=xml:" + xml + L"\"";
-  if (!options.filter.empty()) commandLine += L" \"--gtest_filter=" + options.filter + L"\"";
+  std::wstring commandLine = L"\"" + driver.path + L"\" --gtest_color=no " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
+  // Quiet, it has no standard handles: what it writes there goes nowhere.
+  if (quiet) startup.dwFlags = STARTF_USESTDHANDLES;
   PROCESS_INFORMATION info{};
   {
     std::lock_guard lock(gDrivers->starting);
@@ -237,10 +243,25 @@ std::wstring RunDriver(const std::wstring& root, const std::wstring& driver, con
   return L"ended with exit code " + std::to_wstring(code) + L" (" + hex + L")";
 }
 
-// The failures with their first message, the skipped tests by reason, the
-// drivers that did not end well, and the one closing line.
-int Summarise(const std::vector<TestOutcome>& outcomes, const std::vector<std::wstring>& driverProblems,
-              const std::wstring& results) {
+// The names, a line of at most 100 characters at a time.
+void PrintNames(const std::vector<std::string>& names) {
+  std::string line = "   ";
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string item = " " + names[i] + (i + 1 < names.size() ? "," : "");
+    if (line.size() + item.size() > 100) {
+      Print(line + "\n");
+      line = "   ";
+    }
+    line += item;
+  }
+  Print(line + "\n");
+}
+
+// The scenarios not run here by reason, the failures with their first
+// message, the skipped tests by reason, the drivers that did not end well,
+// and the one closing line.
+int Summarise(const std::vector<TestOutcome>& outcomes, const std::map<std::string, std::vector<std::string>>& notRunHere,
+              const std::vector<std::wstring>& driverProblems, const std::wstring& results) {
   int passed = 0, failed = 0, skipped = 0;
   std::map<std::string, std::vector<std::string>> byReason;
   std::string failures;
@@ -256,8 +277,10 @@ int Summarise(const std::vector<TestOutcome>& outcomes, const std::vector<std::w
       case TestOutcome::kFailed: {
         ++failed;
         failures += "FAILED  " + outcome.name + "\n";
-        // The message's first lines: where, and what it found.
-        std::string message = bundle::WithoutFolders(outcome.message);
+        // The message's first lines: where (without the file's folders),
+        // and what it found.
+        const size_t folders = outcome.message.find_last_of("/\\", outcome.message.find('\n'));
+        const std::string message = outcome.message.substr(folders == std::string::npos ? 0 : folders + 1);
         size_t at = 0;
         for (int line = 0; line < 8 && at < message.size(); ++line) {
           const size_t end = message.find('\n', at);
@@ -269,18 +292,13 @@ int Summarise(const std::vector<TestOutcome>& outcomes, const std::vector<std::w
     }
   }
   Print("\n");
+  for (const auto& [reason, names] : notRunHere) {
+    Print("NOT RUN HERE (Wine only): " + reason.substr(std::strlen(kWineOnly)) + "\n");
+    PrintNames(names);
+  }
   for (const auto& [reason, names] : byReason) {
     Print("SKIPPED " + std::to_string(names.size()) + ": " + reason + "\n");
-    std::string line = "   ";
-    for (size_t i = 0; i < names.size(); ++i) {
-      const std::string item = " " + names[i] + (i + 1 < names.size() ? "," : "");
-      if (line.size() + item.size() > 100) {
-        Print(line + "\n");
-        line = "   ";
-      }
-      line += item;
-    }
-    Print(line + "\n");
+    PrintNames(names);
   }
   Print(failures);
   for (const std::wstring& problem : driverProblems) {
@@ -357,23 +375,52 @@ int Run(int argc, wchar_t** argv, const std::wstring& root) {
   }
 
   std::vector<TestOutcome> outcomes;
+  std::map<std::string, std::vector<std::string>> notRunHere;  // by reason
   std::vector<std::wstring> driverProblems;
-  for (const std::wstring& driver : list.drivers) {
-    const std::wstring xml = results + L"\\" + driver.substr(0, driver.rfind(L'.')) + L".xml";
-    Print(L"\n=== " + driver + L"\n");
-    const std::wstring problem = RunDriver(root, driver, xml, options);
-    // What a driver stopped half-way wrote counts too.
-    const bundle::DriverResults found = bundle::ReadResults(xml);
-    if (!problem.empty()) {
-      driverProblems.push_back(driver + L" " + problem);
-    } else if (!found.complete) {
-      driverProblems.push_back(driver + L" wrote no complete results (" + xml + L")");
+  const std::wstring filter = options.filter.empty() ? L"" : L" \"--gtest_filter=" + options.filter + L"\"";
+  for (const Driver& driver : list.drivers) {
+    Print(L"\n=== " + driver.name + L"\n");
+    // Runs the driver with `arguments`, its XML into results\<driver><ending>,
+    // and keeps what went wrong. What a driver stopped half-way wrote
+    // counts too.
+    auto run = [&](const wchar_t* ending, const std::wstring& arguments, bool quiet) {
+      const std::wstring xml = results + L"\\" + driver.name + ending;
+      const std::wstring problem = RunDriver(root, driver, L"\"--gtest_output=xml:" + xml + L"\" " + arguments,
+                                             options, quiet);
+      bundle::DriverResults found = bundle::ReadResults(xml);
+      if (!problem.empty()) {
+        driverProblems.push_back(driver.name + L" " + problem);
+      } else if (!found.complete) {
+        driverProblems.push_back(driver.name + L" wrote no complete results (" + xml + L")");
+      }
+      return found;
+    };
+    // Its tests that the filter selects, by name (in XML, under a name that
+    // no reader of results takes for them). Those of fixtures named
+    // "...WineOnly" only Wine can stage: they run only for their reasons,
+    // as here they skip at once, saying "Wine only: <why>".
+    const bundle::DriverResults listed = run(L".list", L"--gtest_list_tests" + filter, true);
+    DeleteFileW((results + L"\\" + driver.name + L".list").c_str());
+    std::wstring names[2];  // to run here, and Wine-only
+    for (const TestOutcome& test : listed.outcomes) {
+      std::wstring& same = names[IsWineOnly(test.name)];
+      same += (same.empty() ? L"" : L":") + Widen(test.name);
     }
-    outcomes.insert(outcomes.end(), found.outcomes.begin(), found.outcomes.end());
+    for (const bool wineOnly : {false, true}) {
+      if (names[wineOnly].empty()) continue;
+      for (const TestOutcome& outcome :
+           run(wineOnly ? L".wine-only.xml" : L".xml", L"--gtest_filter=" + names[wineOnly], wineOnly).outcomes) {
+        if (outcome.kind == TestOutcome::kSkipped && outcome.message.rfind(kWineOnly, 0) == 0) {
+          notRunHere[outcome.message].push_back(outcome.name);
+        } else {
+          outcomes.push_back(outcome);
+        }
+      }
+    }
   }
   const std::string problems = e2e::user_state::PutBack(true);
   if (!problems.empty()) driverProblems.push_back(L"putting back what the tests changed: " + Widen(problems));
-  return Summarise(outcomes, driverProblems, results);
+  return Summarise(outcomes, notRunHere, driverProblems, results);
 }
 
 }  // namespace

@@ -1,18 +1,17 @@
 """Packs the test bundle (the "bundle" target of CMakeLists.txt beside this
 file runs it):
 
-    pack_bundle.py INPUTS NAME ZIP EPOCH
+    pack_bundle.py LIST NAME ZIP EPOCH RUNNER TEXT...
 
-INPUTS lists, one a line: driver|<path>, runner|<path>, extra|<path> (a text
-file for the bundle's top folder, given Windows line ends, which cmd needs),
-file|VARIABLE|<path> (a file the drivers use) and value|VARIABLE|<text>. The
-zip holds one folder NAME: run-tests.cmd and README.txt, bin\\ (the runner,
-the drivers, and bundle.txt, the runner's list of what to run and in what
-environment) and files\\, where a file whose name another already took goes
-into files\\<VARIABLE>\\. Every entry is dated EPOCH (seconds since 1970) and
-stored in one order with one mode, so that the same files give the same
-bytes whoever packs them and when (cmake -E tar stores each file's access
-and change times too).
+LIST is the bundle's list as CMakeLists.txt writes it (bundle.txt: driver,
+file and value lines, tab-separated, with this build's paths). The zip
+holds one folder NAME: the TEXT files (run-tests.cmd, README.txt; given
+Windows line ends, which cmd needs), bin\\ (the RUNNER, the drivers and the
+list, its paths replaced by theirs in the bundle) and files\\, where a file
+whose name another already took goes into files\\<VARIABLE>\\. Every entry is
+dated EPOCH (seconds since 1970) and stored in one order with one mode, so
+that the same files give the same bytes whoever packs them and when (cmake
+-E tar stores each file's access and change times too).
 """
 import os
 import sys
@@ -27,34 +26,29 @@ def read(path):
         return f.read()
 
 
-def main(inputs, name, zip_path, epoch):
-    entries = {}  # path in the bundle -> contents
-    listing = ["# What lumidial_run_tests.exe runs, and the environment it runs it in."]
-    placed, taken = {}, set()
-    with open(inputs, encoding="utf-8") as f:
-        lines = f.read().splitlines()
-    for line in lines:
-        kind, *fields = line.split("|")
-        if kind in ("driver", "runner"):
-            entries[f"bin/{os.path.basename(fields[0])}"] = read(fields[0])
-            if kind == "driver":
-                listing.append(f"driver\t{os.path.basename(fields[0])}")
-        elif kind == "extra":
-            text = read(fields[0]).replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
-            entries[os.path.basename(fields[0])] = text
-        elif kind == "value":
-            listing.append(f"value\t{fields[0]}\t{'|'.join(fields[1:])}")
-        elif kind == "file":
-            variable, path = fields
-            if path not in placed:
-                base = os.path.basename(path)
-                placed[path] = f"files/{base}" if base.lower() not in taken else f"files/{variable}/{base}"
-                taken.add(base.lower())
-                entries[placed[path]] = read(path)
-            listing.append(f"file\t{variable}\t{placed[path].replace('/', chr(92))}")
-        else:
-            sys.exit(f"{inputs}: a line this script does not know: {line}")
-    entries["bin/bundle.txt"] = ("\r\n".join(listing) + "\r\n").encode()
+def crlf(text):
+    return text.replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
+
+
+def main(listing, name, zip_path, epoch, runner, *texts):
+    entries = {f"bin/{os.path.basename(runner)}": read(runner)}  # path in the bundle -> contents
+    entries.update((os.path.basename(text), crlf(read(text))) for text in texts)
+    lines, placed, taken = [], {}, set()
+    with open(listing, encoding="utf-8") as f:
+        for line in f.read().splitlines():
+            kind, variable, path = line.split("\t") if line.count("\t") == 2 else (line, "", "")
+            if kind in ("driver", "file"):
+                if path not in placed:
+                    base = os.path.basename(path)
+                    placed[path] = (f"bin/{base}" if kind == "driver" else
+                                    f"files/{base}" if base.lower() not in taken else f"files/{variable}/{base}")
+                    taken.add(base.lower())
+                    entries[placed[path]] = read(path)
+                line = f"{kind}\t{variable}\t{placed[path]}".replace("/", "\\")
+            elif kind != "value" and not line.startswith("#"):
+                sys.exit(f"{listing}: a line this script does not know: {line}")
+            lines.append(line)
+    entries["bin/bundle.txt"] = crlf("\n".join(lines).encode() + b"\n")
     date = time.gmtime(int(epoch))[:6]
     with zipfile.ZipFile(zip_path, "w") as archive:
         for path in sorted(entries):
@@ -67,6 +61,6 @@ def main(inputs, name, zip_path, epoch):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 5:
+    if len(sys.argv) < 6:
         sys.exit(__doc__)
     main(*sys.argv[1:])

@@ -6,12 +6,12 @@
 # choice, and a Lumidial installed. ./dev.sh test runs it in a Wine session
 # of its own (scripts/wine-env.sh: DISPLAY and WINEPREFIX set):
 #
-#   tests/bundle/run-under-wine.sh ZIP ARTIFACTS STATE-PROBE
+#   tests/bundle/run-under-wine.sh ZIP RESULTS STATE-PROBE
 #
 # Three runs, each followed by a look at the user's state (STATE-PROBE,
 # lumidial_state_probe.exe, prints it):
 #   1. every scenario, the installer's too: all must pass but the Wine-only
-#      ones, which the drivers skip here ("Wine only: ...") and ctest runs
+#      ones, which the runner leaves out ("Wine only: ...") and ctest runs
 #      instead (any other skip, and a disabled test, counts as failed); the
 #      state after must be the state before;
 #   2. the read-only-key scenario, whose runner is ended from outside
@@ -19,30 +19,35 @@
 #      left, nor may its driver have finished the scenario;
 #   3. one quick scenario, which must first put back what run 2 left: the
 #      state after it must be the state before run 1.
-# The last line says "bundle: N passed, N failed", the runs' tests and these
-# checks counted; the exit status is 0 only when nothing failed. On failure
-# the results folder (XML files and screenshots) is copied to ARTIFACTS.
+# Runs 1 and 3 leave their results folders (XML files and screenshots) in
+# RESULTS/run-1 and RESULTS/run-3, and these checks theirs in
+# RESULTS/checks.xml, in GoogleTest's form: scripts/results.py counts them
+# all. Its last line says "bundle: N passed, N failed"; the exit status is 0
+# only when nothing failed.
 set -uo pipefail
 
-zip=$1 artifacts=$2 probe=$3
+zip=$1 out=$2 probe=$3
 name=$(basename "$zip" .zip)
 folder="$WINEPREFIX/drive_c/lumidial-tests"
 bundle="C:\\lumidial-tests\\$name"
 results="$folder/$name/results"
-log=$(mktemp "${TMPDIR:-/tmp}/lumidial-bundle.XXXXXX.log")
-trap 'rm -f "$log"' EXIT
-passed=0 failed=0
+summary=$(cd "$(dirname "$0")/../../scripts" && pwd)/results.py
 
-rm -rf "$folder"
-mkdir -p "$folder"
+# The checks' file is closed only at the end: a run that stops half-way
+# leaves it cut short, which counts as a failure.
+rm -rf "$out" "$folder"
+mkdir -p "$out" "$folder"
+checks="$out/checks.xml"
+printf '<?xml version="1.0" encoding="UTF-8"?>\n<testsuites>\n<testsuite name="RunUnderWine">\n' >"$checks"
 (cd "$folder" && cmake -E tar xf "$zip") || exit 1
 
-check() { # check WHAT COMMAND...: counts one check, and fails as it does
-  if "${@:2}"; then
-    passed=$((passed + 1)) && echo "[bundle] ok: $1"
-  else
-    failed=$((failed + 1)) && echo "[bundle] FAILED: $1" && return 1
-  fi
+check() { # check WHAT COMMAND...: one check, written to $checks; fails as it does
+  local result=ok failure=''
+  "${@:2}" || result=FAILED failure='<failure message=""/>'
+  echo "[bundle] $result: $1"
+  printf '<testcase classname="RunUnderWine" name="%s" status="run" result="completed">%s</testcase>\n' \
+    "$1" "$failure" >>"$checks"
+  [[ "$result" == ok ]]
 }
 # Polls COMMAND until it succeeds, for at most SECONDS.
 within() {
@@ -67,16 +72,9 @@ ours() {
 none_left() { [[ -z "$(ours)" ]]; }
 reg() { timeout 60 wine reg "$@" /f >/dev/null || { echo "[bundle] could not set up: reg $*"; exit 1; }; }
 
-# The runner's summary ("N passed, N failed, N skipped") added to the counts;
-# a run with none counts as one failure.
-count() {
-  if [[ "$(tail -n 1 "$log")" =~ ^([0-9]+)\ passed,\ ([0-9]+)\ failed,\ ([0-9]+)\ skipped$ ]]; then
-    passed=$((passed + BASH_REMATCH[1])) failed=$((failed + BASH_REMATCH[2]))
-  else
-    echo "[bundle] no summary line: counted as one failure"
-    failed=$((failed + 1))
-  fi
-}
+# Whether the runner's exit status $1 says what its results (folder $2) say,
+# as scripts/results.py counts them: 0 when everything passed, 1 otherwise.
+verdict() { "$summary" run --bundle run "$2" >/dev/null; (($? == $1)); }
 
 # In a time zone five and a half hours east of UTC: the clock must show the
 # machine's local time, which on a machine kept at UTC could not be told
@@ -102,26 +100,15 @@ check "the user's state is set up (a Lumidial installed among it)" grep -q '^ins
 
 echo "[bundle] 1. every scenario"
 started=$SECONDS
-run_tests /installer /timeout:15 | tee "$log"
-status=${PIPESTATUS[0]}
+run_tests /installer /timeout:15
+status=$?
 echo "[bundle] run-tests.cmd ended with exit status $status after $((SECONDS - started)) s"
-count
-((status == 0 || failed > 0)) || { echo "[bundle] exit status $status with no failed test"; failed=$((failed + 1)); }
-# The tests that did not run, as the runner sums them up by reason
-# ("SKIPPED N: reason", a disabled test among them): only the Wine-only ones
-# may be skipped here.
-not_run=$(awk '/^SKIPPED [0-9]+: / && !/^SKIPPED [0-9]+: Wine only:/ { n += $2 } END { print n + 0 }' "$log")
-if ((not_run > 0)); then
-  echo "[bundle] $not_run tests did not run under Wine, where they must: counted as failed"
-  awk '/^SKIPPED [0-9]+: / { show = !/Wine only:/; if (show) print; next }
-       /^    / { if (show) print; next } { show = 0 }' "$log"
-  failed=$((failed + not_run))
-fi
-[[ -d "$results" ]] && cp -r "$results" "$results-1"
+cp -r "$results" "$out/run-1"
+check "run-tests.cmd's exit status ($status) says what its results say" verdict "$status" "$out/run-1"
 check "the user's state after the run is the state before" same_state
 
 echo "[bundle] 2. the runner ended from outside while the settings key is read-only"
-run_tests /filter:Dialog.StoredValuesAreShownAndSavedBack >"$log" &
+run_tests /filter:Dialog.StoredValuesAreShownAndSavedBack >/dev/null &
 interrupted=$!
 # The box saying the settings could not be saved shows while it is.
 if check "the read-only key's box shows" within 120 xdotool search --name '^Orvane Lumidial$'; then
@@ -134,14 +121,12 @@ fi
 wait "$interrupted"
 
 echo "[bundle] 3. a filtered run after it"
-run_tests /filter:Dialog.StoredDirectionOutsideTheListShowsNoSelectionAndSavesMinusOne | tee "$log"
-count
+run_tests /filter:Dialog.StoredDirectionOutsideTheListShowsNoSelectionAndSavesMinusOne
+status=$?
+cp -r "$results" "$out/run-3"
+check "the filtered run's exit status ($status) says what its results say" verdict "$status" "$out/run-3"
 check "the filtered run put back the state the ended one left" same_state
 
-if ((failed > 0)); then
-  rm -rf "$artifacts"
-  mkdir -p "$(dirname "$artifacts")"
-  cp -r "$results-1" "$artifacts" 2>/dev/null && echo "[bundle] results and screenshots: $artifacts"
-fi
-echo "bundle: $passed passed, $failed failed"
-((failed == 0))
+printf '</testsuite>\n</testsuites>\n' >>"$checks"
+echo
+"$summary" bundle --bundle bundle "$out"
