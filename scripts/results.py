@@ -10,8 +10,8 @@ checks that every scenario ran somewhere, and once.
            failed, and so does a session that found no tests.
 --bundle   every XML file in FOLDER and below: the bundle's GoogleTest files,
            and run-under-wine.sh's own checks in the same form. Only a
-           Wine-only scenario, which skips there saying "Wine only: <why>",
-           may not run; any other skip, and a disabled test, counts as
+           Wine-only scenario (of a fixture named ...WineOnly), which skips
+           there saying "Wine only: <why>", may not run; any other skip, and a disabled test, counts as
            failed, and so does a FOLDER without tests.
 --scenarios  a driver's --gtest_list_tests output: each scenario listed must
            have run (passed or failed) in a ctest session or in the bundle,
@@ -64,7 +64,7 @@ class Session:
                 elif what == "failed":  # where, when GoogleTest says it: "file:line" first
                     where = re.match(r"\S+:\d+$", detail.partition("\n")[0])
                     self.fail(test + (f" ({os.path.basename(where.group())})" if where else ""))
-                elif not ctest and detail.startswith(WINE_ONLY):
+                elif not ctest and detail.startswith(WINE_ONLY) and test.split(".")[0].endswith("WineOnly"):
                     self.wine_only.setdefault(detail, []).append(test)
                     continue
                 else:

@@ -1,6 +1,6 @@
 #include "Results.h"
 
-#include "Harness.h"
+#include "harness/Process.h"
 #include "ScopedWin.h"
 
 #include <windows.h>
