@@ -30,7 +30,8 @@ class HighDpiWineOnly : public WineOnly<SaverTest> {
  protected:
   void SetUp() override {
     WineOnly::SetUp();
-    if (!IsSkipped()) ASSERT_TRUE(UseScreen(kScreenWidth, kScreenHeight));
+    if (IsSkipped()) return;
+    ASSERT_TRUE(UseScreen(kScreenWidth, kScreenHeight));
   }
 
   // The one monitor sized width x height, as this process sees it.

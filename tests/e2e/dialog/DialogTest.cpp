@@ -311,7 +311,7 @@ TEST_F(Dialog, HostIsDisabledWhileOpenAndBroughtForwardAfter) {
       EXPECT_TRUE(WaitUntil([&] { return !IsWindowEnabled(windows.window); }));
       EXPECT_TRUE(IsWindowEnabled(windows.child)) << "only the top-level window is disabled";
     } else {
-      WaitUntil([] { return true; });
+      PumpMessages();
       EXPECT_TRUE(IsWindowEnabled(windows.window) && IsWindowEnabled(other.window));
     }
     Click(cfg::kCancel);
@@ -345,7 +345,7 @@ TEST_F(Dialog, CopyWithoutTheInstanceGuardLeavesTheHostAlone) {
     saver = SaverProcess::Start(L"/c:" + windows.Number());
     ASSERT_TRUE(saver.started()) << saver.error();
     ASSERT_TRUE(Ends());
-    WaitUntil([] { return true; });
+    PumpMessages();
     EXPECT_EQ(IsWindowEnabled(windows.window) != FALSE, hostEnabled);
     EXPECT_NE(GetForegroundWindow(), windows.window);
     EXPECT_FALSE(ScratchRegistry::Exists());

@@ -13,13 +13,17 @@ namespace {
 
 }  // namespace
 
+void PumpMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+}
+
 bool WaitUntil(const std::function<bool()>& done, Millis timeout, Millis interval) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
     if (done()) return true;
     if (std::chrono::steady_clock::now() >= deadline) return done();
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    PumpMessages();
     MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(interval.count()), QS_ALLINPUT);
   }
 }

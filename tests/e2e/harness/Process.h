@@ -26,6 +26,8 @@ inline constexpr Millis kTimeout = 15s;
 // between calls (the saver sends messages to the driver's windows; unanswered,
 // they would stall it). Returns the last result.
 bool WaitUntil(const std::function<bool()>& done, Millis timeout = kTimeout, Millis interval = 20ms);
+// Dispatches the messages waiting in this thread's queue.
+void PumpMessages();
 
 std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& wide);

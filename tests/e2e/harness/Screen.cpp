@@ -384,7 +384,7 @@ HostWindow::HostWindow(POINT at, SIZE size, Kind kind, bool visible) {
                            size.cy, nullptr, nullptr, nullptr, nullptr);
   child = CreateWindowExW(0, MAKEINTATOM(settings), L"", WS_CHILD | WS_VISIBLE, 10, 10, 120, 90, window, nullptr,
                           nullptr, nullptr);
-  WaitUntil([] { return true; });  // its first messages handled
+  PumpMessages();  // its first messages handled
 }
 
 HostWindow::~HostWindow() {
@@ -392,7 +392,7 @@ HostWindow::~HostWindow() {
     DestroyWindow(window);
   else
     PostMessageW(window, WM_CLOSE, 0, 0);
-  WaitUntil([] { return true; });
+  PumpMessages();
 }
 
 Image HostWindow::Shown() const {
