@@ -164,7 +164,7 @@ TEST_F(HighDpiWineOnly, FittedClockDriftsOnePixelAndFollowsTheScreen) {
   SaverProcess saver = StartInTimeZone(L"/s", offset);
   ASSERT_TRUE(saver.started()) << saver.error();
   EXPECT_TRUE(ShowsDesignedExtent(saver, 4, "fitted"));
-  EXPECT_TRUE(DriftsOnePixelWithinItsMargins(saver, {RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}}));
+  EXPECT_TRUE(DriftsOnePixelWithinItsMargins(saver, {PrimaryRect()}));
   for (const auto& [screen, fitted] : {std::pair{SIZE{2560, 1600}, 2.0}, {SIZE{2560, 1080}, 1.6514}}) {
     SCOPED_TRACE("the screen becomes " + std::to_string(screen.cx) + " x " + std::to_string(screen.cy));
     ASSERT_TRUE(UseScreen(screen.cx, screen.cy));
@@ -174,7 +174,7 @@ TEST_F(HighDpiWineOnly, FittedClockDriftsOnePixelAndFollowsTheScreen) {
     const ColonSeen colon = WatchColon(5s, true);
     EXPECT_TRUE(colon.shown && colon.hidden) << "the colon blinks: seen " << colon.shown << " times shown, "
                                              << colon.hidden << " hidden";
-    EXPECT_TRUE(DriftsOnePixelWithinItsMargins(saver, {RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}}));
+    EXPECT_TRUE(DriftsOnePixelWithinItsMargins(saver, {PrimaryRect()}));
   }
   saver.Terminate();
 }

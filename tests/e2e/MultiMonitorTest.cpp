@@ -40,12 +40,6 @@ constexpr Rgb kBlack{};
 // seconds to go; a saver with three of them needs longer than one with one.
 constexpr Millis kExitTimeout = 40s;
 
-std::string Describe(const RECT& r) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%ld,%ld-%ld,%ld", r.left, r.top, r.right, r.bottom);
-  return text;
-}
-
 std::vector<RECT> Sorted(std::vector<RECT> rects) {
   std::sort(rects.begin(), rects.end(),
             [](const RECT& a, const RECT& b) { return std::tie(a.left, a.top) < std::tie(b.left, b.top); });
@@ -145,10 +139,8 @@ class MultiMonitorWineOnly : public WineOnly<SaverTest> {
   }
 
   static bool ActiveAndFocused(HWND clock) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    return GetGUIThreadInfo(GetWindowThreadProcessId(clock, nullptr), &info) &&
-           info.hwndActive == clock && info.hwndFocus == clock && GetForegroundWindow() == clock;
+    const GUITHREADINFO info = ThreadInfo(clock);
+    return info.hwndActive == clock && info.hwndFocus == clock && GetForegroundWindow() == clock;
   }
 };
 
@@ -261,10 +253,8 @@ TEST_F(MultiMonitorWineOnly, OtherMonitorsStayCoveredWhileThePasswordPromptRuns)
   PostMessageW(clock, WM_DISPLAYCHANGE, 32, MAKELPARAM(1280, 1024));
   EXPECT_TRUE(Covers(saver, clock, kFour)) << "a monitor added while the prompt runs is covered";
   auto promptHasTheKeyboard = [&] {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    return GetGUIThreadInfo(GetWindowThreadProcessId(prompt, nullptr), &info) &&
-           (info.hwndFocus == prompt || IsChild(prompt, info.hwndFocus)) && GetForegroundWindow() == prompt;
+    const HWND focus = ThreadInfo(prompt).hwndFocus;
+    return (focus == prompt || IsChild(prompt, focus)) && GetForegroundWindow() == prompt;
   };
   EXPECT_FALSE(WaitUntil([&] { return !promptHasTheKeyboard(); }, 3s))
       << "the prompt lost the keyboard; the foreground is a " << Narrow(WindowClass(GetForegroundWindow()));

@@ -85,7 +85,7 @@ int wmain(int argc, wchar_t** argv) {
   {
     SaverProcess saver = StartPicturedClock(registry);
     const ClockReader reader(SaverTest::Art(), ClockLayout::Centred());
-    made &= Save(Steady({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
+    made &= Save(Steady(PrimaryRect(),
                         [&](const Image& screen) {
                           const ClockReading r = reader.Read(screen);
                           return r.recognised && r.hour() == 10 && r.minute() == 8 && r.colonShown;

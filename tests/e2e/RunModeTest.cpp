@@ -124,7 +124,7 @@ TEST_F(RunMode, ClockAtThePrimarysDensityShowsTheLocalTimeCentredAndBlinks) {
                                            << colon.hidden;
   EXPECT_TRUE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) << "the clock is top-most";
   EXPECT_FALSE(GetWindowLongPtrW(window, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME)) << "the clock is borderless";
-  RECT rect{}, primary{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  RECT rect{}, primary = PrimaryRect();
   GetWindowRect(window, &rect);
   EXPECT_TRUE(EqualRect(&rect, &primary)) << "the clock window covers the primary monitor";
 }
@@ -136,7 +136,7 @@ TEST_F(RunMode, ClockAtThePrimarysDensityShowsTheLocalTimeCentredAndBlinks) {
 // With "ClockOnEveryMonitor" set, each of them shows a clock instead.
 TEST_F(RunMode, OtherMonitorsAreCoveredBlackAndInputOverThemCounts) {
   std::vector<RECT> others = MonitorRects();
-  const RECT primary{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  const RECT primary = PrimaryRect();
   others.erase(std::remove_if(others.begin(), others.end(), [&](const RECT& r) { return EqualRect(&r, &primary); }),
                others.end());
   NEEDS(!others.empty(), "a second monitor, to cover");

@@ -77,16 +77,11 @@ bool WithinMargins(const Extent& lit, const RECT& monitor) {
   return !lit.empty() && lit.left >= w / 20 && lit.right < w - w / 20 && lit.top >= h / 10 && lit.bottom < h - h / 10;
 }
 
-std::string Describe(const RECT& r) {
-  return std::to_string(r.left) + "," + std::to_string(r.top) + "-" + std::to_string(r.right) + "," +
-         std::to_string(r.bottom);
-}
-
 }  // namespace
 
 void SaverTest::SetUp() {
   ClearState();
-  const RECT primary{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  const RECT primary = PrimaryRect();
   UseDensity(MonitorDensity(primary), DesignScale(primary, MonitorDensity(primary), true));
   WaitUntil([] { return TopLevelWindows(0, kMainClass).empty(); });
 }
@@ -363,11 +358,6 @@ HWND SaverTest::WaitForPrompt(const SaverProcess& saver) {
   return prompt;
 }
 
-HWND SaverTest::CaptureOf(HWND window) {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof info;
-  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
-  return info.hwndCapture;
-}
+HWND SaverTest::CaptureOf(HWND window) { return ThreadInfo(window).hwndCapture; }
 
 }  // namespace e2e

@@ -257,12 +257,7 @@ TEST_F(Dialog, Keyboard) {
     EXPECT_TRUE(shift ? PressKeys({VK_SHIFT, key}, dialog) : PressKey(key, dialog));
   };
   auto focusIs = [&](int id) {
-    return WaitUntil([&] {
-      GUITHREADINFO info{};
-      info.cbSize = sizeof info;
-      return GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) &&
-             info.hwndFocus == Item(id);
-    });
+    return WaitUntil([&] { return ThreadInfo(dialog).hwndFocus == Item(id); });
   };
   ASSERT_TRUE(Open());
   press(VK_TAB, true);

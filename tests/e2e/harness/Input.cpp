@@ -56,16 +56,23 @@ DWORD ProcessOf(HWND window) {
 // What a click now would reach: the window holding the mouse capture in the
 // foreground's thread, else the one under the pointer.
 HWND ClickTarget() {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof info;
-  if (GetGUIThreadInfo(GetWindowThreadProcessId(GetForegroundWindow(), nullptr), &info) && info.hwndCapture)
-    return info.hwndCapture;
+  if (HWND capture = ThreadInfo(GetForegroundWindow()).hwndCapture) return capture;
   POINT at{};
   GetCursorPos(&at);
   return WindowFromPoint(at);
 }
 
 }  // namespace
+
+GUITHREADINFO ThreadInfo(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) {
+    info = {};
+    info.cbSize = sizeof info;
+  }
+  return info;
+}
 
 std::string Describe(HWND window) {
   if (!window) return "no window";

@@ -45,6 +45,10 @@ inline ::testing::AssertionResult PressKey(WORD key, HWND to, Millis wait = kTim
 // that holds it instead, and its program.
 ::testing::AssertionResult HoldsForeground(HWND window, Millis timeout = kTimeout);
 
+// The active, focus and capture windows of `window`'s thread (all null when
+// the system cannot say).
+GUITHREADINFO ThreadInfo(HWND window);
+
 // "a CLASS window "TITLE" of PROGRAM (process N)".
 std::string Describe(HWND window);
 

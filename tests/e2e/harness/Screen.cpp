@@ -102,7 +102,7 @@ Image Image::LoadPng(const std::wstring& path) {
 }
 
 Image GrabScreen(std::optional<RECT> rect) {
-  const RECT r = rect.value_or(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+  const RECT r = rect.value_or(PrimaryRect());
   const int width = r.right - r.left, height = r.bottom - r.top;
   if (width <= 0 || height <= 0) return {};
   HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
@@ -135,7 +135,7 @@ Artwork Artwork::Load(const std::wstring& saverPath) {
 }
 
 ClockLayout ClockLayout::Centred(double scale) {
-  return CentredOn({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, scale);
+  return CentredOn(PrimaryRect(), scale);
 }
 
 ClockLayout ClockLayout::CentredOn(const RECT& area, double scale) {
@@ -333,6 +333,13 @@ std::vector<RECT> MonitorRects() {
 RECT DeskRect() {
   const int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
   return {x, y, x + GetSystemMetrics(SM_CXVIRTUALSCREEN), y + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
+RECT PrimaryRect() { return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
+
+std::string Describe(const RECT& r) {
+  return std::to_string(r.left) + "," + std::to_string(r.top) + "-" + std::to_string(r.right) + "," +
+         std::to_string(r.bottom);
 }
 
 int MonitorDensity(const RECT& monitor) {

@@ -124,6 +124,10 @@ long Unlike(const RECT& rect, Rgb colour);
 // monitor's density, as a program aware of each monitor's sees it.
 std::vector<RECT> MonitorRects();
 RECT DeskRect();
+// The primary monitor, from its corner at 0,0.
+RECT PrimaryRect();
+// "left,top-right,bottom".
+std::string Describe(const RECT& r);
 int MonitorDensity(const RECT& monitor);
 
 // Saves the screen (BMP) in LUMIDIAL_E2E_ARTIFACTS, named after the scenario;
