@@ -26,8 +26,9 @@
 #   ./dev.sh bundle              build the Windows test bundle,
 #                                build/win64/Lumidial-tests-<version>.zip
 #                                (the saver, the end-to-end tests and
-#                                run-tests.cmd, for any Windows 10 or 11
-#                                machine); prints its path
+#                                run-tests.cmd, built for Windows 10 and
+#                                11, run so far only under Wine 8); prints
+#                                its path
 #   ./dev.sh pictures            make the README's pictures anew from the
 #                                build, under Wine on a private Xvfb: the
 #                                clock at 10:08, the settings dialog and the

@@ -1,25 +1,34 @@
 // What only Wine can stage for a scenario: a time zone given to one program
 // (TZ), the password libraries' doubles (in the system folder, or through
 // Wine's DLL overrides), densities (its LogPixels), the X server's monitors,
-// and Unix programs. A scenario that uses any of it belongs to a fixture
-// whose name ends in "WineOnly" (WineOnly below): ctest runs those under
-// Wine by that name, and the test bundle leaves them out by it.
+// and Unix programs. A scenario that uses any of it is of a fixture whose
+// name ends in "WineOnly" (IsWineOnly, the one rule of where a scenario
+// runs): ctest registers only those (cmake/WindowsGTest.cmake), the test
+// bundle's runner leaves them out and lists them by the reason they skip
+// with in the bundle (kWineOnlySkip, WineOnly below), and scripts/results.py
+// lets only those skip.
 #pragma once
 
 #include "Process.h"
 
+#include <string>
+
 namespace e2e {
+
+inline constexpr char kWineOnlySkip[] = "Wine only: ";
+inline bool IsWineOnly(const std::string& test) {
+  const std::string suite = test.substr(0, test.find('.'));
+  return suite.size() >= 8 && suite.compare(suite.size() - 8, 8, "WineOnly") == 0;
+}
 
 // True under Wine: what only Wine reads (its own registry keys) is written
 // there and nowhere else.
 bool UnderWine();
 
-// The base of a fixture of scenarios only Wine can stage, named
-// "<Base>WineOnly", e.g.
+// The base of a fixture of scenarios only Wine can stage, e.g.
 //   class RunModeWineOnly : public WineOnly<RunMode> {
 //    public: RunModeWineOnly() : WineOnly("time zones set through TZ") {}
 //   };
-// Run in the bundle anyway, each skips at once, saying why.
 template <class Base>
 class WineOnly : public Base {
  public:
@@ -27,7 +36,7 @@ class WineOnly : public Base {
 
  protected:
   void SetUp() override {
-    if (InBundle()) GTEST_SKIP() << "Wine only: " << why_;
+    if (InBundle()) GTEST_SKIP() << kWineOnlySkip << why_;
     Base::SetUp();
   }
 
