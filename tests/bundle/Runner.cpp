@@ -13,8 +13,7 @@
 // back after, also when it is interrupted. The drivers, and whatever they
 // start, run in a job that ends them all when the runner ends, however it
 // ends; one ended from outside leaves its copy for the next run to put back.
-// The bundle's folders and its list, bin\bundle.txt: CMakeLists.txt beside
-// this file.
+// The bundle's folders and its bin\bundle.txt: CMakeLists.txt beside this file.
 #include "harness/Process.h"
 #include "Preflight.h"
 #include "Results.h"
@@ -410,9 +409,7 @@ int wmain(int argc, wchar_t** argv) {
   // The bundle's folder: the one above this program's bin\.
   wchar_t self[MAX_PATH * 2] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
-  std::wstring root = self;
-  root = root.substr(0, root.find_last_of(L'\\'));
-  root = root.substr(0, root.find_last_of(L'\\'));
+  const std::wstring root = std::filesystem::path(self).parent_path().parent_path().wstring();
 
   const int status = Run(argc, argv, root);
   // Said in the window's title, so that the summary stays the last line.

@@ -116,7 +116,7 @@ foreign=$work/foreign
 cp -a "$a/src" "$foreign" && chown -R 12345:12345 "$foreign" ||
   fail "cannot give a copy of the checkout to another user (uid 12345): the test needs root, as CI runs it"
 : >"$work/empty-gitconfig"
-output=$(cd "$foreign" && dev_package "$work/foreign-build" GIT_CONFIG_GLOBAL="$work/empty-gitconfig" \
+output=$(cd "$foreign" && clone_dev "$work/foreign-build" GIT_CONFIG_GLOBAL="$work/empty-gitconfig" \
   GIT_CONFIG_NOSYSTEM=1 ./dev.sh package 2>&1) &&
   fail "./dev.sh package succeeded in a checkout git cannot read, without SOURCE_DATE_EPOCH"
 for said in "dubious ownership" "git config --global --add safe.directory $foreign" "or set SOURCE_DATE_EPOCH"; do

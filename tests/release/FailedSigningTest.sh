@@ -28,13 +28,11 @@ port=$(/usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0
 before=$(folder_state "$release")
 [[ -n "$before" ]] || fail "the previous release is empty"
 
-# refused "EXPECTED ERROR" [ENV=VALUE...] COMMAND...: dev_package in the build,
+# refused "EXPECTED ERROR" [ENV=VALUE...] COMMAND...: clone_dev in the build,
 # which must fail with that error and leave the previous release as it was.
 refused() {
-  local expected=$1 output status left
-  output=$(dev_package "$build" "${@:2}" 2>&1)
-  status=$?
-  ((status != 0)) || fail "$(typed "${@:2}") succeeded"
+  local expected=$1 output left
+  output=$(clone_dev "$build" "${@:2}" 2>&1) && fail "$(typed "${@:2}") succeeded"
   [[ "$(grep '^\[dev\] error:' <<<"$output" | tail -n 1)" == *"$expected"* ]] || {
     printf '%s\n' "$output" | tail -n 15
     fail "$(typed "${@:2}") did not end with an error saying \"$expected\""

@@ -39,11 +39,7 @@ commit_at "$source_dir" "$(($(git -C "$source_dir" log -1 --format=%ct) + 86400)
 
 # verify LOG FILE...: the clone's verify-release; its standard output in
 # LOG, and its exit status.
-verify() {
-  local log=$1
-  shift
-  env -u SOURCE_DATE_EPOCH JOBS="${JOBS:-2}" "$source_dir/dev.sh" verify-release "$@" >"$log" 2>"$log.err"
-}
+verify() { clone_dev "$build" "$source_dir/dev.sh" verify-release "${@:2}" >"$1" 2>"$1.err"; }
 # says LOG LINE...: LOG has each line.
 says() {
   local log=$1 line

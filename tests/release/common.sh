@@ -36,10 +36,10 @@ folder_state() {
   done)
 }
 
-# dev_package BUILD [ENV=VALUE...] COMMAND...: COMMAND (a clone's dev.sh
-# package, or a prefix that runs it) building into BUILD, without a source
-# date or a password from the test's own environment.
-dev_package() {
+# clone_dev BUILD [ENV=VALUE...] COMMAND...: COMMAND (a clone's dev.sh, or
+# a prefix that runs it) building into BUILD, without a source date or a
+# password from the test's own environment.
+clone_dev() {
   local build=$1
   env -u SOURCE_DATE_EPOCH -u LUMIDIAL_SIGN_PASSWORD LUMIDIAL_WIN64_BUILD="$build" JOBS="${JOBS:-2}" "${@:2}"
 }
@@ -49,14 +49,14 @@ typed() {
   printf 'dev.sh %s' "${command##*dev.sh }"
 }
 
-# packaged LOG BUILD [ENV=VALUE...] COMMAND...: dev_package, its standard
-# error in LOG; says how long it took. Sets PACKAGE to the package it
-# printed; a failed packaging ends the test with its error.
+# packaged LOG BUILD [ENV=VALUE...] COMMAND...: clone_dev making a package,
+# its standard error in LOG; says how long it took. Sets PACKAGE to the
+# package it printed; a failed packaging ends the test with its error.
 PACKAGE=
 # shellcheck disable=SC2034  # PACKAGE is for the tests that source this
 packaged() {
   local log=$1 start=$SECONDS
-  PACKAGE=$(dev_package "${@:2}" 2>"$log") || {
+  PACKAGE=$(clone_dev "${@:2}" 2>"$log") || {
     tail -n 30 "$log"
     fail "$(typed "${@:3}") failed: $(sed -n 's/^\[dev\] error: //p' "$log" | tail -n 1)"
   }

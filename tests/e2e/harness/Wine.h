@@ -1,12 +1,10 @@
 // What only Wine can stage for a scenario: a time zone given to one program
 // (TZ), the password libraries' doubles (in the system folder, or through
 // Wine's DLL overrides), densities (its LogPixels), the X server's monitors,
-// and Unix programs. A scenario that uses any of it is of a fixture whose
-// name ends in "WineOnly" (IsWineOnly, the one rule of where a scenario
-// runs): ctest registers only those (cmake/WindowsGTest.cmake), the test
-// bundle's runner leaves them out and lists them by the reason they skip
-// with in the bundle (kWineOnlySkip, WineOnly below), and scripts/results.py
-// lets only those skip.
+// and Unix programs. A scenario that uses any of it is of a fixture named
+// "...WineOnly" (IsWineOnly, the one rule of where scenarios run): ctest
+// runs only those (cmake/WindowsGTest.cmake); the bundle lists them by the
+// reason they skip with there (kWineOnlySkip), the one skip results.py allows.
 #pragma once
 
 #include "Process.h"
