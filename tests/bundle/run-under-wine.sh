@@ -81,6 +81,10 @@ reg add "$settings" /v ClockColour /t REG_BINARY /d 00ff40007f
 reg add "$desktop" /v SCRNSAVE.EXE /t REG_SZ /d 'C:\windows\system32\Lumidial.scr'
 reg add "$desktop" /v ScreenSaveActive /t REG_SZ /d 1
 reg add "$desktop" /v ScreenSaveTimeOut /t REG_SZ /d 600
+# The settings key's owner and group, set by the user's administrator: not
+# those a key made anew gets, nor Wine's for a key without its own.
+timeout 60 wine "$probe" 'O:BAG:SYD:(A;;KA;;;BA)(A;;KA;;;SY)(A;;KR;;;BU)' >/dev/null ||
+  { echo "[bundle] could not set up the settings key's owner"; exit 1; }
 raised=$(awk -F '\t' '$2 == "LUMIDIAL_MSI_RAISED" { print $3 }' "$folder/$name/bin/bundle.txt" | tr -d '\r')
 timeout 120 wine msiexec /i "$bundle\\$raised" /qn || { echo "[bundle] could not install $raised"; exit 1; }
 before=$(state)

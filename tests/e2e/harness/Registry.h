@@ -55,8 +55,9 @@ struct ScratchRegistry {
 // The owner, group and access list of an HKCU key, in the platform's own
 // notation (SDDL); empty when they cannot be read.
 std::wstring Rights(const wchar_t* key);
-// Gives an HKCU key the rights `sddl` names (its owner may always change
-// them); empty, or what went wrong.
+// Gives an HKCU key the rights `sddl` names, its owner and group too when
+// it names them; empty, or what went wrong (the owner and group it has,
+// when they are not those).
 std::string SetRights(const wchar_t* key, const std::wstring& sddl);
 
 // An HKCU key as it is now, its subkeys too, one line a fact: its rights,
