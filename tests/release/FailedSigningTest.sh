@@ -40,7 +40,8 @@ refused() {
   [[ "$(folder_state "$release")" == "$before" ]] || fail "$(typed "${@:2}") changed the previous release"
   left=$(find "$build" -maxdepth 1 -name '.release.*' -o -maxdepth 1 -name 'release.old')
   [[ -z "$left" ]] || fail "$(typed "${@:2}") left $left"
-  echo "refused as it should: $(typed "${@:2}")"
+  local shown="${*:2}"
+  echo "refused as it should: ${shown//"$source_dir"\//}"
   echo "  $(grep '^\[dev\] error:' <<<"$output" | tail -n 1)"
 }
 
