@@ -213,14 +213,20 @@ std::vector<SaverTest::MonitorClock> SaverTest::DesignedClocks() {
 }
 
 ::testing::AssertionResult SaverTest::DriftsOnePixelWithinItsMargins(const SaverProcess& saver,
-                                                                     const std::vector<RECT>& monitors) {
+                                                                     const std::vector<RECT>& monitors, int direction) {
   using Clock = std::chrono::steady_clock;
   const RECT desk = DeskRect();
+  // Within a second of the last look no two ticks can have passed: a move
+  // then is one step, a pixel along each axis `direction` drifts on and
+  // none along the other.
+  const auto oneStep = [&](int dx, int dy) {
+    return std::abs(dx) == int(direction != 2) && std::abs(dy) == int(direction != 1);
+  };
   struct Track {
     std::optional<Extent> last;
     Clock::time_point lastAt;
-    int single = 0;
-    std::string steps, outside;
+    int steps = 0;
+    std::string wrong, outside;
   };
   std::vector<Track> tracks(monitors.size());
   WaitUntil(
@@ -234,29 +240,30 @@ std::vector<SaverTest::MonitorClock> SaverTest::DesignedClocks() {
                                              m.bottom - desk.top});
           if (e.empty()) continue;
           if (!WithinMargins(e, m)) t.outside = e.text();
-          // The same clock moved (not another time drawn): within a second
-          // no two ticks can have passed.
-          if (t.last && (e.left != t.last->left || e.top != t.last->top) &&
-              e.right - e.left == t.last->right - t.last->left) {
-            const int dx = e.left - t.last->left, dy = e.top - t.last->top;
-            if (now - t.lastAt < 1s || (std::abs(dx) == 1 && dy == 0)) {
-              t.steps.append(" ").append(std::to_string(dx)).append(",").append(std::to_string(dy));
-              t.single += std::abs(dx) == 1 && dy == 0;
-            }
+          // The same clock moved, not another time drawn.
+          const int dx = t.last ? e.left - t.last->left : 0, dy = t.last ? e.top - t.last->top : 0;
+          if ((dx || dy) && e.right - e.left == t.last->right - t.last->left &&
+              e.bottom - e.top == t.last->bottom - t.last->top && now - t.lastAt < 1s) {
+            if (!oneStep(dx, dy) && t.wrong.empty())
+              t.wrong = "step " + std::to_string(t.steps + 1) + " went " + std::to_string(dx) + "," +
+                        std::to_string(dy) + " from " + t.last->text();
+            ++t.steps;
           }
           t.last = e, t.lastAt = now;
         }
-        return std::all_of(tracks.begin(), tracks.end(), [](const Track& t) { return t.single >= 4; }) ||
+        return std::all_of(tracks.begin(), tracks.end(), [](const Track& t) { return t.steps >= 4; }) ||
                !saver.IsRunning();
       },
       20s, 100ms);
   if (!saver.IsRunning()) return ::testing::AssertionFailure() << "the saver ended";
   for (size_t i = 0; i < monitors.size(); ++i) {
     const Track& t = tracks[i];
-    if (t.single < 4 || t.steps.find('2') != std::string::npos || t.steps.find(",1") != std::string::npos ||
-        t.steps.find(",-1") != std::string::npos)
-      return ::testing::AssertionFailure() << Describe(monitors[i]) << ": not four single horizontal steps; seen:"
-                                           << t.steps;
+    if (!t.wrong.empty())
+      return ::testing::AssertionFailure() << Describe(monitors[i]) << ": not a single pixel along direction "
+                                           << direction << ": " << t.wrong;
+    if (t.steps < 4)
+      return ::testing::AssertionFailure() << Describe(monitors[i]) << ": " << t.steps
+                                           << " steps seen within a second of the look before, not four";
     if (!t.outside.empty())
       return ::testing::AssertionFailure() << Describe(monitors[i]) << ": the clock left its margins: lit over "
                                            << t.outside;

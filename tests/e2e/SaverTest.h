@@ -18,9 +18,15 @@ inline constexpr const wchar_t* kMainClass = L"TMainForm";
 inline constexpr const wchar_t* kMainCaption = L"MainForm";
 
 // Skips a scenario that needs what this machine lacks, saying what: a
-// second monitor, a primary at 96 DPI, the installer's administrator.
+// second monitor, a primary at 96 DPI, the installer's administrator. A
+// statement of its own: an "else" after it is not taken as its own.
 #define NEEDS(have, what) \
-  if (!(have)) GTEST_SKIP() << "needs " << what
+  switch (0)              \
+  case 0:                 \
+  default:                \
+    if (have) {           \
+    } else                \
+      GTEST_SKIP() << "needs " << what
 
 // How far east of UTC the machine's local time is now, in minutes.
 int LocalUtcOffset();
@@ -81,11 +87,14 @@ class SaverTest : public ::testing::Test {
   // the desk each time.
   static ::testing::AssertionResult EveryMonitorShowsTheSameTime(const SaverProcess& saver,
                                                                  const std::vector<MonitorClock>& clocks);
-  // Waits until the lit clock on each of `monitors` has taken four single
-  // horizontal steps of a pixel, within its monitor's drift margins (5 % of
-  // the width, 10 % of the height) all the while.
+  // Waits until the lit clock on each of `monitors` has been seen to take
+  // four steps, within its monitor's drift margins (5 % of the width, 10 %
+  // of the height) all the while; every step seen within a second of the
+  // look before must be one pixel along the axes of `direction` (the
+  // ClockMoveDirection set: 1 horizontal, 2 vertical, 3 both) and no other.
   static ::testing::AssertionResult DriftsOnePixelWithinItsMargins(const SaverProcess& saver,
-                                                                   const std::vector<RECT>& monitors);
+                                                                   const std::vector<RECT>& monitors,
+                                                                   int direction = 1);
 
   // Waits for a readable clock; `screen` and `reading` then hold it.
   bool ReadClock(const SaverProcess& saver, Image& screen, ClockReading& reading) const;
