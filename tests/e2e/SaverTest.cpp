@@ -152,9 +152,7 @@ const Artwork& SaverTest::Art() {
         const ClockLayout layout = ClockLayout::Centred(scale);
         designed = Extent();
         for (int picture = 0; picture < 5; ++picture) {
-          const std::optional<int> digit = r.digits[size_t(picture < 2 ? picture : picture - 1)];
-          const Image* art = picture == 2 ? (r.colonShown ? &Art().colon : nullptr)
-                                          : (digit ? &Art().digits[size_t(*digit)] : nullptr);
+          const Image* art = ArtShown(Art(), r, picture);
           if (!art) continue;
           const Extent lit = LitExtent(*art);
           const int x = lumidial::kPictureRects[size_t(picture)].left + r.shift;

@@ -229,7 +229,7 @@ ClockReading ClockReader::ReadWithShift(const Image& screen, int shift) const {
     if (picture == 2)
       reading.colonShown = best.has_value();
     else
-      reading.digits[size_t(picture < 2 ? picture : picture - 1)] = best;
+      reading.digitIn(picture) = best;
     worst = std::max(worst, score);
     std::snprintf(detail, sizeof detail, " %c=%.2f%%", best ? '0' + *best : '_', score);
     reading.detail += detail;
@@ -263,13 +263,19 @@ ClockReading ClockReader::ReadSegments(const Image& screen, int shift) const {
     for (int d = 0; d < 10; ++d)
       if (kDigitSegments[size_t(d)] == lit) digit = d;
     clear = clear && (digit || lit == 0);
-    reading.digits[size_t(picture < 2 ? picture : picture - 1)] = digit;
+    reading.digitIn(picture) = digit;
     reading.recognised = reading.recognised && clear;
     char detail[32];
     std::snprintf(detail, sizeof detail, " %c(%02x)", digit ? '0' + *digit : (clear ? '_' : '?'), lit);
     reading.detail += detail;
   }
   return reading;
+}
+
+const Image* ArtShown(const Artwork& art, const ClockReading& reading, int picture) {
+  if (picture == 2) return reading.colonShown ? &art.colon : nullptr;
+  const std::optional<int>& digit = reading.digitIn(picture);
+  return digit ? &art.digits[size_t(*digit)] : nullptr;
 }
 
 ClockReading ClockReader::Read(const Image& screen) const {

@@ -80,11 +80,18 @@ struct ClockReading {
   bool recognised = false;
   std::string detail;  // match scores, for failure messages
 
+  // The digit in the layout's picture `picture` (0, 1, 3 or 4; 2 is the colon).
+  std::optional<int>& digitIn(int picture) { return digits[size_t(picture < 2 ? picture : picture - 1)]; }
+  const std::optional<int>& digitIn(int picture) const { return digits[size_t(picture < 2 ? picture : picture - 1)]; }
   bool showsTime() const { return digits[1] && digits[2] && digits[3]; }
   int hour() const { return digits[0].value_or(0) * 10 + digits[1].value_or(0); }
   int minute() const { return digits[2].value_or(0) * 10 + digits[3].value_or(0); }
   std::string text() const;  // "12:05", " 3.07" (colon hidden)
 };
+
+// The artwork `reading` shows in the layout's picture `picture` (0..4); none
+// for a blank digit or a hidden colon.
+const Image* ArtShown(const Artwork& art, const ClockReading& reading, int picture);
 
 // Recognises the clock: at 96 DPI by comparing each picture's place with
 // the artwork; on a scaled screen by the seven segments of each digit,
