@@ -9,7 +9,6 @@
 // and never loads them.
 #include "ConfigureIds.h"
 #include "SaverTest.h"
-#include "harness/HostWindow.h"
 
 #include <gmock/gmock.h>
 #include <tlhelp32.h>
@@ -135,8 +134,7 @@ class ModulesWineOnly : public WineOnly<Modules> {
 };
 
 TEST_F(Modules, ClockAndPreviewLoadNeitherTheCommonControlsNorTheShell) {
-  NEEDS(density == 96, "a primary at 96 DPI (it reads the screen against the 96-DPI pictures); this one is at "
-                            << density << " DPI");
+  NEEDS_96_DPI();
   {
     SCOPED_TRACE("run mode (/s)");
     HWND clock = nullptr;
@@ -152,9 +150,7 @@ TEST_F(Modules, ClockAndPreviewLoadNeitherTheCommonControlsNorTheShell) {
     {
       HostWindow host({300, 300}, {152, 112});
       preview = SaverProcess::Start(L"/p " + host.Number(), Saver());
-      EXPECT_TRUE(WaitUntil([&] { return host.PreviewMismatches(Art().preview) == 0 || !preview.IsRunning(); }) &&
-                  preview.IsRunning())
-          << "the preview shows in the host's window";
+      EXPECT_TRUE(ShowsPreview(preview, host));
       EXPECT_THAT(ModulesOf(preview.pid()), LeanModules());
     }  // the host's window goes, and with it the preview
     EXPECT_TRUE(EndsNormally(preview));

@@ -13,7 +13,6 @@
 // Each is taken once two captures in a row agree: the window has painted.
 #include "ConfigureIds.h"
 #include "SaverTest.h"
-#include "harness/HostWindow.h"
 
 #include <cstdio>
 

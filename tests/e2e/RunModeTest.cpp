@@ -1,6 +1,5 @@
 // The clock in run mode ("Lumidial.scr /s"), checked on the screen, on every
 // monitor, and hostile command lines.
-#include "harness/HostWindow.h"
 #include "SaverTest.h"
 
 #include <algorithm>
@@ -53,15 +52,7 @@ TEST_F(RunModeWineOnly, WindowClockAndColon) {
     ASSERT_TRUE(saver.started()) << saver.error();
     ASSERT_NE(saver.WaitForWindow(kMainClass, kMainCaption), nullptr) << "no run-mode window";
     EXPECT_TRUE(ShowsLocalTime(saver, c.twentyFourHour, offset)) << "UTC" << offset / 60;
-
-    const ColonSeen colon = WatchColon(c.blinks ? kTimeout : 3500ms, c.blinks);
-    if (c.blinks) {
-      EXPECT_TRUE(colon.shown && colon.hidden) << "the colon blinks: seen shown " << colon.shown
-                                               << " times, hidden " << colon.hidden;
-    } else {
-      EXPECT_EQ(colon.hidden, 0) << "the colon stays shown";
-      EXPECT_GE(colon.shown, 10) << "too few readable looks to judge the colon";
-    }
+    EXPECT_TRUE(ColonBlinks(c.blinks));
   }
 }
 
@@ -115,9 +106,7 @@ TEST_F(RunMode, ClockAtThePrimarysDensityShowsTheLocalTimeCentredAndBlinks) {
   ASSERT_NE(window, nullptr) << "no run-mode window";
   EXPECT_TRUE(ShowsLocalTime(saver, false, LocalUtcOffset())) << "at " << density << " DPI";
   EXPECT_TRUE(ShowsDesignedExtent(saver, 2, "extent")) << "at " << density << " DPI";
-  const ColonSeen colon = WatchColon(kTimeout, true);
-  EXPECT_TRUE(colon.shown && colon.hidden) << "the colon blinks: seen shown " << colon.shown << " times, hidden "
-                                           << colon.hidden;
+  EXPECT_TRUE(ColonBlinks());
   EXPECT_TRUE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) << "the clock is top-most";
   EXPECT_FALSE(GetWindowLongPtrW(window, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME)) << "the clock is borderless";
   RECT rect{}, primary = PrimaryRect();
@@ -152,10 +141,8 @@ TEST_F(RunMode, OtherMonitorsAreCoveredBlackAndInputOverThemCounts) {
   EXPECT_TRUE(everywhere(Rgb{})) << "every other monitor is black; " << SaveScreenshot("covers");
   ASSERT_TRUE(Click(clock));
   ASSERT_TRUE(WaitUntil([&] { return CaptureOf(clock) == nullptr; })) << "the click ends the capture";
-  ASSERT_TRUE(MovePointerBy(PointerThreshold(), PointerThreshold()));
-  EXPECT_TRUE(KeepsTicking(saver)) << "a move within the threshold over a covering window does not end the saver";
-  ASSERT_TRUE(MovePointer({over.x + 2 * PointerThreshold(), over.y + 2 * PointerThreshold()}));
-  EXPECT_TRUE(EndsNormally(saver, nullptr, 40s)) << "a clear move over a covering window ends it";
+  EXPECT_TRUE(EndsOnlyOnAClearMove(saver, over, PointerThreshold(), 2 * PointerThreshold(), 40s))
+      << "over a covering window";
   EXPECT_TRUE(everywhere(kDesk)) << "nothing of the saver's is left on the other monitors";
 
   // Asked for, a clock on every monitor in place of the black, each at its

@@ -269,6 +269,21 @@ std::vector<SaverTest::MonitorClock> SaverTest::DesignedClocks() {
   return ::testing::AssertionSuccess();
 }
 
+::testing::AssertionResult SaverTest::ShowsPreview(const SaverProcess& saver, const HostWindow& host) {
+  if (WaitUntil([&] { return host.PreviewMismatches(Art().preview) == 0 || !saver.IsRunning(); }) &&
+      saver.IsRunning())
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << host.PreviewMismatches(Art().preview) << " pixels unlike the preview; "
+                                       << SaveScreenshot("preview");
+}
+
+::testing::AssertionResult SaverTest::EndsUnseen(const SaverProcess& saver, Millis timeout) {
+  bool seenWindow = false;
+  if (auto ended = EndsNormally(saver, &seenWindow, timeout); !ended) return ended;
+  if (seenWindow) return ::testing::AssertionFailure() << "it showed a window";
+  return ::testing::AssertionSuccess();
+}
+
 bool SaverTest::ReadClock(const SaverProcess& saver, Image& screen, ClockReading& reading) const {
   return WaitUntil([&] {
     screen = GrabScreen();
@@ -277,17 +292,28 @@ bool SaverTest::ReadClock(const SaverProcess& saver, Image& screen, ClockReading
   }) && saver.IsRunning();
 }
 
-SaverTest::ColonSeen SaverTest::WatchColon(Millis watch, bool untilBoth) {
+::testing::AssertionResult SaverTest::ColonBlinks(bool blinks, Millis watch) {
   const ClockReader reader = Reader();
-  ColonSeen seen;
+  int shown = 0, hidden = 0;
   WaitUntil(
       [&] {
         ClockReading r = reader.ReadScreen();
-        if (r.recognised && r.showsTime()) ++(r.colonShown ? seen.shown : seen.hidden);
-        return untilBoth && seen.shown && seen.hidden;
+        if (r.recognised && r.showsTime()) ++(r.colonShown ? shown : hidden);
+        return blinks && shown && hidden;
       },
-      watch, 100ms);
-  return seen;
+      blinks ? watch : 3500ms, 100ms);
+  if (blinks ? shown && hidden : hidden == 0 && shown >= 10) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "the colon " << (blinks ? "blinks" : "stays shown") << ": seen shown "
+                                       << shown << " times, hidden " << hidden;
+}
+
+::testing::AssertionResult SaverTest::EndsOnlyOnAClearMove(const SaverProcess& saver, POINT start, int within,
+                                                           int beyond, Millis timeout) {
+  if (auto moved = MovePointer({start.x + within, start.y + within}); !moved) return moved;
+  if (!KeepsTicking(saver))
+    return ::testing::AssertionFailure() << within << " pixels on both axes ended the saver or stopped the clock";
+  if (auto moved = MovePointer({start.x + beyond, start.y + beyond}); !moved) return moved;
+  return EndsNormally(saver, nullptr, timeout) << " after " << beyond << " pixels on both axes";
 }
 
 bool SaverTest::KeepsTicking(const SaverProcess& saver, int ticks) {

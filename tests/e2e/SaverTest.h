@@ -3,6 +3,7 @@
 // doubles' record cleared; reading the clock and waiting for the saver.
 #pragma once
 
+#include "harness/HostWindow.h"
 #include "harness/Input.h"
 #include "harness/Process.h"
 #include "harness/Registry.h"
@@ -27,6 +28,9 @@ inline constexpr const wchar_t* kMainCaption = L"MainForm";
     if (have) {           \
     } else                \
       GTEST_SKIP() << "needs " << what
+// A scenario that reads the screen against the 96-DPI pictures.
+#define NEEDS_96_DPI() \
+  NEEDS(density == 96, "a primary at 96 DPI (it reads the screen against its 96-DPI pictures), not " << density)
 
 // How far east of UTC the machine's local time is now, in minutes.
 int LocalUtcOffset();
@@ -96,13 +100,24 @@ class SaverTest : public ::testing::Test {
                                                                    const std::vector<RECT>& monitors,
                                                                    int direction = 1);
 
+  // Waits until `host` shows the preview `saver` paints.
+  static ::testing::AssertionResult ShowsPreview(const SaverProcess& saver, const HostWindow& host);
+  // The saver ends by itself, normally, without showing a window.
+  static ::testing::AssertionResult EndsUnseen(const SaverProcess& saver, Millis timeout = kTimeout);
+
   // Waits for a readable clock; `screen` and `reading` then hold it.
   bool ReadClock(const SaverProcess& saver, Image& screen, ClockReading& reading) const;
 
-  // Looks at the colon for `watch` (or, with `untilBoth`, until it has been
-  // seen both shown and hidden); counts the readable looks.
-  struct ColonSeen { int shown = 0, hidden = 0; };
-  ColonSeen WatchColon(Millis watch, bool untilBoth);
+  // Watches the centred clock's colon: blinking, until it has been seen
+  // both shown and hidden (within `watch`); steady, for 3.5 s, shown on at
+  // least ten readable looks and hidden on none.
+  ::testing::AssertionResult ColonBlinks(bool blinks = true, Millis watch = kTimeout);
+
+  // From `start`, where the pointer is, a move of `within` pixels on both
+  // axes leaves the saver ticking; one to `beyond` then ends it normally
+  // within `timeout`.
+  ::testing::AssertionResult EndsOnlyOnAClearMove(const SaverProcess& saver, POINT start, int within, int beyond,
+                                                  Millis timeout = kTimeout);
 
   // Waits for `ticks` changes of the blinking colon (FlashSecond on, the
   // default): false if the saver ended first or the clock stood still.

@@ -319,7 +319,7 @@ TEST_F(Dialog, HostIsDisabledWhileOpenAndBroughtForwardAfter) {
 // A copy that finds the single-instance mutex taken ends at once and
 // neither enables, disables nor brings forward the host.
 TEST_F(Dialog, CopyWithoutTheInstanceGuardLeavesTheHostAlone) {
-  std::unique_ptr<void, decltype(&CloseHandle)> mutex(CreateMutexA(nullptr, FALSE, "Mervisk"),
+  std::unique_ptr<void, decltype(&CloseHandle)> mutex(CreateMutexA(nullptr, FALSE, kInstanceMutex),
                                                       &CloseHandle);
   ASSERT_NE(mutex.get(), nullptr);
   for (bool hostEnabled : {true, false}) {
