@@ -1,9 +1,12 @@
-// The Windows Installer package, installed and removed by Wine's msiexec as
-// an administrator deploys it (quietly): what it puts on the machine, the
-// saver it installs, its Start-menu shortcut (as the package declares it and
-// as installed), upgrading, refusing a downgrade (also as a user sees it),
-// and what installing and uninstalling leave of a user's settings. Every
-// test starts and ends with no Lumidial product installed.
+// The Windows Installer package, installed and removed by msiexec as an
+// administrator deploys it (quietly): in the test bundle on Windows
+// ("run-tests.cmd /installer") or under Wine. What it puts on the machine,
+// the saver it installs, its Start-menu shortcut (as the package declares it
+// and as installed), upgrading, refusing a downgrade (also as a user sees
+// it), and what installing and uninstalling leave of a user's settings. Each
+// scenario starts and ends with no Lumidial product installed; one the user
+// had is removed first and put back by the run from the copy of its package
+// the run keeps.
 #include "SaverTest.h"
 
 #include <msi.h>
