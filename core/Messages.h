@@ -26,6 +26,7 @@ inline constexpr std::string_view kConfigureCaption = "Configure ";
 inline constexpr std::string_view kInvalidDataType = "Invalid data type for '%s'";
 inline constexpr std::string_view kFailedToGetData = "Failed to get data for '%s'";
 inline constexpr std::string_view kFailedToSetData = "Failed to set data for '%s'";
+inline constexpr std::string_view kOutOfRange = "Value out of range for '%s'";
 inline constexpr std::string_view kInvalidInteger = "'%s' is not a valid integer value";
 inline constexpr std::string_view kUnexpectedError = "Unexpected error";
 inline constexpr std::string_view kFailedToRegisterClass = "Failed to register window class";
