@@ -1,8 +1,8 @@
 // The clock's pictures at the scale it is shown at: at the designed size the
 // stored artwork of the program's resources; at any other the same pictures
 // drawn at that size from their geometry (core/ClockArt), never the stored
-// ones enlarged, the digits only as the clock comes to show them. Also the
-// two ways a picture becomes a bitmap, which the preview uses too.
+// ones enlarged, the digits only as the clock comes to show them. Every
+// picture is in levels of one colour (win/LevelBitmap.h).
 #pragma once
 
 #include <windows.h>
@@ -10,17 +10,10 @@
 #include <array>
 
 #include "ClockArt.h"
+#include "LevelBitmap.h"
 #include "ScopedWin.h"
 
 namespace lumidial {
-
-// A picture of the program's resources at its own depth (8 bits a pixel,
-// run-length coded, a palette of green levels); empty, with a trace, when
-// it is missing or not such a picture.
-UniqueBitmap LoadBitmapResource(int id) noexcept;
-// A drawn picture, 8 bits a pixel, the index being the level of green;
-// empty, with a trace, when it cannot be made.
-UniqueBitmap GreenBitmap(const art::GreenImage& picture) noexcept;
 
 class TClockArtwork {
 public:

@@ -20,9 +20,10 @@ constexpr DWORD kHostWaitSlice = 10;
 // At the host window's density: a scaled host shows the picture at the
 // size it has beside a 96-DPI host's preview area.
 UniqueBitmap PreviewPicture(int dpi) noexcept {
-    if (dpi == kDesignDpi) return LoadBitmapResource(IDB_PREVIEW);
+    const ColourTable colours = ColourTableOf(kDesignColour);
+    if (dpi == kDesignDpi) return LoadLevelBitmap(IDB_PREVIEW, colours);
     try {
-        return GreenBitmap(art::DrawPreview(ClockGeometryAt(dpi).scale));
+        return MakeLevelBitmap(art::DrawPreview(ClockGeometryAt(dpi).scale), colours);
     } catch (...) {
         TraceCaught(L"drawing the preview picture");
         return {};
