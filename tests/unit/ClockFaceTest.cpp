@@ -22,21 +22,29 @@ TEST(ClockFace, DigitsInTwelveAndTwentyFourHourForm) {
             << hour << ":" << minute << " " << twentyFour;
 }
 
-TEST(ClockFace, MarksOnlyChangedPicturesAndHidesALeadingZero) {
+// With the leading zero chosen, a 0 in the hour's tens is shown as any
+// digit, in place, in either form: 09:05 at 24 hours, 1:00 PM as 01:00.
+TEST(ClockFace, MarksOnlyChangedPicturesAndHidesALeadingZeroUnlessChosen) {
     ClockFaceState state;
-    const auto tick = [&](int hour, int minute, bool twentyFour) {
-        return AdvanceClockFace(state, hour, minute, twentyFour, false).digitChanged;
+    const auto tick = [&](int hour, int minute, bool twentyFour, bool zero = false) {
+        return AdvanceClockFace(state, hour, minute, twentyFour, zero, false).digitChanged;
     };
+    const auto hour1 = [&] { return std::pair(state.hour1Visible, state.innerLeft); };
     EXPECT_EQ(tick(13, 7, false), (Marks{true, true, true, true}));  // the first tick sets every picture
     EXPECT_EQ(state.tags, (Digits{0, 1, 0, 7}));
-    EXPECT_EQ(std::pair(state.hour1Visible, state.innerLeft), std::pair(false, -110));
+    EXPECT_EQ(hour1(), std::pair(false, -110));
     EXPECT_EQ(tick(9, 59, true), (Marks{false, true, true, true}));
     EXPECT_EQ(tick(10, 0, true), (Marks{true, true, true, true}));
-    EXPECT_EQ(std::pair(state.hour1Visible, state.innerLeft), std::pair(true, 0));
+    EXPECT_EQ(hour1(), std::pair(true, 0));
     EXPECT_EQ(tick(10, 1, true), (Marks{false, false, false, true}));
-    const ClockFaceChanges none = AdvanceClockFace(state, 10, 1, true, false);
+    const ClockFaceChanges none = AdvanceClockFace(state, 10, 1, true, false, false);
     EXPECT_EQ(none.digitChanged, Marks{});
     EXPECT_FALSE(none.colonToggled);
+    EXPECT_EQ(tick(9, 5, true, true), (Marks{true, true, false, true}));
+    EXPECT_EQ(std::pair(state.tags, hour1()), std::pair(Digits{0, 9, 0, 5}, std::pair(true, 0)));
+    EXPECT_EQ(tick(12, 59, false, true), (Marks{true, true, true, true}));
+    EXPECT_EQ(tick(13, 0, false, true), (Marks{true, true, true, true}));
+    EXPECT_EQ(std::pair(state.tags, hour1()), std::pair(Digits{0, 1, 0, 0}, std::pair(true, 0)));
 }
 
 // 9:59 to 10:00 on a screen where drawing the 1 fails once: the hour tens
@@ -44,14 +52,14 @@ TEST(ClockFace, MarksOnlyChangedPicturesAndHidesALeadingZero) {
 // the next tick, when nothing else changes.
 TEST(ClockFace, APictureWhoseDrawingFailedIsDrawnAtTheNextTick) {
     ClockFaceState state;
-    AdvanceClockFace(state, 9, 59, true, false, -220);
+    AdvanceClockFace(state, 9, 59, true, false, false, -220);
     bool failOnce = true;
     const DigitDrawer draw = [&](int index, int) { return index != 0 || !std::exchange(failOnce, false); };
-    EXPECT_EQ(AdvanceClockFace(state, 10, 0, true, false, -220, draw).digitChanged,
+    EXPECT_EQ(AdvanceClockFace(state, 10, 0, true, false, false, -220, draw).digitChanged,
               (Marks{false, true, true, true}));
     EXPECT_EQ(state.tags, (Digits{0, 0, 0, 0}));
     EXPECT_EQ(std::pair(state.hour1Visible, state.innerLeft), std::pair(false, -220));
-    EXPECT_EQ(AdvanceClockFace(state, 10, 0, true, false, -220, draw).digitChanged,
+    EXPECT_EQ(AdvanceClockFace(state, 10, 0, true, false, false, -220, draw).digitChanged,
               (Marks{true, false, false, false}));
     EXPECT_EQ(state.tags, (Digits{1, 0, 0, 0}));
     EXPECT_EQ(std::pair(state.hour1Visible, state.innerLeft), std::pair(true, 0));
@@ -60,10 +68,10 @@ TEST(ClockFace, APictureWhoseDrawingFailedIsDrawnAtTheNextTick) {
 TEST(ClockFace, ColonBlinksOnlyWithFlash) {
     ClockFaceState state;
     for (bool visible : {false, true, false}) {
-        EXPECT_TRUE(AdvanceClockFace(state, 8, 0, true, true).colonToggled);
+        EXPECT_TRUE(AdvanceClockFace(state, 8, 0, true, false, true).colonToggled);
         EXPECT_EQ(state.colonVisible, visible);
     }
-    EXPECT_FALSE(AdvanceClockFace(state, 8, 0, true, false).colonToggled);
+    EXPECT_FALSE(AdvanceClockFace(state, 8, 0, true, false, false).colonToggled);
     EXPECT_FALSE(state.colonVisible);
 }
 
