@@ -22,29 +22,28 @@ TEST(ClockFace, DigitsInTwelveAndTwentyFourHourForm) {
             << hour << ":" << minute << " " << twentyFour;
 }
 
-// With the leading zero chosen, a 0 in the hour's tens is shown as any
-// digit, in place, in either form: 09:05 at 24 hours, 1:00 PM as 01:00.
+// With the leading zero chosen, a 0 in the hour's tens is shown in place as
+// any digit, in either form: 1:00 PM as 01:00, midnight as 00:00.
 TEST(ClockFace, MarksOnlyChangedPicturesAndHidesALeadingZeroUnlessChosen) {
     ClockFaceState state;
     const auto tick = [&](int hour, int minute, bool twentyFour, bool zero = false) {
         return AdvanceClockFace(state, hour, minute, twentyFour, zero, false).digitChanged;
     };
-    const auto hour1 = [&] { return std::pair(state.hour1Visible, state.innerLeft); };
     EXPECT_EQ(tick(13, 7, false), (Marks{true, true, true, true}));  // the first tick sets every picture
     EXPECT_EQ(state.tags, (Digits{0, 1, 0, 7}));
-    EXPECT_EQ(hour1(), std::pair(false, -110));
+    EXPECT_EQ(std::pair(state.hour1Visible, state.innerLeft), std::pair(false, -110));
     EXPECT_EQ(tick(9, 59, true), (Marks{false, true, true, true}));
     EXPECT_EQ(tick(10, 0, true), (Marks{true, true, true, true}));
-    EXPECT_EQ(hour1(), std::pair(true, 0));
+    EXPECT_EQ(std::pair(state.hour1Visible, state.innerLeft), std::pair(true, 0));
     EXPECT_EQ(tick(10, 1, true), (Marks{false, false, false, true}));
     const ClockFaceChanges none = AdvanceClockFace(state, 10, 1, true, false, false);
     EXPECT_EQ(none.digitChanged, Marks{});
     EXPECT_FALSE(none.colonToggled);
-    EXPECT_EQ(tick(9, 5, true, true), (Marks{true, true, false, true}));
-    EXPECT_EQ(std::pair(state.tags, hour1()), std::pair(Digits{0, 9, 0, 5}, std::pair(true, 0)));
-    EXPECT_EQ(tick(12, 59, false, true), (Marks{true, true, true, true}));
-    EXPECT_EQ(tick(13, 0, false, true), (Marks{true, true, true, true}));
-    EXPECT_EQ(std::pair(state.tags, hour1()), std::pair(Digits{0, 1, 0, 0}, std::pair(true, 0)));
+    EXPECT_EQ(tick(13, 0, false, true), (Marks{true, true, false, true}));
+    EXPECT_EQ(std::tuple(state.tags, state.hour1Visible, state.innerLeft), std::tuple(Digits{0, 1, 0, 0}, true, 0));
+    tick(23, 59, true, true);
+    EXPECT_EQ(tick(0, 0, true, true), (Marks{true, true, true, true}));
+    EXPECT_EQ(std::tuple(state.tags, state.hour1Visible, state.innerLeft), std::tuple(Digits{0, 0, 0, 0}, true, 0));
 }
 
 // 9:59 to 10:00 on a screen where drawing the 1 fails once: the hour tens
