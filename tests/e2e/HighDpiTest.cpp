@@ -85,14 +85,9 @@ TEST_F(HighDpiWineOnly, ClockKeepsItsDesignedSizeCentredAndSharp) {
     ASSERT_TRUE(ReadClock(saver, screen, r));
     const RECT at = ClockLayout::Centred(scale).PictureRect(4, r.shift);
     const int digit = *r.digits[3];
-    long partly = 0, coloured = 0;
-    for (int y = at.top; y < at.bottom; ++y)
-      for (int x = at.left; x < at.right; ++x) {
-        partly += PartlyCovered(screen.At(x, y));
-        coloured += screen.At(x, y).r != 0 || screen.At(x, y).b != 0;
-      }
-    EXPECT_EQ(coloured, 0) << "green only";
-    EXPECT_GE(partly, 60) << "slanted edges are smoothed by partly covered pixels";
+    EXPECT_EQ(Count(screen, [](int, int, Rgb p) { return p.r != 0 || p.b != 0; }, at), 0) << "green only";
+    EXPECT_GE(Count(screen, [](int, int, Rgb p) { return PartlyCovered(p); }, at), 60)
+        << "slanted edges are smoothed by partly covered pixels";
     // The right-hand verticals' outer edge lies on whole pixels at these
     // densities: pure green, then glow, nothing in between, as a picture
     // blurred by enlarging would have.
@@ -229,13 +224,9 @@ void HighDpiWineOnly::ShowsPreviewInHost(const wchar_t* awareness, double scale)
   EXPECT_TRUE(WaitUntil([&] {
     const Image image = host.Shown();
     shown = LitExtent(image);
-    outside = notOurs = 0;
-    for (int y = 0; y < image.height(); ++y)
-      for (int x = 0; x < image.width(); ++x) {
-        const Rgb p = image.At(x, y);
-        notOurs += p.r != 0 || p.b != 0;
-        outside += (x >= 160 * scale || y >= 120 * scale) && !(p == Rgb{});
-      }
+    notOurs = Count(image, [](int, int, Rgb p) { return p.r != 0 || p.b != 0; });
+    outside =
+        Count(image, [&](int x, int y, Rgb p) { return (x >= 160 * scale || y >= 120 * scale) && !(p == Rgb{}); });
     return shown.Near(designed, 2) && outside == 0 && notOurs == 0;
   })) << "lit over " << shown.text() << ", designed " << designed.text() << "; " << outside
       << " pixels not black beyond the picture, " << notOurs << " not the saver's; " << SaveScreenshot("preview");

@@ -14,7 +14,10 @@ class RunModeWineOnly : public WineOnly<RunMode> {
 };
 
 // Each case runs the saver in a fixed-offset time zone picked so that its
-// local hour is `localHour` now, whatever the time of day the test runs at.
+// local hour is `localHour` now, whatever the time of day the test runs at;
+// the clock lit where the design puts it at its `scale`, every pixel of the
+// screen a shade of its `colour` (a level of it, each channel the colour's
+// times the level over 255, rounded; the level its brightest channel).
 TEST_F(RunModeWineOnly, WindowClockAndColon) {
   struct Case {
     const char* name;
@@ -22,6 +25,9 @@ TEST_F(RunModeWineOnly, WindowClockAndColon) {
     bool twentyFourHour;
     int localHour;
     bool blinks;
+    double scale = 1.0;
+    Rgb colour = kDesignGreen;
+    bool leadingZero = false;
   } const cases[] = {
       {"24-hour at 15: four digits; FlashSecond 1 blinks",
        [](ScratchRegistry& r) { r.SetDword(L"TwentyFourHour", 1), r.SetDword(L"FlashSecond", 1); },
@@ -42,17 +48,31 @@ TEST_F(RunModeWineOnly, WindowClockAndColon) {
          r.SetDword(L"CountDownTime", 5);
        },
        false, 15, true},
+      {"orange (COLORREF 0x00BBGGRR), filling 80 % of the width, the leading zero of 21:00 (9 PM) shown",
+       [](ScratchRegistry& r) {
+         r.SetDword(L"ClockColour", 0x0000A5FF), r.SetDword(L"ClockSize", 2), r.SetDword(L"LeadingZero", 1);
+       },
+       false, 21, true, std::min(0.8 * 1280 / 978, 0.5 * 1024 / 327), Rgb{255, 165, 0}, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ScratchRegistry::Clear();
     c.settings(registry);
+    UseDensity(96, c.scale);
+    colour = c.colour;
     const int offset = OffsetForLocalHour(c.localHour);
     SaverProcess saver = StartInTimeZone(L"/s", offset);
     ASSERT_TRUE(saver.started()) << saver.error();
     ASSERT_NE(saver.WaitForWindow(kMainClass, kMainCaption), nullptr) << "no run-mode window";
-    EXPECT_TRUE(ShowsLocalTime(saver, c.twentyFourHour, offset)) << "UTC" << offset / 60;
+    EXPECT_TRUE(ShowsLocalTime(saver, c.twentyFourHour, offset, c.leadingZero)) << "UTC" << offset / 60;
     EXPECT_TRUE(ColonBlinks(c.blinks));
+    EXPECT_TRUE(ShowsDesignedExtent(saver, 2, "extent"));
+    const long unlike = Count(GrabScreen(), [&](int, int, Rgb p) {
+      const int level = std::max({p.r, p.g, p.b});
+      const auto shade = [&](int own) { return uint8_t((2 * own * level + 255) / 510); };
+      return !(p == Rgb{shade(c.colour.r), shade(c.colour.g), shade(c.colour.b)});
+    });
+    EXPECT_EQ(unlike, 0) << "pixels not a shade of the colour; " << SaveScreenshot("shades");
   }
 }
 
@@ -86,10 +106,7 @@ TEST_F(RunModeWineOnly, ClockIsItsArtworkOnBlackAsPictured) {
   const RECT panel = layout.PanelRect();
   long lit = 0;
   EXPECT_TRUE(WaitUntil([&] {
-    const Image screen = GrabScreen();
-    lit = 0;
-    for (int y = 0; y < screen.height(); ++y)
-      for (int x = 0; x < screen.width(); ++x) lit += !PtInRect(&panel, POINT{x, y}) && !(screen.At(x, y) == Rgb{});
+    lit = Count(GrabScreen(), [&](int x, int y, Rgb p) { return !PtInRect(&panel, POINT{x, y}) && !(p == Rgb{}); });
     return lit == 0;
   })) << lit << " pixels outside the clock are not black; " << SaveScreenshot("not-black");
   long differing = -1;

@@ -47,10 +47,11 @@ int OffsetForLocalHour(int localHour) {
   return (hours > 12 ? hours - 24 : hours) * 60;
 }
 
-SaverProcess StartPicturedClock(ScratchRegistry& registry, bool everyMonitor) {
+SaverProcess StartPicturedClock(ScratchRegistry& registry,
+                                std::initializer_list<std::pair<const wchar_t*, DWORD>> values) {
   ScratchRegistry::Clear();
   registry.SetDword(L"FlashSecond", 0);
-  if (everyMonitor) registry.SetDword(L"ClockOnEveryMonitor", 1);
+  for (const auto& [name, value] : values) registry.SetDword(name, value);
   WaitUntil([] { return UtcNow() / 10'000'000 % 60 < 45; }, 60s, 200ms);
   const auto [hour, minute] = HourMinuteAt(UtcNow(), 0);
   int offset = ((10 * 60 + 8) - (hour * 60 + minute) + 2 * 720) % 720;  // 0 .. 719
@@ -103,8 +104,8 @@ const Artwork& SaverTest::Art() {
   return art;
 }
 
-::testing::AssertionResult SaverTest::ShowsLocalTime(const SaverProcess& saver,
-                                                     bool twentyFourHour, int utcOffsetMinutes) {
+::testing::AssertionResult SaverTest::ShowsLocalTime(const SaverProcess& saver, bool twentyFourHour,
+                                                     int utcOffsetMinutes, bool leadingZero) {
   const ClockReader reader = Reader();
   ClockReading r;
   long long before = 0, after = 0;
@@ -134,10 +135,10 @@ const Artwork& SaverTest::Art() {
     return ::testing::AssertionFailure() << "the clock reads \"" << r.text()
                                          << "\", expected one of" << accepted.str();
   const bool oneDigit = r.hour() < 10;
-  if (oneDigit && r.digits[0])
-    return ::testing::AssertionFailure() << "leading zero shown: " << r.text();
-  if (oneDigit != (r.shift == ClockLayout::kOneDigitShift))
-    return ::testing::AssertionFailure() << "\"" << r.text() << "\" is not centred";
+  if (oneDigit && r.digits[0].has_value() != leadingZero)
+    return ::testing::AssertionFailure() << "leading zero " << (leadingZero ? "hidden: " : "shown: ") << r.text();
+  if ((oneDigit && !leadingZero) != (r.shift == ClockLayout::kOneDigitShift))
+    return ::testing::AssertionFailure() << "\"" << r.text() << "\" is not " << (leadingZero ? "in place" : "centred");
   return ::testing::AssertionSuccess();
 }
 
@@ -148,7 +149,7 @@ const Artwork& SaverTest::Art() {
   Extent shown, designed;
   if (WaitUntil([&] {
         if (!ReadClock(saver, screen, r)) return false;
-        shown = LitExtent(screen);
+        shown = LitExtent(screen, colour);
         const ClockLayout layout = ClockLayout::Centred(scale);
         designed = Extent();
         for (int picture = 0; picture < 5; ++picture) {
@@ -377,16 +378,6 @@ std::optional<POINT> SaverTest::PanelOnScreen(const Image& screen) {
       return layout.panel;
   }
   return std::nullopt;
-}
-
-HWND SaverTest::WaitForPrompt(const SaverProcess& saver) {
-  HWND prompt = nullptr;
-  WaitUntil([&] {
-    const auto dialogs = TopLevelWindows(saver.pid(), L"#32770");
-    prompt = dialogs.empty() ? nullptr : dialogs.front();
-    return prompt != nullptr;
-  });
-  return prompt;
 }
 
 HWND SaverTest::CaptureOf(HWND window) { return ThreadInfo(window).hwndCapture; }

@@ -10,6 +10,7 @@
 #include "harness/Screen.h"
 #include "harness/Wine.h"
 
+#include <initializer_list>
 #include <optional>
 
 namespace e2e {
@@ -43,9 +44,10 @@ int OffsetForLocalHour(int localHour);
 // "./dev.sh pictures"): 10:08, 12-hour form, the colon steady, centred, on
 // the session's screen at 96 DPI. Sets the settings it needs in `registry`
 // and starts the saver in a time zone where it is 10:08 now (or 22:08), at
-// least 15 s before the minute ends. With `everyMonitor`, a clock on each
-// monitor ("ClockOnEveryMonitor" 1).
-SaverProcess StartPicturedClock(ScratchRegistry& registry, bool everyMonitor = false);
+// least 15 s before the minute ends. With `values`, those settings too
+// (such as "ClockOnEveryMonitor" 1, a clock on each monitor).
+SaverProcess StartPicturedClock(ScratchRegistry& registry,
+                                std::initializer_list<std::pair<const wchar_t*, DWORD>> values = {});
 
 class SaverTest : public ::testing::Test {
  public:
@@ -70,14 +72,15 @@ class SaverTest : public ::testing::Test {
   // two pixels at 96 DPI, twice the density over 96 elsewhere, rounded.
   int PointerThreshold() const;
   // Reads the centred clock.
-  ClockReader Reader() const { return ClockReader(Art(), ClockLayout::Centred(scale)); }
+  ClockReader Reader() const { return ClockReader(Art(), ClockLayout::Centred(scale), colour); }
 
   // Waits until the centred clock shows a time; checks that it is the local
   // time now (the minute before or after accepted) in the time zone
-  // `utcOffsetMinutes` east of UTC, in the given form, with the leading zero
-  // hidden and the clock centred for a one-digit hour.
+  // `utcOffsetMinutes` east of UTC, in the given form, for a one-digit hour
+  // with the leading zero hidden and the clock centred, or with
+  // `leadingZero` shown in place.
   ::testing::AssertionResult ShowsLocalTime(const SaverProcess& saver, bool twentyFourHour,
-                                            int utcOffsetMinutes);
+                                            int utcOffsetMinutes, bool leadingZero = false);
 
   // Waits until the lit clock lies where the design puts it, centred at the
   // scenario's scale: each picture shown with the lit extent of its 96-DPI
@@ -135,7 +138,7 @@ class SaverTest : public ::testing::Test {
 
   // The password prompt of the password.cpl double (a dialog of the
   // saver's), once it shows; nothing if it never does.
-  static HWND WaitForPrompt(const SaverProcess& saver);
+  static HWND WaitForPrompt(const SaverProcess& saver) { return saver.WaitForWindow(L"#32770"); }
 
   // The window holding the mouse capture in `window`'s thread.
   static HWND CaptureOf(HWND window);
@@ -145,6 +148,8 @@ class SaverTest : public ::testing::Test {
   // UseDensity says otherwise), and the clock's scale there.
   int density = 96;
   double scale = 1.0;
+  // The colour of their clock's lit segments.
+  Rgb colour = kDesignGreen;
   // When StartSaver first saw the run-mode window: its first tick is due.
   std::chrono::steady_clock::time_point windowSeenAt;
 };
