@@ -6,8 +6,8 @@
 //
 // The first writes into FOLDER clock.bmp (the whole screen in run mode at 10:08, as
 // StartPicturedClock sets it up, which the end-to-end tests compare with the
-// stored picture), dialog.bmp (the settings dialog's client area) and
-// preview.bmp (a host's 160 x 120 preview window with the preview in it).
+// stored picture), dialog.bmp (the settings dialog's client area),
+// appearance.bmp (its Appearance dialog's) and preview.bmp (a host's 160 x 120 preview window with the preview in it).
 // The second, in a session of several monitors, writes monitors.bmp: the
 // whole desk with a clock on each monitor ("ClockOnEveryMonitor"), at 10:08.
 // Each is taken once two captures in a row agree: the window has painted.
@@ -96,6 +96,9 @@ int wmain(int argc, wchar_t** argv) {
     SaverProcess saver = SaverProcess::Start(L"/c");
     const HWND dialog = saver.WaitForWindow(lumidial::cfg::kFormClass);
     made &= dialog && Save(Steady(ClientRect(dialog), [](const Image&) { return true; }), folder, L"dialog");
+    PostMessageW(GetDlgItem(dialog, lumidial::cfg::kAppearance), BM_CLICK, 0, 0);
+    const HWND look = saver.WaitForWindow(lumidial::cfg::kAppearanceClass);
+    made &= look && Save(Steady(ClientRect(look), [](const Image&) { return true; }), folder, L"appearance");
   }
   {
     HostWindow host({100, 100}, {160, 120});
