@@ -22,8 +22,7 @@ namespace {
 
 // The design, top first: app -> {config, clock} -> saver -> win (the Win32
 // kit) -> core; config/ and clock/ are siblings that never include each
-// other. The artwork's identifiers (the clock's, the dialog's sample) are in
-// resources/.
+// other. The artwork's identifiers, which both use, are in resources/.
 struct Layer {
     std::string folder;
     std::vector<std::string> uses;
