@@ -53,6 +53,9 @@ inline constexpr std::string_view kErrorCode = "Error %s.";
 // The warning when the shell cannot be asked to open the web address.
 inline constexpr std::string_view kBrowserNotLaunched = "Error encountered launching your web browser";
 inline constexpr std::string_view kWarningCaption = "Warning";
+
+// The warning when the system's colour dialog cannot be loaded.
+inline constexpr std::string_view kColourDialogNotOpened = "The colour dialog could not be opened";
 }  // namespace msg
 
 }  // namespace lumidial

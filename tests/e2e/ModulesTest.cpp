@@ -2,8 +2,8 @@
 // them (a Toolhelp module snapshot of the saver's process): the clock and
 // the preview run without the settings dialog's libraries, the common
 // controls (comctl32) and the shell (shell32); the settings dialog loads
-// the first when it opens and the second when its web address is clicked,
-// which starts the browser once.
+// the first when it opens (not yet the colour dialog's, comdlg32) and the
+// second when its web address is clicked, which starts the browser once.
 // And where from: the saver runs from a folder of its own beside DLLs named
 // like those it loads by name, as a .scr run from a downloads folder may,
 // and never loads them.
@@ -162,8 +162,9 @@ TEST_F(ModulesWineOnly, SettingsDialogLoadsTheCommonControlsAndOnAClickOnItsAddr
   SaverProcess saver = SaverProcess::Start(L"/c", Saver());
   HWND dialog = saver.WaitForWindow(cfg::kFormClass, L"Configure Orvane Lumidial");
   ASSERT_NE(dialog, nullptr) << "no settings dialog";
-  EXPECT_THAT(ModulesOf(saver.pid()), AllOf(ListsTheSaver(), Contains(std::wstring(kCommonControls))))
-      << "the open dialog has loaded the common controls";
+  EXPECT_THAT(ModulesOf(saver.pid()), AllOf(ListsTheSaver(), Contains(std::wstring(kCommonControls)),
+                                            Not(Contains(std::wstring(L"comdlg32.dll")))))
+      << "the open dialog has loaded the common controls, not the colour dialog's library before its click";
 
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(cfg::kLabel6, STN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(dialog, cfg::kLabel6)));

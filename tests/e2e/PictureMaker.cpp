@@ -8,8 +8,8 @@
 // StartPicturedClock sets it up, which the end-to-end tests compare with the
 // stored picture), clock-orange.bmp (the same in orange, "ClockColour"
 // 0x0000A5FF, filling the screen, "ClockSize" 2), dialog.bmp (the settings
-// dialog's client area) and preview.bmp (a host's 160 x 120 preview window
-// with the preview in it).
+// dialog's client area), appearance.bmp (its Appearance dialog's) and
+// preview.bmp (a host's 160 x 120 preview window with the preview in it).
 // The second, in a session of several monitors, writes monitors.bmp: the
 // whole desk with a clock on each monitor ("ClockOnEveryMonitor"), at 10:08.
 // Each is taken once two captures in a row agree: the window has painted.
@@ -108,6 +108,9 @@ int wmain(int argc, wchar_t** argv) {
     SaverProcess saver = SaverProcess::Start(L"/c");
     const HWND dialog = saver.WaitForWindow(lumidial::cfg::kFormClass);
     made &= dialog && Save(Steady(ClientRect(dialog), [](const Image&) { return true; }), folder, L"dialog");
+    PostMessageW(GetDlgItem(dialog, lumidial::cfg::kAppearance), BM_CLICK, 0, 0);
+    const HWND look = saver.WaitForWindow(lumidial::cfg::kAppearanceClass);
+    made &= look && Save(Steady(ClientRect(look), [](const Image&) { return true; }), folder, L"appearance");
   }
   {
     HostWindow host({100, 100}, {160, 120});

@@ -22,14 +22,14 @@ namespace {
 
 // The design, top first: app -> {config, clock} -> saver -> win (the Win32
 // kit) -> core; config/ and clock/ are siblings that never include each
-// other. The clock's artwork identifiers are in resources/.
+// other. The artwork's identifiers, which both use, are in resources/.
 struct Layer {
     std::string folder;
     std::vector<std::string> uses;
 };
 const std::vector<Layer> kLayers = {
     {"app", {"config", "clock", "saver", "win", "core"}},
-    {"config", {"saver", "win", "core"}},
+    {"config", {"saver", "win", "core", "resources"}},
     {"clock", {"saver", "win", "core", "resources"}},
     {"saver", {"win", "core"}},
     {"win", {"core"}},
