@@ -4,28 +4,25 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace lumidial {
 namespace {
 
 // Levels as a colour table holds them (0x00RRGGBB): black, the glow's peak
 // (100), a lit segment (255).
 TEST(ClockLook, ColourTablesShadeTheChosenColour) {
-    const struct {
-        std::uint32_t colour;  // COLORREF, 0x00BBGGRR
-        int percent;
-        std::uint32_t black, glow, lit;
-    } cases[] = {
-        {kDesignColour, 100, 0, 0x006400, 0x00FF00},  // green: level L is green L, as stored
-        {0x0000A5FF, 100, 0, 0x644100, 0xFFA500},     // orange: red and blue in their places
-        {0x00FF0000, 100, 0, 0x000064, 0x0000FF},     // blue
-        {kDesignColour, kDimmedPercent, 0, 0x001E00, 0x004D00},  // 30 %: 100 -> 30, 255 -> 76.5 -> 77
-        {0x0000A5FF, kDimmedPercent, 0, 0x1E1300, 0x4D3200},  // 19.4 -> 19, 49.5 -> 50
+    using Levels = std::array<std::uint32_t, 3>;
+    const std::tuple<std::uint32_t, int, Levels> cases[] = {  // a COLORREF (0x00BBGGRR), percent, levels
+        {kDesignColour, 100, {0, 0x006400, 0x00FF00}},  // green: level L is green L, as stored
+        {0x0000A5FF, 100, {0, 0x644100, 0xFFA500}},     // orange: red and blue in their places
+        {0x00FF0000, 100, {0, 0x000064, 0x0000FF}},     // blue
+        {kDesignColour, kDimmedPercent, {0, 0x001E00, 0x004D00}},  // 30 %: 100 -> 30, 255 -> 76.5 -> 77
+        {0x0000A5FF, kDimmedPercent, {0, 0x1E1300, 0x4D3200}},     // 19.4 -> 19, 49.5 -> 50
     };
-    for (const auto& c : cases) {
-        const ColourTable table = ColourTableOf(c.colour, c.percent);
-        EXPECT_EQ(table[0], c.black) << std::hex << c.colour << " at " << std::dec << c.percent;
-        EXPECT_EQ(table[100], c.glow) << std::hex << c.colour << " at " << std::dec << c.percent;
-        EXPECT_EQ(table[255], c.lit) << std::hex << c.colour << " at " << std::dec << c.percent;
+    for (const auto& [colour, percent, levels] : cases) {
+        const ColourTable table = ColourTableOf(colour, percent);
+        EXPECT_EQ((Levels{table[0], table[100], table[255]}), levels) << std::hex << colour << std::dec << " at " << percent;
     }
     const ColourTable green = ColourTableOf(kDesignColour);
     for (std::uint32_t level = 0; level < 256; ++level) ASSERT_EQ(green[level], level << 8) << level;
