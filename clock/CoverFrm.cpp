@@ -27,16 +27,17 @@ void TCoverForm::Cover(const ScreenRect& monitor, HWND above) noexcept {
                  SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
-void TCoverForm::FitClock(const DisplayMonitor& monitor, const std::optional<ClockTime>& time) {
+void TCoverForm::FitClock(const DisplayMonitor& monitor, int size, const ColourTable& colours,
+                          const std::optional<ClockTime>& time) {
     const ScreenRect& r = monitor.rect;
     if (clock_ && monitor == clockMonitor_) return;
-    const ClockPlacement placement = PlaceClockOnMonitor(monitor.dpi, r.right - r.left, r.bottom - r.top);
+    const ClockPlacement placement = PlaceClockOnMonitor(monitor.dpi, r.right - r.left, r.bottom - r.top, size);
     if (clock_) {
         clock_->Relayout(placement);
     } else {
         const bool movingLeft = RandomInt(2) == 1;
         const bool movingUp = RandomInt(2) == 1;
-        clock_.emplace(Handle(), placement, true, movingLeft, movingUp, Events);
+        clock_.emplace(Handle(), placement, true, colours, movingLeft, movingUp, Events);
         clock_->HidePointer();
     }
     clockMonitor_ = monitor;
@@ -78,8 +79,9 @@ LRESULT TCoverForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return DefaultHandler(message, wParam, lParam);
 }
 
-TMonitorCovers::TMonitorCovers(HWND owner, HWND clock, ControlEvents events, bool clocks) noexcept
-    : owner_(owner), clock_(clock), events_(std::move(events)) {
+TMonitorCovers::TMonitorCovers(HWND owner, HWND clock, ControlEvents events, bool clocks, int size,
+                               const ColourTable& colours) noexcept
+    : owner_(owner), clock_(clock), events_(std::move(events)), size_(size), colours_(colours) {
     if (clocks) density_.emplace();
 }
 
@@ -128,7 +130,7 @@ void TMonitorCovers::Cover(DeskLayout layout) {
         // Below the clock window, so that a monitor overlapping the primary
         // in part never hides the clock.
         covers_[i]->Cover(others[i].rect, clock_);
-        if (density_) covers_[i]->FitClock(others[i], shown_);
+        if (density_) covers_[i]->FitClock(others[i], size_, colours_, shown_);
     }
     monitors_ = std::move(layout);
 }
@@ -146,6 +148,14 @@ void TMonitorCovers::Step(int direction) noexcept {
             clock->Step(direction, r.right - r.left, r.bottom - r.top);
         }
     }
+}
+
+bool TMonitorCovers::SetColours(const ColourTable& colours) noexcept {
+    colours_ = colours;
+    bool all = true;
+    for (const auto& cover : covers_)
+        if (TClockPanel* clock = cover->Clock()) all = clock->SetColours(colours) && all;
+    return all;
 }
 
 bool TMonitorCovers::Follow() {

@@ -29,12 +29,13 @@ public:
     // without activating.
     void Cover(const ScreenRect& monitor, HWND above) noexcept;
 
-    // The clock on this monitor, fitted to it at its density: made the
-    // first time, laid out anew when the monitor changed size or density,
-    // left alone when it did not. It shows `time` at once where there is
-    // one. Raises when the clock cannot be made or laid out; the next call
-    // tries again.
-    void FitClock(const DisplayMonitor& monitor, const std::optional<ClockTime>& time);
+    // The clock on this monitor, fitted to it at its density and the `size`
+    // chosen: made the first time, in `colours`, laid out anew when the
+    // monitor changed size or density, left alone when it did not. It shows
+    // `time` at once where there is one. Raises when the clock cannot be
+    // made or laid out; the next call tries again.
+    void FitClock(const DisplayMonitor& monitor, int size, const ColourTable& colours,
+                  const std::optional<ClockTime>& time);
     // Its clock, if it has one.
     TClockPanel* Clock() noexcept { return clock_ ? &*clock_ : nullptr; }
     // The monitor its clock is fitted to.
@@ -55,8 +56,9 @@ private:
 class TMonitorCovers {
 public:
     // Owned by `owner`, each kept just below `clock`; each with a clock of
-    // its own when `clocks`.
-    TMonitorCovers(HWND owner, HWND clock, ControlEvents events, bool clocks) noexcept;
+    // its own when `clocks`, of the `size` chosen, in `colours`.
+    TMonitorCovers(HWND owner, HWND clock, ControlEvents events, bool clocks, int size,
+                   const ColourTable& colours) noexcept;
 
     // Looks at the monitors and covers them anew where they changed. True
     // when they changed since the last look (not at the first). Raises when
@@ -68,6 +70,9 @@ public:
     void ShowTime(const ClockTime& time);
     // Every other monitor's clock one drift step, within its own monitor.
     void Step(int direction) noexcept;
+    // Every other monitor's clock, and each one made later, in `colours`;
+    // false when the system refused a picture.
+    bool SetColours(const ColourTable& colours) noexcept;
 
 private:
     struct DeskLayout {
@@ -83,6 +88,8 @@ private:
     ControlEvents events_;
     // Each monitor's density, read only for clocks.
     std::optional<TMonitorDensity> density_;
+    int size_ = kSizeAsDesigned;
+    ColourTable colours_{};
     std::optional<ClockTime> shown_;
     DeskLayout monitors_;
     std::vector<std::unique_ptr<TCoverForm>> covers_;

@@ -20,6 +20,7 @@ const wchar_t* ClassOf(cfg::ControlKind kind) noexcept {
     switch (kind) {
     case cfg::ControlKind::Label:
     case cfg::ControlKind::Bevel:
+    case cfg::ControlKind::Picture:
         return WC_STATICW;
     case cfg::ControlKind::CheckBox:
     case cfg::ControlKind::Button:
@@ -52,6 +53,8 @@ DWORD StyleOf(const cfg::ControlLayout& control) noexcept {
         return style | LabelStyle(control);
     case cfg::ControlKind::Bevel:
         return style | SS_ETCHEDFRAME;
+    case cfg::ControlKind::Picture:
+        return style | SS_OWNERDRAW;
     case cfg::ControlKind::CheckBox:
         return style | BS_AUTOCHECKBOX;
     case cfg::ControlKind::DropDownList:
@@ -111,7 +114,8 @@ SYSTEMTIME ToSystemTime(double value) noexcept {
     return time;
 }
 
-TDialogControls::TDialogControls(HWND form, bool severalMonitors) : form_(form), severalMonitors_(severalMonitors) {
+TDialogControls::TDialogControls(HWND form, const cfg::DialogLayout& layout, bool severalMonitors)
+    : form_(form), layout_(layout), severalMonitors_(severalMonitors) {
     CreateControls();
     CreateToolTips();
 }
@@ -120,12 +124,27 @@ TDialogControls::~TDialogControls() = default;
 
 const cfg::ControlLayout* TDialogControls::LayoutOf(HWND control) const noexcept {
     if (!control || GetParent(control) != form_) return nullptr;
-    for (const cfg::ControlLayout& layout : cfg::kControls)
+    for (const cfg::ControlLayout& layout : layout_.controls)
         if (layout.id == GetDlgCtrlID(control)) return &layout;
     return nullptr;
 }
 
 // ---- Keyboard moves ---------------------------------------------------------
+
+bool TDialogControls::TranslateKey(const MSG& message) noexcept {
+    if (message.message != WM_KEYDOWN) return false;
+    if (message.hwnd != form_ && !IsChild(form_, message.hwnd)) return false;
+    switch (message.wParam) {
+    case VK_TAB:
+        if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return false;
+        MoveFocus(GetKeyState(VK_SHIFT) < 0);
+        return true;
+    case VK_RETURN:
+        return PressFocusedButton();
+    default:
+        return false;
+    }
+}
 
 void TDialogControls::MoveFocus(bool backwards) noexcept {
     if (HWND next = NextTabStop(GetFocus(), backwards)) SetFocus(next);
@@ -137,17 +156,17 @@ void TDialogControls::MoveFocus(bool backwards) noexcept {
 // when it is none of ours), skipping controls that are hidden, disabled or
 // no tab stop.
 HWND TDialogControls::NextTabStop(HWND focus, bool backwards) const noexcept {
-    constexpr int count = static_cast<int>(std::size(cfg::kControls));
+    const int count = static_cast<int>(layout_.controls.size());
     // A part of a control (the picker's spin buttons) stands for the control.
     while (focus && GetParent(focus) && GetParent(focus) != form_) focus = GetParent(focus);
     int current = backwards ? count : -1;
     if (focus && GetParent(focus) == form_) {
         for (int i = 0; i < count; ++i)
-            if (GetDlgCtrlID(focus) == cfg::kControls[i].id) current = i;
+            if (GetDlgCtrlID(focus) == layout_.controls[i].id) current = i;
     }
     for (int step = 1; step <= count; ++step) {
         const int index = ((current + (backwards ? -step : step)) % count + count) % count;
-        const cfg::ControlLayout& candidate = cfg::kControls[index];
+        const cfg::ControlLayout& candidate = layout_.controls[index];
         HWND control = GetDlgItem(form_, candidate.id);
         if (candidate.tabStop && IsWindowVisible(control) && IsWindowEnabled(control))
             return control;
@@ -164,11 +183,29 @@ bool TDialogControls::PressFocusedButton() noexcept {
     return true;
 }
 
+void TDialogControls::ButtonFocusChanged(HWND button, bool focused) noexcept {
+    const WPARAM style = (focused ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | BS_NOTIFY;
+    SendMessageW(button, BM_SETSTYLE, style, TRUE);
+}
+
+void TDialogControls::RestoreFocus() noexcept {
+    HWND target = lastFocus_;
+    if (!target || !IsWindow(target) || !IsChild(form_, target) || !IsWindowVisible(target) ||
+        !IsWindowEnabled(target))
+        target = NextTabStop(nullptr, false);
+    if (target) SetFocus(target);
+}
+
+void TDialogControls::RememberFocus() noexcept {
+    HWND focus = GetFocus();
+    if (focus && IsChild(form_, focus)) lastFocus_ = focus;
+}
+
 // ---- Building and sizing ----------------------------------------------------
 
 void TDialogControls::CreateControls() {
     HINSTANCE instance = Application->Instance();
-    for (const cfg::ControlLayout& control : cfg::kControls) {
+    for (const cfg::ControlLayout& control : layout_.controls) {
         if (control.severalMonitors == cfg::OnSeveralMonitors::OnlyThere && !severalMonitors_) continue;
         auto menuId = reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id));
         HWND window = CreateWindowExW(0, ClassOf(control.kind), control.caption, StyleOf(control),
@@ -176,19 +213,17 @@ void TDialogControls::CreateControls() {
                                       form_, menuId, instance, nullptr);
         if (!window) throw std::runtime_error(msg::kFailedToCreateWindow.data());
     }
-    // The frame is drawn under everything it encloses.
-    SetWindowPos(GetDlgItem(form_, cfg::kBevel1), HWND_BOTTOM, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // A frame is drawn under everything it encloses.
+    for (const cfg::ControlLayout& control : layout_.controls)
+        if (control.kind == cfg::ControlKind::Bevel)
+            SetWindowPos(GetDlgItem(form_, control.id), HWND_BOTTOM, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
-    for (const cfg::ListLayout& list : cfg::kLists) {
+    for (const cfg::ListLayout& list : layout_.lists) {
         HWND combo = GetDlgItem(form_, list.id);
         for (const wchar_t* text : list.items)
             SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     }
-
-    SYSTEMTIME designed = ToSystemTime(cfg::kDesignedCountDownTime);
-    SendMessageW(GetDlgItem(form_, cfg::kCountDownTime), DTM_SETSYSTEMTIME, GDT_VALID,
-                 reinterpret_cast<LPARAM>(&designed));
 }
 
 // Tips are a help, not a must: without the control the dialog works on.
@@ -198,10 +233,10 @@ void TDialogControls::CreateToolTips() {
                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, form_, nullptr,
                                     Application->Instance(), nullptr));
     if (!toolTips_) {
-        TraceFailure(L"making the settings dialog's tool tips", GetLastError());
+        TraceFailure(L"making a dialog's tool tips", GetLastError());
         return;
     }
-    for (const cfg::ControlLayout& control : cfg::kControls) {
+    for (const cfg::ControlLayout& control : layout_.controls) {
         HWND window = GetDlgItem(form_, control.id);
         if (!control.hint || !window) continue;
         TTTOOLINFOW tool{};
@@ -227,7 +262,7 @@ void TDialogControls::ApplyDpi(int dpi) noexcept {
 }
 
 void TDialogControls::PlaceControls() noexcept {
-    for (const cfg::ControlLayout& control : cfg::kControls) {
+    for (const cfg::ControlLayout& control : layout_.controls) {
         HWND window = GetDlgItem(form_, control.id);
         if (!window) continue;  // the row of several monitors, on one
         HFONT font = fonts_[static_cast<std::size_t>(control.font)].get();
@@ -277,17 +312,17 @@ void TDialogControls::FitClientArea() noexcept {
     GetClientRect(form_, &client);
     const int frameWidth = (window.right - window.left) - client.right;
     const int frameHeight = (window.bottom - window.top) - client.bottom;
-    const int row = severalMonitors_ ? cfg::kSeveralMonitorsRow : 0;
-    SetWindowPos(form_, nullptr, 0, 0, Scale(cfg::kForm.clientWidth) + frameWidth,
-                 Scale(cfg::kForm.clientHeight + row) + frameHeight,
+    const int row = severalMonitors_ ? layout_.severalMonitorsRow : 0;
+    SetWindowPos(form_, nullptr, 0, 0, Scale(layout_.form.clientWidth) + frameWidth,
+                 Scale(layout_.form.clientHeight + row) + frameHeight,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 RECT TDialogControls::Designed(const cfg::ControlLayout& control) const noexcept {
     RECT r{control.left, control.top, control.left + control.width, control.top + control.height};
     if (!severalMonitors_) return r;
-    if (control.severalMonitors == cfg::OnSeveralMonitors::MovesDown) OffsetRect(&r, 0, cfg::kSeveralMonitorsRow);
-    if (control.severalMonitors == cfg::OnSeveralMonitors::GrowsDown) r.bottom += cfg::kSeveralMonitorsRow;
+    if (control.severalMonitors == cfg::OnSeveralMonitors::MovesDown) OffsetRect(&r, 0, layout_.severalMonitorsRow);
+    if (control.severalMonitors == cfg::OnSeveralMonitors::GrowsDown) r.bottom += layout_.severalMonitorsRow;
     return r;
 }
 

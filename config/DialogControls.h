@@ -1,16 +1,16 @@
-// The settings dialog's controls as its layout table (ConfigureLayout.h)
-// declares them: made with their list items and tool tips, given the fonts,
-// places and sizes of the dialog's density (again when it moves to a
-// monitor of another), and the keyboard moves between them that the dialog
-// implements itself: Tab and Shift+Tab in tab order, Enter on a focused
-// button.
+// A dialog's controls as its layout table (DialogLayout.h) declares them:
+// made with their list items and tool tips, given the fonts, places and
+// sizes of the dialog's density (again when it moves to a monitor of
+// another), and the keyboard moves between them that the dialogs implement
+// themselves: Tab and Shift+Tab in tab order, Enter on a focused button.
 #pragma once
 
 #include <windows.h>
 
 #include <array>
 
-#include "ConfigureLayout.h"
+#include "ClockDesign.h"
+#include "DialogLayout.h"
 #include "ScopedWin.h"
 
 namespace lumidial {
@@ -20,10 +20,10 @@ SYSTEMTIME ToSystemTime(double value) noexcept;
 
 class TDialogControls {
 public:
-    // Makes every control of the table in `form` (the picker holding its
-    // designed date-time), with the row of a desk of `severalMonitors`
-    // where there are; raises when one cannot be made.
-    TDialogControls(HWND form, bool severalMonitors);
+    // Makes every control of `layout` in `form`, with the row of a desk of
+    // `severalMonitors` where the layout has one; raises when one cannot be
+    // made. The layout is a table of the program's: it outlives the dialog.
+    TDialogControls(HWND form, const cfg::DialogLayout& layout, bool severalMonitors = false);
     ~TDialogControls();
     TDialogControls(const TDialogControls&) = delete;
     TDialogControls& operator=(const TDialogControls&) = delete;
@@ -31,6 +31,11 @@ public:
     // Fonts, places and sizes for `dpi`, and the client area with them.
     void ApplyDpi(int dpi) noexcept;
 
+    // The keys the dialogs handle themselves, in a message queued for the
+    // dialog or one of its controls: Tab and Shift+Tab (without Ctrl or Alt)
+    // move the focus, Enter presses a focused button; true when taken.
+    // Anything else, Escape included, goes on to the focused control.
+    bool TranslateKey(const MSG& message) noexcept;
     // Moves the focus to the next (or previous) control in tab order.
     void MoveFocus(bool backwards) noexcept;
     // The control after `focus` in tab order (the first when `focus` is none
@@ -38,6 +43,15 @@ public:
     HWND NextTabStop(HWND focus, bool backwards) const noexcept;
     // Presses the focused button, if a button has the focus.
     bool PressFocusedButton() noexcept;
+    // The focused button is drawn as the one Enter presses (a button's
+    // BN_SETFOCUS and BN_KILLFOCUS, which BS_NOTIFY sends).
+    static void ButtonFocusChanged(HWND button, bool focused) noexcept;
+
+    // Activation gives the focus to the dialog itself; RestoreFocus hands it
+    // to the control that had it when the dialog last lost activation
+    // (RememberFocus), or the first in tab order.
+    void RestoreFocus() noexcept;
+    void RememberFocus() noexcept;
 
 private:
     void CreateControls();
@@ -51,12 +65,14 @@ private:
     const cfg::ControlLayout* LayoutOf(HWND control) const noexcept;
 
     HWND form_ = nullptr;
+    const cfg::DialogLayout& layout_;
     bool severalMonitors_ = false;
     // Owned by the dialog but top-level: destroyed before it.
     UniqueWindow toolTips_;
-    // One font per role of ConfigureLayout.h, made for the current density.
+    // One font per role of DialogLayout.h, made for the current density.
     std::array<UniqueFont, static_cast<std::size_t>(cfg::FontRole::Count)> fonts_;
     int dpi_ = kDesignDpi;
+    HWND lastFocus_ = nullptr;
 };
 
 }  // namespace lumidial

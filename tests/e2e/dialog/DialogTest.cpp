@@ -67,7 +67,8 @@ class Dialog : public ::testing::Test {
   }
   ::testing::AssertionResult Ends() { return EndsNormally(saver); }
 
-  HWND Item(int id) const { return GetDlgItem(dialog, id); }
+  // The settings dialog's control, else the Appearance dialog's (the two have no identifier in common).
+  HWND Item(int id) const { return GetDlgItem(dialog, id) ? GetDlgItem(dialog, id) : GetDlgItem(look, id); }
   bool Checked(int id) const { return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
   bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
   int Selection(int id) const { return static_cast<int>(SendMessageW(Item(id), CB_GETCURSEL, 0, 0)); }
@@ -77,16 +78,34 @@ class Dialog : public ::testing::Test {
     SendMessageW(Item(id), WM_GETTEXT, 256, reinterpret_cast<LPARAM>(buffer));
     return buffer;
   }
+  // A control's place and size in the dialog's client area.
+  std::array<LONG, 4> Place(int id) const {
+    RECT r{};
+    GetWindowRect(Item(id), &r);
+    MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&r), 2);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+  }
   void Click(int id) { PostMessageW(Item(id), BM_CLICK, 0, 0); }
   void Choose(int id, int index) {
     HWND list = Item(id);
     SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+  }
+  // The Appearance dialog opens from its button, modal: owned by the settings dialog, which is disabled
+  // until it goes by its button `close` and is then the active window again.
+  bool OpenAppearance() {
+    Click(cfg::kAppearance);
+    look = saver.WaitForWindow(cfg::kAppearanceClass, L"Appearance");
+    return look && GetWindow(look, GW_OWNER) == dialog && WaitUntil([&] { return !IsWindowEnabled(dialog); });
+  }
+  bool CloseAppearance(int close) {
+    Click(close);
+    return WaitUntil([&] { return !IsWindow(look) && IsWindowEnabled(dialog) && GetForegroundWindow() == dialog; });
   }
 
   ScratchRegistry registry;
   SaverProcess saver;
-  HWND dialog = nullptr;
+  HWND dialog = nullptr, look = nullptr;
 };
 
 class DialogWineOnly : public WineOnly<Dialog> {
@@ -107,8 +126,7 @@ TEST_F(Dialog, ShowsTheDefaultsAndOkWritesAllSixValues) {
   EXPECT_TRUE(Checked(cfg::kFlashSecond));
   EXPECT_EQ(Text(cfg::kClockMove), L"None");
   EXPECT_EQ(Text(cfg::kClockMoveInterval), L"Very Slow");
-  EXPECT_FALSE(Enabled(cfg::kClockMoveInterval)) << "no movement, so no interval to choose";
-  EXPECT_FALSE(Enabled(cfg::kClockMoveIntervalLabel));
+  EXPECT_FALSE(Enabled(cfg::kClockMoveInterval) || Enabled(cfg::kClockMoveIntervalLabel)) << "no movement, no interval";
   EXPECT_FALSE(ScratchRegistry::Exists()) << "opening the dialog writes nothing";
 
   // On several monitors, one more row below the settings: the box, the
@@ -121,15 +139,11 @@ TEST_F(Dialog, ShowsTheDefaultsAndOkWritesAllSixValues) {
     auto scaled = [dpi](int value) { return LONG(MulDiv(value, dpi, 96)); };
     EXPECT_EQ(Text(cfg::kClockOnEveryMonitor), L"Show the clock on every monitor");
     EXPECT_FALSE(Checked(cfg::kClockOnEveryMonitor));
-    RECT box{}, ok{}, client{};
-    GetWindowRect(Item(cfg::kClockOnEveryMonitor), &box);
-    GetWindowRect(Item(cfg::kOk), &ok);
-    MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&box), 2);
-    MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&ok), 2);
+    RECT client{};
     GetClientRect(dialog, &client);
-    EXPECT_EQ((std::array<LONG, 4>{box.left, box.top, box.right - box.left, box.bottom - box.top}),
-              (std::array<LONG, 4>{scaled(38), scaled(216), scaled(249), scaled(17)}));
-    EXPECT_EQ(ok.top, scaled(343));
+    EXPECT_EQ(Place(cfg::kClockOnEveryMonitor), (std::array<LONG, 4>{scaled(38), scaled(216), scaled(249), scaled(17)}));
+    EXPECT_EQ(Place(cfg::kOk)[1], scaled(343));
+    EXPECT_EQ(Place(cfg::kAppearance), (std::array<LONG, 4>{scaled(8), scaled(343), scaled(87), scaled(25)}));
     EXPECT_EQ(std::make_pair(client.right, client.bottom), std::make_pair(scaled(363), scaled(381)));
     Click(cfg::kClockOnEveryMonitor);
     ASSERT_TRUE(WaitUntil([&] { return Checked(cfg::kClockOnEveryMonitor); }));
@@ -156,6 +170,8 @@ TEST_F(Dialog, StoredValuesAreShownAndSavedBack) {
   const std::wstring storedTime = InUsersFormats(2010, 1, 2, 18, 7, 8);
   registry.SetString(L"CountDownTime", storedTime);
   registry.SetDword(L"ClockOnEveryMonitor", 1);
+  for (auto [name, value] : {std::pair{L"ClockColour", 0x0000A5FF}, {L"DimAtNight", 1}, {L"DimFrom", 1290}})
+    registry.SetDword(name, value);  // an orange clock dimmed from 21:30; the rest of the look as designed
   ASSERT_TRUE(Open());
   EXPECT_TRUE(!SeveralMonitors() || Checked(cfg::kClockOnEveryMonitor));
   EXPECT_TRUE(Checked(cfg::kTwentyFourHour));
@@ -163,6 +179,26 @@ TEST_F(Dialog, StoredValuesAreShownAndSavedBack) {
   EXPECT_EQ(Text(cfg::kClockMove), L"Horizontal and Vertical");
   EXPECT_EQ(Text(cfg::kClockMoveInterval), L"Glacial");
   EXPECT_TRUE(Enabled(cfg::kClockMoveInterval));
+
+  // Appearance shows the look as stored or designed; a visit that ends with Cancel changes nothing, one
+  // that ends with OK what it changed.
+  ASSERT_TRUE(OpenAppearance());
+  EXPECT_EQ(Text(cfg::kClockSize), L"As designed");
+  EXPECT_FALSE(Checked(cfg::kLeadingZero));
+  EXPECT_TRUE(Checked(cfg::kDimAtNight) && Enabled(cfg::kDimFrom) && Enabled(cfg::kDimTo));
+  wchar_t format[80] = {}, from[80] = {};  // 21:30 in the user's short time format
+  GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SSHORTTIME, format, 80);
+  const SYSTEMTIME t{2005, 1, 0, 14, 21, 30, 0, 0};
+  GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &t, format, from, 80);
+  EXPECT_EQ(Text(cfg::kDimFrom), from);
+  Click(cfg::kResetColour);
+  ASSERT_TRUE(CloseAppearance(cfg::kAppearanceCancel));
+  ASSERT_TRUE(OpenAppearance());
+  Choose(cfg::kClockSize, 2);
+  Click(cfg::kLeadingZero);
+  Click(cfg::kDimAtNight);
+  EXPECT_TRUE(WaitUntil([&] { return !Enabled(cfg::kDimFrom) && !Enabled(cfg::kDimTo); })) << "the times follow the box";
+  ASSERT_TRUE(CloseAppearance(cfg::kAppearanceOk));
 
   {
     // A key the user may not write: OK says so over the dialog, which
@@ -191,40 +227,41 @@ TEST_F(Dialog, StoredValuesAreShownAndSavedBack) {
   EXPECT_EQ(registry.GetDword(L"ClockOnEveryMonitor"), 1u) << "kept, written back or left alone";
   // Only the time of day survives; the date is the picker's.
   EXPECT_EQ(registry.GetString(L"CountDownTime"), InUsersFormats(2005, 1, 14, 18, 7, 8));
+  // The look's values the key held, and those changed in Appearance; DimTo is neither.
+  for (auto [name, value] : {std::pair<const wchar_t*, std::optional<DWORD>>{L"ClockColour", 0x0000A5FF},
+       {L"ClockSize", 2}, {L"LeadingZero", 1}, {L"DimAtNight", 0}, {L"DimFrom", 1290}, {L"DimTo", {}}})
+    EXPECT_EQ(registry.GetDword(name), value) << Narrow(name);
 }
 
 TEST_F(Dialog, StoredDirectionOutsideTheListShowsNoSelectionAndSavesMinusOne) {
   registry.SetDword(L"ClockMoveDirection", 9);
   ASSERT_TRUE(Open());
   EXPECT_EQ(Selection(cfg::kClockMove), -1);
-  EXPECT_TRUE(Enabled(cfg::kClockMoveInterval)) << "no selection is not \"None\"";
-  EXPECT_TRUE(Enabled(cfg::kClockMoveIntervalLabel));
+  EXPECT_TRUE(Enabled(cfg::kClockMoveInterval) && Enabled(cfg::kClockMoveIntervalLabel)) << "no selection, not \"None\"";
   Click(cfg::kOk);
   ASSERT_TRUE(Ends());
   EXPECT_EQ(registry.GetDword(L"ClockMoveDirection"), 0xFFFFFFFFu);
 }
 
 // A movement enables the interval and its label; leaving without OK, even
-// after changes, writes nothing.
+// after changes here and in Appearance, writes nothing.
 TEST_F(Dialog, IntervalFollowsTheMovementAndCancelOrCloseWriteNothing) {
   for (bool closeBox : {false, true}) {
     SCOPED_TRACE(closeBox ? "close box" : "Cancel");
     ASSERT_TRUE(Open());
     Choose(cfg::kClockMove, 1);
     EXPECT_EQ(Text(cfg::kClockMove), L"Horizontal");
-    EXPECT_TRUE(Enabled(cfg::kClockMoveInterval));
-    EXPECT_TRUE(Enabled(cfg::kClockMoveIntervalLabel));
+    EXPECT_TRUE(Enabled(cfg::kClockMoveInterval) && Enabled(cfg::kClockMoveIntervalLabel));
     Choose(cfg::kClockMove, 0);
-    EXPECT_FALSE(Enabled(cfg::kClockMoveInterval));
-    EXPECT_FALSE(Enabled(cfg::kClockMoveIntervalLabel));
+    EXPECT_FALSE(Enabled(cfg::kClockMoveInterval) || Enabled(cfg::kClockMoveIntervalLabel));
 
     Click(cfg::kTwentyFourHour);
     ASSERT_TRUE(WaitUntil([&] { return Checked(cfg::kTwentyFourHour); }));
     Choose(cfg::kClockMove, 2);
-    if (closeBox)
-      PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-    else
-      Click(cfg::kCancel);
+    ASSERT_TRUE(OpenAppearance());
+    Click(cfg::kLeadingZero);
+    ASSERT_TRUE(CloseAppearance(cfg::kAppearanceOk));
+    closeBox ? PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0) : PostMessageW(Item(cfg::kCancel), BM_CLICK, 0, 0);
     ASSERT_TRUE(Ends());
     EXPECT_FALSE(ScratchRegistry::Exists());
   }
@@ -251,7 +288,7 @@ TEST_F(DialogWineOnly, WebAddressWithoutTheShellWarns) {
 
 // Enter on the focused Cancel writes nothing; Escape and Enter on a check
 // box do nothing; Tab skips the disabled interval and the hidden controls;
-// Enter on the focused OK saves.
+// Escape leaves Appearance; Enter on the focused OK saves.
 TEST_F(Dialog, Keyboard) {
   auto press = [&](WORD key, bool shift = false) {
     EXPECT_TRUE(shift ? PressKeys({VK_SHIFT, key}, dialog) : PressKey(key, dialog));
@@ -279,16 +316,23 @@ TEST_F(Dialog, Keyboard) {
   EXPECT_TRUE(saver.IsRunning());
   EXPECT_FALSE(ScratchRegistry::Exists());
 
-  std::vector<std::pair<bool, int>> steps = {{false, cfg::kFlashSecond}, {false, cfg::kClockMove},
-                                             {false, cfg::kOk},          {false, cfg::kCancel},
-                                             {false, cfg::kTwentyFourHour}, {true, cfg::kCancel},
-                                             {true, cfg::kOk}};
+  std::vector<std::pair<bool, int>> steps = {
+      {false, cfg::kFlashSecond}, {false, cfg::kClockMove}, {false, cfg::kAppearance}, {false, cfg::kOk},
+      {false, cfg::kCancel},      {false, cfg::kTwentyFourHour}, {true, cfg::kCancel}, {true, cfg::kOk},
+      {true, cfg::kAppearance}};
   // On several monitors the clock on every monitor comes between.
   if (SeveralMonitors()) steps.insert(steps.begin() + 2, {false, cfg::kClockOnEveryMonitor});
   for (auto [shift, id] : steps) {
     press(VK_TAB, shift);
     ASSERT_TRUE(focusIs(id)) << (shift ? "Shift+Tab" : "Tab") << " should reach control " << id;
   }
+  // Enter on the focused Appearance… opens it; Escape leaves it like Cancel.
+  press(VK_RETURN);
+  ASSERT_TRUE(look = saver.WaitForWindow(cfg::kAppearanceClass));
+  EXPECT_TRUE(PressKey(VK_ESCAPE, look));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(look); }) && focusIs(cfg::kAppearance));
+  press(VK_TAB);
+  ASSERT_TRUE(focusIs(cfg::kOk));
   press(VK_RETURN);
   ASSERT_TRUE(Ends());
   EXPECT_EQ(registry.GetDword(L"TwentyFourHour"), 1u);
@@ -319,7 +363,7 @@ TEST_F(Dialog, HostIsDisabledWhileOpenAndBroughtForwardAfter) {
 // A copy that finds the single-instance mutex taken ends at once and
 // neither enables, disables nor brings forward the host.
 TEST_F(Dialog, CopyWithoutTheInstanceGuardLeavesTheHostAlone) {
-  std::unique_ptr<void, decltype(&CloseHandle)> mutex(CreateMutexA(nullptr, FALSE, "Mervisk"),
+  std::unique_ptr<void, decltype(&CloseHandle)> mutex(CreateMutexA(nullptr, FALSE, kInstanceMutex),
                                                       &CloseHandle);
   ASSERT_NE(mutex.get(), nullptr);
   for (bool hostEnabled : {true, false}) {
@@ -396,6 +440,7 @@ constexpr DesignedControl kDesign[] = {
      true, false, false, true},
     {cfg::kLabel6, L"Static", 24, 268, 313, 19, L"https://www.orvane.example/", kLinkFont, true, false,
      true},
+    {cfg::kAppearance, L"Button", 8, 315, 87, 25, L"Appearance\u2026", kDialogFont, true, true, false},
     {cfg::kOk, L"Button", 176, 315, 82, 25, L"OK", kDialogFont, true, true, false},
     {cfg::kCancel, L"Button", 264, 315, 87, 25, L"Cancel", kDialogFont, true, true, false},
 };
@@ -474,16 +519,12 @@ TEST_F(DialogWineOnly, LayoutMatchesTheDesignAndScales) {
       GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
       DeleteObject(SelectObject(dc, previous));
 
-      RECT r{};
-      GetWindowRect(control, &r);
-      MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&r), 2);
       int width = scaled(c.width), height = scaled(c.height);
       if (c.grows) {
         width = std::max<int>(width, text.cx);
         height = std::max<int>(height, text.cy);
       }
-      EXPECT_EQ((std::array<LONG, 4>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
-                (std::array<LONG, 4>{scaled(c.left), scaled(c.top), width, height}));
+      EXPECT_EQ(Place(c.id), (std::array<LONG, 4>{scaled(c.left), scaled(c.top), width, height}));
       EXPECT_TRUE(c.windowClass != std::wstring(L"Static") || (text.cx <= width && text.cy <= height))
           << "caption cut off";
     }

@@ -105,6 +105,9 @@ std::wstring WindowText(HWND window);
 // What a message box says: the text of its static control.
 std::wstring BoxText(HWND box);
 
+// The named mutex by which one copy of the saver runs at a time.
+inline constexpr char kInstanceMutex[] = "Mervisk";
+
 // Ends every Lumidial.scr running (left over from an earlier scenario).
 void KillStraySavers();
 
