@@ -12,11 +12,7 @@
 namespace e2e {
 namespace {
 
-bool InstanceMutexExists() {
-  HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, kInstanceMutex);
-  if (mutex) CloseHandle(mutex);
-  return mutex != nullptr;
-}
+bool InstanceMutexExists() { return lumidial::UniqueHandle(OpenMutexA(SYNCHRONIZE, FALSE, kInstanceMutex)) != nullptr; }
 
 class Host : public SaverTest {
  protected:
@@ -129,8 +125,7 @@ TEST_F(HostWineOnly, PasswordChangeGoesToTheProviderOrReportsWhyNot) {
     for (const wchar_t* arguments : {L"/a 1234", L"/a:1234"}) {
       SCOPED_TRACE(Narrow(arguments));
       RegDeleteTreeW(HKEY_CURRENT_USER, kDoubleKey);
-      std::unique_ptr<void, decltype(&CloseHandle)> guard(
-          arguments[2] == L':' ? CreateMutexA(nullptr, FALSE, kInstanceMutex) : nullptr, &CloseHandle);
+      const lumidial::UniqueHandle guard(arguments[2] == L':' ? CreateMutexA(nullptr, FALSE, kInstanceMutex) : nullptr);
       EXPECT_TRUE(EndsUnseen(SaverProcess::Start(arguments)));
       EXPECT_EQ(Recorded(L"ChangeCalls"), 1u) << "PwdChangePasswordA is called once";
       EXPECT_EQ(GetString(kDoubleKey, L"ChangeProvider"), L"SCRSAVE") << "for \"SCRSAVE\"";
@@ -141,9 +136,7 @@ TEST_F(HostWineOnly, PasswordChangeGoesToTheProviderOrReportsWhyNot) {
   }
   RegDeleteTreeW(HKEY_CURRENT_USER, kDoubleKey);
   HostWindow owner({100, 100}, {152, 112});
-  char system[MAX_PATH] = {};
-  GetSystemDirectoryA(system, MAX_PATH);
-  const std::string path = std::string(system) + "\\MPR.DLL";
+  const std::string path = Narrow(InSystemFolder(L"MPR.DLL"));
   struct Case {
     const wchar_t* double_;  // environment variable naming it; none: the library is disabled
     std::wstring arguments;
@@ -219,7 +212,7 @@ TEST_F(Host, SecondCopiesLeaveTheRunningOneAlone) {
   PSECURITY_DESCRIPTOR grantsNothing = nullptr;
   ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P", SDDL_REVISION_1, &grantsNothing, nullptr));
   SECURITY_ATTRIBUTES attributes{sizeof attributes, grantsNothing, FALSE};
-  std::unique_ptr<void, decltype(&CloseHandle)> other(CreateMutexA(&attributes, FALSE, kInstanceMutex), &CloseHandle);
+  const lumidial::UniqueHandle other(CreateMutexA(&attributes, FALSE, kInstanceMutex));
   LocalFree(grantsNothing);
   ASSERT_TRUE(other);
   for (const wchar_t* arguments : {L"/s", L"/c"}) {

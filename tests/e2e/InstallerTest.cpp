@@ -13,6 +13,7 @@
 #include <msi.h>
 #include <msiquery.h>
 #include <shlobj.h>
+#include <wrl/client.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -27,13 +28,6 @@ namespace {
 constexpr wchar_t kWineDllOverrides[] = L"Software\\Wine\\DllOverrides";
 constexpr wchar_t kMenuBuilder[] = L"winemenubuilder.exe";
 
-std::wstring Variable(const wchar_t* name) {
-  wchar_t value[256] = {};
-  if (!GetEnvironmentVariableW(name, value, 256))
-    ADD_FAILURE() << Narrow(name) << " is not set (tests/e2e/CMakeLists.txt sets it for ctest)";
-  return value;
-}
-
 std::string ReadWholeFile(const std::wstring& path) {
   std::string bytes;
   if (FILE* file = _wfopen(path.c_str(), L"rb")) {
@@ -42,13 +36,6 @@ std::string ReadWholeFile(const std::wstring& path) {
     std::fclose(file);
   }
   return bytes;
-}
-
-// A file of the (64-bit) system folder.
-std::wstring InSystemFolder(const wchar_t* name) {
-  wchar_t directory[MAX_PATH] = {};
-  GetSystemDirectoryW(directory, MAX_PATH);
-  return std::wstring(directory) + L"\\" + name;
 }
 
 std::wstring InstalledSaver() { return InSystemFolder(L"Lumidial.scr"); }
@@ -91,21 +78,17 @@ struct LinkTarget {
 std::optional<LinkTarget> ReadLink(const std::wstring& file) {
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   std::optional<LinkTarget> target;
-  IShellLinkW* link = nullptr;
-  IPersistFile* persist = nullptr;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                 reinterpret_cast<void**>(&link))) &&
-      SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
-      SUCCEEDED(persist->Load(file.c_str(), STGM_READ))) {
+  {
+    Microsoft::WRL::ComPtr<IShellLinkW> link;
+    Microsoft::WRL::ComPtr<IPersistFile> persist;
     wchar_t path[MAX_PATH] = {}, arguments[1024] = {}, icon[MAX_PATH] = {};
     int iconIndex = -1;
-    if (SUCCEEDED(link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH)) &&
-        SUCCEEDED(link->GetArguments(arguments, 1024)) &&
-        SUCCEEDED(link->GetIconLocation(icon, MAX_PATH, &iconIndex)))
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))) &&
+        SUCCEEDED(link.As(&persist)) && SUCCEEDED(persist->Load(file.c_str(), STGM_READ)) &&
+        SUCCEEDED(link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH)) &&
+        SUCCEEDED(link->GetArguments(arguments, 1024)) && SUCCEEDED(link->GetIconLocation(icon, MAX_PATH, &iconIndex)))
       target = LinkTarget{path, arguments, icon, iconIndex};
   }
-  if (persist) persist->Release();
-  if (link) link->Release();
   if (SUCCEEDED(com)) CoUninitialize();
   return target;
 }
@@ -175,7 +158,7 @@ class Installer : public SaverTest {
   void TearDown() override {
     if (!IsSkipped()) {
       UninstallEverything();
-      if (UnderWine()) RegDeleteKeyValueW(HKEY_CURRENT_USER, kWineDllOverrides, kMenuBuilder);
+      if (UnderWine()) DeleteValue(kWineDllOverrides, kMenuBuilder);
     }
     SaverTest::TearDown();
   }
@@ -220,17 +203,15 @@ class Installer : public SaverTest {
   // A user's saved settings: all six, none at its default, and a value this
   // version does not know (one a later version might write).
   void SaveUsersSettings() {
-    registry.SetDword(L"ClockMoveDirection", 3);
-    registry.SetDword(L"ClockMoveSpeed", 2);
-    registry.SetDword(L"FlashSecond", 0);
-    registry.SetDword(L"TwentyFourHour", 1);
-    registry.SetDword(L"CountDown", 1);
+    for (auto [name, value] : {std::pair{L"ClockMoveDirection", 3}, {L"ClockMoveSpeed", 2}, {L"FlashSecond", 0},
+                               {L"TwentyFourHour", 1}, {L"CountDown", 1}})
+      registry.SetDword(name, DWORD(value));
     registry.SetString(L"CountDownTime", L"12/31/2026 11:59:00 PM");
     registry.SetBinary(L"ClockColour", {0x00, 0xFF, 0x40, 0x00, 0x7F});
   }
 
   const std::wstring package = PathFromEnvironment(L"LUMIDIAL_MSI");
-  const std::wstring version = Variable(L"LUMIDIAL_VERSION");
+  const std::wstring version = FromEnvironment(L"LUMIDIAL_VERSION");
 };
 
 TEST_F(Installer, InstallsTheBuiltSaverAndUninstallRemovesItLeavingTheSettingsByteForByte) {
@@ -326,7 +307,7 @@ TEST_F(Installer, StartMenuShortcutInstallsTheSaverAsTheShellDoes) {
 
 TEST_F(Installer, NewerPackageUpgradesInPlaceAndAnOlderOneIsRefused) {
   const std::wstring newer = PathFromEnvironment(L"LUMIDIAL_MSI_RAISED");
-  const std::wstring newerVersion = Variable(L"LUMIDIAL_RAISED_VERSION");
+  const std::wstring newerVersion = FromEnvironment(L"LUMIDIAL_RAISED_VERSION");
   SaveUsersSettings();
   const std::string saved = SettingsKey();
   ASSERT_EQ(Install(package), kSucceeded);

@@ -14,7 +14,6 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
-#include <cwctype>
 #include <filesystem>
 #include <memory>
 
@@ -24,13 +23,7 @@ namespace {
 namespace cfg = lumidial::cfg;
 using ::testing::AllOf, ::testing::Contains, ::testing::IsSupersetOf, ::testing::Not, ::testing::Value;
 
-constexpr wchar_t kCommonControls[] = L"comctl32.dll";
-constexpr wchar_t kShell[] = L"shell32.dll";
-
-std::wstring Lower(std::wstring text) {
-  for (auto& c : text) c = static_cast<wchar_t>(std::towlower(c));
-  return text;
-}
+const std::wstring kCommonControls = L"comctl32.dll", kShell = L"shell32.dll";
 
 // The file names (lower case) of the modules loaded in process `pid` now.
 // A snapshot taken while the process loads a module can fail: it is taken
@@ -44,7 +37,7 @@ std::vector<std::wstring> ModulesOf(DWORD pid) {
     entry.dwSize = sizeof entry;
     modules.clear();
     for (BOOL ok = Module32FirstW(snapshot, &entry); ok; ok = Module32NextW(snapshot, &entry))
-      modules.push_back(Lower(entry.szModule));
+      modules.push_back(CharLowerW(entry.szModule));
     CloseHandle(snapshot);
     return !modules.empty();
   });
@@ -57,7 +50,7 @@ auto ListsTheSaver() { return IsSupersetOf({std::wstring(L"lumidial.scr"), std::
 
 // Neither of the settings dialog's libraries.
 auto LeanModules() {
-  return AllOf(ListsTheSaver(), Not(Contains(std::wstring(kCommonControls))), Not(Contains(std::wstring(kShell))));
+  return AllOf(ListsTheSaver(), Not(Contains(kCommonControls)), Not(Contains(kShell)));
 }
 
 // The shell opens a web address with its scheme's open command: for the
@@ -71,25 +64,17 @@ class StandInBrowser {
   StandInBrowser() {
     const std::wstring command = L"\"" + PathFromEnvironment(L"LUMIDIAL_BROWSER_DOUBLE") + L"\" \"%1\"";
     for (const wchar_t* key : kCommands) {
-      wchar_t original[MAX_PATH * 2] = {};
-      DWORD size = sizeof original;
-      RegGetValueW(HKEY_CLASSES_ROOT, key, nullptr, RRF_RT_REG_SZ, nullptr, original, &size);
-      originals_.emplace_back(original);
-      Set(key, command);
+      originals_.emplace_back(key, GetString(key, L"", HKEY_CLASSES_ROOT).value_or(L""));
+      SetString(key, L"", command, HKEY_CLASSES_ROOT);
     }
   }
   ~StandInBrowser() {
-    for (size_t i = 0; i < std::size(kCommands); ++i) Set(kCommands[i], originals_[i]);
+    for (const auto& [key, original] : originals_) SetString(key, L"", original, HKEY_CLASSES_ROOT);
   }
 
  private:
   static constexpr const wchar_t* kCommands[] = {L"https\\shell\\open\\command", L"http\\shell\\open\\command"};
-  static void Set(const wchar_t* key, const std::wstring& command) {
-    EXPECT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, key, nullptr, REG_SZ, command.c_str(),
-                              static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))),
-              ERROR_SUCCESS);
-  }
-  std::vector<std::wstring> originals_;
+  std::vector<std::pair<const wchar_t*, std::wstring>> originals_;  // each command's key and what it held
 };
 
 // The DLLs beside the saver record their loading (tests/doubles/Planted.cpp),
@@ -162,15 +147,15 @@ TEST_F(ModulesWineOnly, SettingsDialogLoadsTheCommonControlsAndOnAClickOnItsAddr
   SaverProcess saver = SaverProcess::Start(L"/c", Saver());
   HWND dialog = saver.WaitForWindow(cfg::kFormClass, L"Configure Orvane Lumidial");
   ASSERT_NE(dialog, nullptr) << "no settings dialog";
-  EXPECT_THAT(ModulesOf(saver.pid()), AllOf(ListsTheSaver(), Contains(std::wstring(kCommonControls)),
-                                            Not(Contains(std::wstring(L"comdlg32.dll")))))
+  EXPECT_THAT(ModulesOf(saver.pid()),
+              AllOf(ListsTheSaver(), Contains(kCommonControls), Not(Contains(std::wstring(L"comdlg32.dll")))))
       << "the open dialog has loaded the common controls, not the colour dialog's library before its click";
 
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(cfg::kLabel6, STN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(dialog, cfg::kLabel6)));
   std::vector<std::wstring> afterClick;
-  WaitUntil([&] { return Value(afterClick = ModulesOf(saver.pid()), Contains(std::wstring(kShell))); });
-  EXPECT_THAT(afterClick, Contains(std::wstring(kShell))) << "after a click on the web address";
+  WaitUntil([&] { return Value(afterClick = ModulesOf(saver.pid()), Contains(kShell)); });
+  EXPECT_THAT(afterClick, Contains(kShell)) << "after a click on the web address";
   EXPECT_TRUE(TopLevelWindows(saver.pid(), L"#32770", L"Warning").empty()) << "no warning box";
   // One click, one browser: the second start, if any, follows the first.
   EXPECT_TRUE(WaitUntil([] { return Recorded(L"BrowserStarts").has_value(); })) << "no browser started";

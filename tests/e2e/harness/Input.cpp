@@ -31,14 +31,7 @@ bool RunnerGone() {
                                        << what << " (error " << GetLastError() << ")";
 }
 
-INPUT Mouse(DWORD flags, LONG dx = 0, LONG dy = 0) {
-  INPUT input{};
-  input.type = INPUT_MOUSE;
-  input.mi.dx = dx;
-  input.mi.dy = dy;
-  input.mi.dwFlags = flags;
-  return input;
-}
+INPUT Mouse(DWORD flags, LONG dx = 0, LONG dy = 0) { return INPUT{INPUT_MOUSE, {{dx, dy, 0, flags, 0, 0}}}; }
 
 // Absolute coordinates run from 0 to 65535 over the virtual screen; the
 // platform takes pixel (n * extent) / 65536, so the least n that lands on a
@@ -67,11 +60,7 @@ HWND ClickTarget() {
 GUITHREADINFO ThreadInfo(HWND window) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
-  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) {
-    info = {};
-    info.cbSize = sizeof info;
-  }
-  return info;
+  return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info : GUITHREADINFO{};
 }
 
 std::string Describe(HWND window) {

@@ -1,5 +1,7 @@
 #include "Process.h"
 
+#include "Registry.h"
+
 #include <tlhelp32.h>
 
 namespace e2e {
@@ -42,16 +44,26 @@ std::string Narrow(const std::wstring& wide) {
   return out;
 }
 
-std::wstring PathFromEnvironment(const wchar_t* name) {
+std::wstring FromEnvironment(const wchar_t* name) {
   wchar_t buffer[MAX_PATH * 2] = {};
   const DWORD n = GetEnvironmentVariableW(name, buffer, MAX_PATH * 2);
   if (n == 0 || n >= MAX_PATH * 2)
     ADD_FAILURE() << Narrow(name) << " is not set (tests/e2e/CMakeLists.txt sets it for ctest)";
-  std::wstring path = buffer;
+  return buffer;
+}
+
+std::wstring PathFromEnvironment(const wchar_t* name) {
+  std::wstring path = FromEnvironment(name);
   if (path.empty() || path[0] != L'/') return path;
   for (auto& c : path)
     if (c == L'/') c = L'\\';
   return L"Z:" + path;
+}
+
+std::wstring InSystemFolder(const wchar_t* name) {
+  wchar_t directory[MAX_PATH] = {};
+  GetSystemDirectoryW(directory, MAX_PATH);
+  return std::wstring(directory) + L"\\" + name;
 }
 
 bool InBundle() {
@@ -115,12 +127,8 @@ void KillStraySavers() {
 }
 
 std::optional<bool> ScreenSaverRunningFlag() {
-  auto probe = StartProcess(L"\"" + PathFromEnvironment(L"LUMIDIAL_FLAG_PROBE") + L"\"");
-  if (!probe) return std::nullopt;
-  const lumidial::UniqueHandle process(probe->hProcess), thread(probe->hThread);
-  DWORD code = 2;
-  if (WaitForSingleObject(process.get(), 15000) == WAIT_OBJECT_0) GetExitCodeProcess(process.get(), &code);
-  return code <= 1 ? std::optional<bool>(code == 1) : std::nullopt;
+  const auto code = SaverProcess::Start(L"", PathFromEnvironment(L"LUMIDIAL_FLAG_PROBE")).WaitForExit();
+  return code && *code <= 1 ? std::optional<bool>(*code == 1) : std::nullopt;
 }
 
 lumidial::UniqueHandle NewKillOnCloseJob() {
@@ -257,12 +265,7 @@ std::vector<std::pair<std::wstring, std::wstring>> InstalledLumidials() {
        RegEnumKeyExW(uninstall, i, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
        ++i, size = 256) {
     const std::wstring key = std::wstring(kUninstall) + L"\\" + name;
-    auto text = [&](const wchar_t* value) {
-      wchar_t data[1024] = {};
-      DWORD bytes = sizeof data;
-      RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), value, RRF_RT_REG_SZ, nullptr, data, &bytes);
-      return std::wstring(data);
-    };
+    auto text = [&](const wchar_t* value) { return GetString(key.c_str(), value, HKEY_LOCAL_MACHINE).value_or(L""); };
     if (text(L"DisplayName").find(L"Lumidial") != std::wstring::npos)
       entries.emplace_back(name, text(L"DisplayName") + L"|" + text(L"Publisher") + L"|" + text(L"DisplayVersion") +
                                      L"|" + text(L"URLInfoAbout"));
@@ -275,15 +278,9 @@ MsiexecRun Msiexec(const std::wstring& arguments, bool quiet) {
   MsiexecRun run;
   auto process = StartProcess(L"msiexec.exe " + arguments + (quiet ? L" /qn" : L""));
   if (!process) return run;
-  const lumidial::UniqueHandle owned(process->hProcess), thread(process->hThread);
-  const auto running = [&] { return WaitForSingleObject(process->hProcess, 0) == WAIT_TIMEOUT; };
-  HWND box = nullptr;
-  if (!quiet && WaitUntil([&] {
-        auto boxes = TopLevelWindows(process->dwProcessId, L"#32770");
-        box = boxes.empty() ? nullptr : boxes.front();
-        return box || !running();
-      }) &&
-      box) {
+  CloseHandle(process->hThread);
+  const SaverProcess msiexec = SaverProcess::Adopt(process->hProcess, process->dwProcessId);
+  if (HWND box = quiet ? nullptr : msiexec.WaitForWindow(L"#32770")) {
     EnumChildWindows(
         box,
         [](HWND child, LPARAM texts) {
@@ -298,10 +295,7 @@ MsiexecRun Msiexec(const std::wstring& arguments, bool quiet) {
         reinterpret_cast<LPARAM>(&run.boxTexts));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
   }
-  if (WaitUntil([&] { return !running(); }, 4 * kTimeout))
-    GetExitCodeProcess(process->hProcess, &run.code);
-  else
-    TerminateProcess(process->hProcess, 1);
+  run.code = msiexec.WaitForExit(4 * kTimeout).value_or(run.code);
   return run;
 }
 

@@ -33,10 +33,13 @@ void PumpMessages();
 
 std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& wide);
-// The file an environment variable names (ctest gives Unix paths, which
-// Wine's drive Z: reaches).
+// An environment variable's value, failing the scenario when it is not
+// set; the file it names (ctest gives Unix paths, which Wine's drive Z:
+// reaches); a file of the (64-bit) system folder.
+std::wstring FromEnvironment(const wchar_t* name);
 std::wstring PathFromEnvironment(const wchar_t* name);
 inline std::wstring SaverPath() { return PathFromEnvironment(L"LUMIDIAL_SCR"); }
+std::wstring InSystemFolder(const wchar_t* name);
 
 // True when the drivers run from the test bundle (its runner sets
 // LUMIDIAL_BUNDLE), on Windows or under Wine: no Unix program may be started
@@ -60,8 +63,9 @@ lumidial::UniqueHandle NewKillOnCloseJob();
 // How a process ended: "exit code 3221225477 (0xC0000005)".
 std::string ExitCodeText(DWORD code);
 
-// One running saver, in a kill-on-close job so that a crashed driver leaves
-// none behind; the destructor terminates it.
+// One running saver (or another program a scenario waits for), in a
+// kill-on-close job so that a crashed driver leaves none behind; the
+// destructor terminates it.
 class SaverProcess {
  public:
   SaverProcess() = default;

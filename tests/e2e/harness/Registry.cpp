@@ -121,8 +121,8 @@ LSTATUS WithRestorePrivilege(const std::function<LSTATUS()>& set) {
 
 }  // namespace
 
-void SetValue(const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD size) {
-  EXPECT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key, name, type, data, size), ERROR_SUCCESS)
+void SetValue(const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD size, HKEY root) {
+  EXPECT_EQ(RegSetKeyValueW(root, key, name, type, data, size), ERROR_SUCCESS)
       << "setting " << Narrow(key) << "\\" << Narrow(name);
 }
 
@@ -132,10 +132,10 @@ std::optional<DWORD> GetDword(const wchar_t* key, const wchar_t* name) {
   return value;
 }
 
-std::optional<std::wstring> GetString(const wchar_t* key, const wchar_t* name) {
-  wchar_t value[512] = {};
+std::optional<std::wstring> GetString(const wchar_t* key, const wchar_t* name, HKEY root) {
+  wchar_t value[1024] = {};
   DWORD size = sizeof value;
-  if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, value, &size)) return std::nullopt;
+  if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, value, &size)) return std::nullopt;
   return value;
 }
 

@@ -22,16 +22,18 @@
 
 namespace e2e {
 
-// HKCU values of any key.
-void SetValue(const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD size);
+// Values of any key of HKCU, or of `root` (L"" names a key's default value).
+void SetValue(const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD size,
+              HKEY root = HKEY_CURRENT_USER);
 inline void SetDword(const wchar_t* key, const wchar_t* name, DWORD value) {
   SetValue(key, name, REG_DWORD, &value, sizeof value);
 }
-inline void SetString(const wchar_t* key, const wchar_t* name, const std::wstring& value) {
-  SetValue(key, name, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * 2));
+inline void SetString(const wchar_t* key, const wchar_t* name, const std::wstring& value,
+                      HKEY root = HKEY_CURRENT_USER) {
+  SetValue(key, name, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * 2), root);
 }
 std::optional<DWORD> GetDword(const wchar_t* key, const wchar_t* name);
-std::optional<std::wstring> GetString(const wchar_t* key, const wchar_t* name);
+std::optional<std::wstring> GetString(const wchar_t* key, const wchar_t* name, HKEY root = HKEY_CURRENT_USER);
 inline void DeleteValue(const wchar_t* key, const wchar_t* name) { RegDeleteKeyValueW(HKEY_CURRENT_USER, key, name); }
 
 // The saver's settings key, deleted before and after each scenario (the

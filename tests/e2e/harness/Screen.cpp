@@ -383,28 +383,22 @@ long Unlike(const RECT& rect, Rgb colour) {
 }
 
 HostWindow::HostWindow(POINT at, SIZE size, Kind kind, bool visible) {
-  static const ATOM preview = [] {
+  static const ATOM host = [] {
     WNDCLASSW wc{};
     wc.lpfnWndProc = DefWindowProcW;
     wc.hbrBackground = CreateSolidBrush(kHostColour);
-    wc.lpszClassName = L"LumidialPreviewHost";
-    return RegisterClassW(&wc);
-  }();
-  static const ATOM settings = [] {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
     wc.lpszClassName = L"LumidialTestHost";
     return RegisterClassW(&wc);
   }();
   if (kind == kPreview) {
-    window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, MAKEINTATOM(preview), L"Host", WS_POPUP, at.x, at.y,
+    window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, MAKEINTATOM(host), L"Host", WS_POPUP, at.x, at.y,
                              size.cx, size.cy, nullptr, nullptr, nullptr, nullptr);
     if (visible) ShowWindow(window, SW_SHOWNA);
     return;
   }
-  window = CreateWindowExW(0, MAKEINTATOM(settings), L"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, at.x, at.y, size.cx,
+  window = CreateWindowExW(0, MAKEINTATOM(host), L"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, at.x, at.y, size.cx,
                            size.cy, nullptr, nullptr, nullptr, nullptr);
-  child = CreateWindowExW(0, MAKEINTATOM(settings), L"", WS_CHILD | WS_VISIBLE, 10, 10, 120, 90, window, nullptr,
+  child = CreateWindowExW(0, MAKEINTATOM(host), L"", WS_CHILD | WS_VISIBLE, 10, 10, 120, 90, window, nullptr,
                           nullptr, nullptr);
   PumpMessages();  // its first messages handled
 }

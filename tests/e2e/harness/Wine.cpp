@@ -67,10 +67,7 @@ SaverProcess StartInTimeZone(const std::wstring& arguments, int utcOffsetMinutes
 }
 
 ::testing::AssertionResult LayOutMonitors(const std::string& geometries) {
-  char script[MAX_PATH] = {};
-  if (!GetEnvironmentVariableA("LUMIDIAL_MONITORS_SCRIPT", script, MAX_PATH))
-    return ::testing::AssertionFailure() << "LUMIDIAL_MONITORS_SCRIPT is not set";
-  return RunUnix(std::string(script) + " " + geometries);
+  return RunUnix(Narrow(FromEnvironment(L"LUMIDIAL_MONITORS_SCRIPT")) + " " + geometries);
 }
 
 Density::Density(int dpi) : original_(GetDword(kDesktop, L"LogPixels")) {
@@ -84,11 +81,8 @@ Density::~Density() {
     DeleteValue(kDesktop, L"LogPixels");
 }
 
-SystemFile::SystemFile(const wchar_t* name, const wchar_t* source) {
-  wchar_t directory[MAX_PATH] = {};
-  GetSystemDirectoryW(directory, MAX_PATH);
-  path_ = std::wstring(directory) + L"\\" + name;
-  backup_ = path_ + L".lumidial-original";
+SystemFile::SystemFile(const wchar_t* name, const wchar_t* source)
+    : path_(InSystemFolder(name)), backup_(path_ + L".lumidial-original") {
   Restore();  // after a driver killed half-way
   if (GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES && !CopyFileW(path_.c_str(), backup_.c_str(), FALSE))
     return;
