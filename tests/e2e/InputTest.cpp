@@ -1,16 +1,12 @@
 // Leaving run mode with keys and the pointer (sent as the platform's own
-// input, as a person's would be) or when another program takes the foreground (which
-// would otherwise get the keys meant to wake the screen, behind the clock),
-// the password check on the way out, the pointer while it runs, and the
-// burn-in drift of the clock panel.
+// input, as a person's would be) or when another program takes the
+// foreground, the password check on the way out, the pointer while it runs,
+// and the burn-in drift of the clock panel.
 #include "SaverTest.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <functional>
-#include <memory>
-#include <type_traits>
 #include <vector>
 
 namespace e2e {
@@ -72,7 +68,7 @@ std::vector<RunModeInput::Sighting> RunModeInput::WatchTicks(const SaverProcess&
 // would get the keys meant to wake the screen behind the clock: it ends the
 // saver as a key does.
 TEST_F(RunModeInput, KeysOrAnotherProgramInTheForegroundEndTheSaverAndTheRunningFlagFollowsIt) {
-  std::unique_ptr<std::remove_pointer_t<HWND>, decltype(&DestroyWindow)> other(nullptr, &DestroyWindow);
+  lumidial::UniqueWindow other;
   const std::pair<const char*, std::function<::testing::AssertionResult(HWND)>> ways[] = {
       {"key a", [](HWND clock) { return PressKey('A', clock); }},
       {"key Alt alone", [](HWND clock) { return PressKey(VK_MENU, clock); }},
@@ -249,9 +245,7 @@ TEST_F(RunModeInput, DriftMovesThePanelOnePixelAtItsPaceOnlyWithADirection) {
     // (drawn at random), and "^" where it left its height.
     const int way = std::any_of(seen.begin(), seen.end(), [&](const Sighting& s) { return s.x < centre.x; }) ? -1 : 1;
     auto entry = [](int tick, int steps, bool leftHeight) {
-      char text[32];
-      std::snprintf(text, sizeof text, " %d:%d%s", tick, steps, leftHeight ? "^" : "");
-      return std::string(text);
+      return std::to_string(tick) + ":" + std::to_string(steps) + (leftHeight ? "^ " : " ");
     };
     std::string ticks, designed;
     for (const Sighting& s : seen) {

@@ -139,8 +139,7 @@ TEST_F(RunMode, ClockAtThePrimarysDensityShowsTheLocalTimeCentredAndBlinks) {
 TEST_F(RunMode, OtherMonitorsAreCoveredBlackAndInputOverThemCounts) {
   std::vector<RECT> others = MonitorRects();
   const RECT primary = PrimaryRect();
-  others.erase(std::remove_if(others.begin(), others.end(), [&](const RECT& r) { return EqualRect(&r, &primary); }),
-               others.end());
+  std::erase_if(others, [&](const RECT& r) { return EqualRect(&r, &primary); });
   NEEDS(!others.empty(), "a second monitor, to cover");
   const HostWindow desk({GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN)},
                         {GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)});
