@@ -67,33 +67,22 @@ std::optional<DWORD> IntegrityLevel(HANDLE process) {
   return *GetSidSubAuthority(label->Label.Sid, count - 1);
 }
 
-// Names the program of a window that kept the foreground from the check
-// window, and says when it runs with higher rights than the tests.
+// Names the window that kept the foreground from the check window and its
+// program, and says when that runs with higher rights than the tests.
 std::wstring ForegroundProblem(HWND foreground) {
   if (!foreground) {
     return L"No window has the foreground, and the tests' own window could not take it: close other "
            L"programs, and run the tests again.";
   }
-  wchar_t title[256] = {};
-  GetWindowTextW(foreground, title, 256);
   DWORD pid = 0;
   GetWindowThreadProcessId(foreground, &pid);
-  std::wstring program = L"process " + std::to_wstring(pid);
-  bool higher = false;
-  lumidial::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
-  if (process) {
-    wchar_t image[MAX_PATH * 2] = {};
-    DWORD length = MAX_PATH * 2;
-    if (QueryFullProcessImageNameW(process.get(), 0, image, &length)) program = image;
-    const auto theirs = IntegrityLevel(process.get());
-    const auto ours = IntegrityLevel(GetCurrentProcess());
-    higher = !theirs || (ours && *theirs > *ours);
-  } else {
-    higher = GetLastError() == ERROR_ACCESS_DENIED;
-  }
-  std::wstring text = L"The window \"" + std::wstring(title) + L"\" of " + program +
-                      L" keeps the foreground, and the tests' own window could not take it.";
-  if (higher) {
+  const lumidial::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+  const bool denied = !process && GetLastError() == ERROR_ACCESS_DENIED;
+  const auto theirs = process ? IntegrityLevel(process.get()) : std::nullopt;
+  const auto ours = IntegrityLevel(GetCurrentProcess());
+  std::wstring text = L"The foreground is " + e2e::Widen(e2e::Describe(foreground)) +
+                      L", and the tests' own window could not take it.";
+  if (process ? !theirs || (ours && *theirs > *ours) : denied) {
     text += L" That program runs with higher rights than the tests (as administrator, say): Windows lets "
             L"no key or pointer move of theirs reach it.";
   }
@@ -126,17 +115,12 @@ LRESULT CALLBACK CheckWindowProc(HWND window, UINT message, WPARAM wp, LPARAM lp
       }
       return 0;
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(window, &ps);
+      const lumidial::ScopedPaint paint(window);  // on the class's brush, the face
       RECT client;
       GetClientRect(window, &client);
-      HBRUSH face = CreateSolidBrush(kFace);
-      FillRect(dc, &client, face);
-      DeleteObject(face);
-      SetBkMode(dc, TRANSPARENT);
-      DrawTextW(dc, L"Lumidial tests: checking that input reaches this window", -1, &client,
+      SetBkMode(paint.dc(), TRANSPARENT);
+      DrawTextW(paint.dc(), L"Lumidial tests: checking that input reaches this window", -1, &client,
                 DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-      EndPaint(window, &ps);
       return 0;
     }
     default:
@@ -154,7 +138,7 @@ std::wstring SendInputProblem() {
   wc.lpfnWndProc = CheckWindowProc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  wc.hbrBackground = CreateSolidBrush(kFace);
   wc.lpszClassName = L"LumidialTestsInputCheck";
   RegisterClassW(&wc);
 

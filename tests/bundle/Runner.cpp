@@ -32,6 +32,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -212,8 +213,9 @@ std::wstring RunDriver(const std::wstring& root, const Driver& driver, const std
   return L"ended with " + Widen(e2e::ExitCodeText(code));
 }
 
-// The names, a line of at most 100 characters at a time.
-void PrintNames(const std::vector<std::string>& names) {
+// A heading, and below it the names, a line of at most 100 characters at a time.
+void PrintNames(const std::string& heading, const std::vector<std::string>& names) {
+  Print(heading + "\n");
   std::string line = "   ";
   for (size_t i = 0; i < names.size(); ++i) {
     const std::string item = " " + names[i] + (i + 1 < names.size() ? "," : "");
@@ -249,26 +251,18 @@ int Summarise(const std::vector<TestOutcome>& outcomes, const std::map<std::stri
         // The message's first lines: where (without the file's folders),
         // and what it found.
         const size_t folders = outcome.message.find_last_of("/\\", outcome.message.find('\n'));
-        const std::string message = outcome.message.substr(folders == std::string::npos ? 0 : folders + 1);
-        size_t at = 0;
-        for (int line = 0; line < 8 && at < message.size(); ++line) {
-          const size_t end = message.find('\n', at);
-          failures += "    " + message.substr(at, end == std::string::npos ? std::string::npos : end - at) + "\n";
-          at = end == std::string::npos ? message.size() : end + 1;
-        }
+        std::istringstream message(outcome.message.substr(folders == std::string::npos ? 0 : folders + 1));
+        std::string line;
+        for (int n = 0; n < 8 && std::getline(message, line); ++n) failures += "    " + line + "\n";
         break;
       }
     }
   }
   Print("\n");
-  for (const auto& [reason, names] : notRunHere) {
-    Print("NOT RUN HERE (Wine only): " + reason.substr(std::strlen(e2e::kWineOnlySkip)) + "\n");
-    PrintNames(names);
-  }
-  for (const auto& [reason, names] : byReason) {
-    Print("SKIPPED " + std::to_string(names.size()) + ": " + reason + "\n");
-    PrintNames(names);
-  }
+  for (const auto& [reason, names] : notRunHere)
+    PrintNames("NOT RUN HERE (Wine only): " + reason.substr(std::strlen(e2e::kWineOnlySkip)), names);
+  for (const auto& [reason, names] : byReason)
+    PrintNames("SKIPPED " + std::to_string(names.size()) + ": " + reason, names);
   Print(failures);
   for (const std::wstring& problem : driverProblems) {
     ++failed;
