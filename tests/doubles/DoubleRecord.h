@@ -10,10 +10,8 @@ inline constexpr char kRecordKey[] = "Software\\Lumidial Tests\\Doubles";
 
 inline HKEY OpenRecordKey() {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kRecordKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return nullptr;
-    return key;
+    return RegCreateKeyExA(HKEY_CURRENT_USER, kRecordKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) ==
+                   ERROR_SUCCESS ? key : nullptr;
 }
 
 inline DWORD ReadDword(HKEY key, const char* name, DWORD fallback) {

@@ -6,8 +6,7 @@ extern "C" DWORD WINAPI PwdChangePasswordA(LPCSTR provider, HWND owner, DWORD re
                                           DWORD reserved2) {
     HKEY key = doubles::OpenRecordKey();
     if (!key) return 0;
-    DWORD calls = doubles::ReadDword(key, "ChangeCalls", 0) + 1;
-    doubles::WriteDword(key, "ChangeCalls", calls);
+    doubles::WriteDword(key, "ChangeCalls", doubles::ReadDword(key, "ChangeCalls", 0) + 1);
     doubles::WriteString(key, "ChangeProvider", provider);
     doubles::WriteDword(key, "ChangeOwner", static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(owner)));
     doubles::WriteDword(key, "ChangeReserved1", reserved1);

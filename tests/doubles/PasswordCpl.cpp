@@ -44,8 +44,7 @@ void HoldPrompt(HWND owner) {
 extern "C" __declspec(dllexport) BOOL WINAPI VerifyScreenSavePwd(HWND window) {
     HKEY key = doubles::OpenRecordKey();
     if (!key) return TRUE;
-    DWORD calls = doubles::ReadDword(key, "VerifyCalls", 0) + 1;
-    doubles::WriteDword(key, "VerifyCalls", calls);
+    doubles::WriteDword(key, "VerifyCalls", doubles::ReadDword(key, "VerifyCalls", 0) + 1);
     doubles::WriteDword(key, "VerifyWindow", static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(window)));
     // The answer's high bytes are noise on purpose: only the low byte counts.
     const DWORD answer = doubles::ReadDword(key, "VerifyAnswer", 1);
