@@ -38,7 +38,8 @@ rm -rf "$work/stripped.scr" "$work/stripped.msi" "$work/remade.msi" "$work/extra
 # CERTIFICATE as the trusted root.
 verifies() { osslsigncode verify -CAfile "$2" -in "$1" >"$work/verify.log" 2>&1; }
 # both_verify WHAT: the package just made and its Lumidial.scr verify
-# against the signer's certificate, which osslsigncode names.
+# against the signer's certificate, which osslsigncode names, and not
+# against another.
 release=$build/release
 both_verify() {
   local file
@@ -46,6 +47,7 @@ both_verify() {
     verifies "$file" signer.pem || { cat "$work/verify.log"; fail "$1: $file does not verify"; }
     grep -q "Signer's certificate:" "$work/verify.log" && grep -q "Subject: /CN=Lumidial release test" "$work/verify.log" ||
       fail "osslsigncode verify does not name the signer of $file"
+    verifies "$file" other.pem && fail "$1: $file verifies against a certificate that did not sign it"
   done
 }
 
@@ -64,9 +66,6 @@ msi=$PACKAGE name=$(basename "$PACKAGE")
   fail "after three releases $release is not a plain folder, or a previous one is left beside it"
 (cd "$release" && sha256sum -c --strict SHA256SUMS) || fail "sha256sum -c SHA256SUMS fails"
 both_verify "password in a file"
-for file in "$msi" "$release/Lumidial.scr"; do
-  verifies "$file" other.pem && fail "$file verifies against a certificate that did not sign it"
-done
 echo "signed: both files verify against the signer's certificate only; SHA256SUMS checks"
 
 cmp -s "$release/Lumidial.scr" "$unsigned/Lumidial.scr" && fail "the signed Lumidial.scr is the unsigned one"

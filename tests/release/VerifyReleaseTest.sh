@@ -105,22 +105,17 @@ says "$work/tampered.log" "$work/tampered/Lumidial.scr: differs from commit $com
   "$work/tampered-signed/$name: differs from commit $commit: its Lumidial.scr: the PE checksum, .text (1 byte)"
 echo "a changed Lumidial.scr and a package holding it differ, signed or not, and say where; so does a release without its saver"
 
+# replaced COPY TEXT NEW: the unsigned Lumidial.scr with its UTF-16 text TEXT
+# (of the version block) replaced by NEW, as COPY.
+utf16() { sed 's/./&\\x00/g' <<<"$1"; }
+replaced() { sed "s/$(utf16 "$2")/$(utf16 "$3")/" "$unsigned/Lumidial.scr" >"$1" && ! cmp -s "$1" "$unsigned/Lumidial.scr"; }
 # A commit this checkout does not have, in place of the one the file names.
-/usr/bin/python3 - "$unsigned/Lumidial.scr" "$work/tampered/elsewhere.scr" "$commit" <<'EOF' ||
-import sys
-data = open(sys.argv[1], "rb").read()
-commit = sys.argv[3].encode("utf-16-le")
-assert commit in data
-open(sys.argv[2], "wb").write(data.replace(commit, ("0" * 40).encode("utf-16-le")))
-EOF
-  fail "cannot make a file naming another commit"
 elsewhere=$work/tampered/elsewhere.scr
+replaced "$elsewhere" "$commit" "$(printf '%040d' 0)" || fail "cannot make a file naming another commit"
 refused "$work/elsewhere.log" "commit $(printf '%040d' 0), which $elsewhere was built from, is not in this \
 checkout ($source_dir): fetch it (git fetch), or run verify-release in a clone that has it" "$elsewhere"
 # A program whose version block has no commit in it.
-sed 's/S\x00o\x00u\x00r\x00c\x00e\x00C\x00o\x00m\x00m\x00i\x00t\x00/S\x00o\x00u\x00r\x00c\x00e\x00X\x00o\x00m\x00m\x00i\x00t\x00/' \
-  "$unsigned/Lumidial.scr" >"$work/tampered/nameless.scr" && ! cmp -s "$work/tampered/nameless.scr" "$unsigned/Lumidial.scr" ||
-  fail "cannot make a file naming no commit"
+replaced "$work/tampered/nameless.scr" SourceCommit SourceXommit || fail "cannot make a file naming no commit"
 refused "$work/nameless.log" "$work/tampered/nameless.scr: names no commit it was built from (not a Lumidial release, \
 or one made before releases named it)" "$work/tampered/nameless.scr"
 
