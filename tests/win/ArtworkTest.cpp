@@ -10,23 +10,20 @@
 #include <vector>
 
 #include "ClockArt.h"
+#include "ScopedWin.h"
 #include "resource.h"
 
 namespace {
 
 using lumidial::art::GreenImage;
 
-struct Module {
-    Module() {
-        wchar_t path[MAX_PATH * 2] = {};
-        GetEnvironmentVariableW(L"LUMIDIAL_SCR", path, MAX_PATH * 2);
-        handle = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    }
-    ~Module() {
-        if (handle) FreeLibrary(handle);
-    }
-    HMODULE handle = nullptr;
-};
+// The saver under test, loaded to read its resources.
+lumidial::UniqueLibrary Saver() {
+    wchar_t path[MAX_PATH * 2] = {};
+    GetEnvironmentVariableW(L"LUMIDIAL_SCR", path, MAX_PATH * 2);
+    return lumidial::UniqueLibrary(
+        LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+}
 
 // A bitmap's pixels as 32-bit BGRA, top row first.
 std::vector<RGBQUAD> Pixels(HBITMAP bitmap, int& width, int& height) {
@@ -57,23 +54,23 @@ long Mismatches(HMODULE module, int id, const GreenImage& drawn) {
 }
 
 TEST(Artwork, TheWindowsBuildDrawsTheStoredPicturesExactly) {
-    const Module saver;
-    ASSERT_NE(saver.handle, nullptr) << "LUMIDIAL_SCR names no readable Lumidial.scr";
+    const lumidial::UniqueLibrary saver = Saver();
+    ASSERT_NE(saver, nullptr) << "LUMIDIAL_SCR names no readable Lumidial.scr";
     for (int d = 0; d <= 9; ++d)
-        EXPECT_EQ(Mismatches(saver.handle, IDB_DIGIT0 + d, lumidial::art::DrawDigit(d)), 0) << "digit " << d;
-    EXPECT_EQ(Mismatches(saver.handle, IDB_COLON, lumidial::art::DrawColon()), 0) << "colon";
-    EXPECT_EQ(Mismatches(saver.handle, IDB_PREVIEW, lumidial::art::DrawPreview()), 0) << "preview";
+        EXPECT_EQ(Mismatches(saver.get(), IDB_DIGIT0 + d, lumidial::art::DrawDigit(d)), 0) << "digit " << d;
+    EXPECT_EQ(Mismatches(saver.get(), IDB_COLON, lumidial::art::DrawColon()), 0) << "colon";
+    EXPECT_EQ(Mismatches(saver.get(), IDB_PREVIEW, lumidial::art::DrawPreview()), 0) << "preview";
 }
 
 // The platform picks the image of each size from the icon: the 16 and
 // 32-pixel ones in true colour with a mask, the larger ones with alpha, the
 // 256-pixel one from its PNG.
 TEST(Artwork, EveryIconSizeLoadsAsDrawn) {
-    const Module saver;
-    ASSERT_NE(saver.handle, nullptr) << "LUMIDIAL_SCR names no readable Lumidial.scr";
+    const lumidial::UniqueLibrary saver = Saver();
+    ASSERT_NE(saver, nullptr) << "LUMIDIAL_SCR names no readable Lumidial.scr";
     for (int size : {16, 32, 48, 64, 256}) {
         SCOPED_TRACE(std::to_string(size) + " pixels");
-        auto icon = static_cast<HICON>(LoadImageW(saver.handle, MAKEINTRESOURCEW(IDI_MAINICON), IMAGE_ICON, size, size, 0));
+        auto icon = static_cast<HICON>(LoadImageW(saver.get(), MAKEINTRESOURCEW(IDI_MAINICON), IMAGE_ICON, size, size, 0));
         ASSERT_NE(icon, nullptr);
         ICONINFO parts{};
         ASSERT_TRUE(GetIconInfo(icon, &parts));

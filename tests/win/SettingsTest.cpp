@@ -79,6 +79,7 @@ protected:
         RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
         RegDeleteKeyValueA(HKEY_CURRENT_USER, kDesktopKey, "ScreenSaveUsePassword");
     }
+    TRegistryKey stored;  // the settings key, once a scenario opens it to read what was saved
 };
 
 TEST_F(Settings, EmptyKeyGivesDefaults) {
@@ -154,9 +155,8 @@ TEST_F(Settings, SaveWritesTypedValuesInTheUserLocaleAndLoadsBack) {
         RegGetValueA(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_ANY, &type, nullptr, nullptr);
         EXPECT_EQ(type, DWORD(std::strcmp(name, "CountDownTime") ? REG_DWORD : REG_SZ)) << name;
     }
-    TRegistryKey key;
-    ASSERT_TRUE(key.OpenForReading(kSettingsKey));
-    EXPECT_EQ(key.ReadString("CountDownTime"), "1/14/2005 12:00:00 PM");  // a new prefix is en-US
+    ASSERT_TRUE(stored.OpenForReading(kSettingsKey));
+    EXPECT_EQ(stored.ReadString("CountDownTime"), "1/14/2005 12:00:00 PM");  // a new prefix is en-US
     EXPECT_EQ(Loaded(), std::make_tuple(3, 2, false, true, true, 38366.5));
 }
 
@@ -174,14 +174,13 @@ TEST_F(Settings, ClockOnEveryMonitorLoadsWithTheOthersAndIsWrittenOnlyWhenAsked)
     TSettings settings;
     settings.ClockOnEveryMonitor = true;
     ASSERT_EQ(settings.Save(), DWORD(ERROR_SUCCESS));
-    TRegistryKey key;
-    ASSERT_TRUE(key.OpenForReading(kSettingsKey));
-    EXPECT_FALSE(key.ValueExists("ClockOnEveryMonitor")) << "written without being asked to";
+    ASSERT_TRUE(stored.OpenForReading(kSettingsKey));
+    EXPECT_FALSE(stored.ValueExists("ClockOnEveryMonitor")) << "written without being asked to";
     ASSERT_EQ(settings.Save(true), DWORD(ERROR_SUCCESS));
-    EXPECT_EQ(key.ReadInteger("ClockOnEveryMonitor"), 1);
+    EXPECT_EQ(stored.ReadInteger("ClockOnEveryMonitor"), 1);
     settings.ClockOnEveryMonitor = false;
     ASSERT_EQ(settings.Save(true), DWORD(ERROR_SUCCESS));
-    EXPECT_EQ(key.ReadInteger("ClockOnEveryMonitor"), 0);
+    EXPECT_EQ(stored.ReadInteger("ClockOnEveryMonitor"), 0);
 }
 
 // The clock's look: each value checked, the wrong type or out of range
@@ -204,21 +203,19 @@ TEST_F(Settings, LookIsCheckedAndWrittenOnlyWhereItWasOrIsChanged) {
     loaded.ClockSize = 2;
     loaded.ToWrite = TSettings::kClockSize;
     ASSERT_EQ(loaded.Save(), DWORD(ERROR_SUCCESS));
-    TRegistryKey key;
-    ASSERT_TRUE(key.OpenForReading(kSettingsKey));
-    EXPECT_EQ(key.ReadInteger("ClockSize"), 2);
+    ASSERT_TRUE(stored.OpenForReading(kSettingsKey));
+    EXPECT_EQ(stored.ReadInteger("ClockSize"), 2);
     for (const char* other : {"ClockColour", "LeadingZero", "DimAtNight", "DimFrom", "DimTo"})
-        EXPECT_FALSE(key.ValueExists(other)) << other << " written unasked";
+        EXPECT_FALSE(stored.ValueExists(other)) << other << " written unasked";
 }
 
 TEST_F(Settings, ReadErrorsNameTheValue) {
     PutString("Short", "ab");
     Put("Long", REG_BINARY, kEightBytes, 8);
-    TRegistryKey key;
-    ASSERT_TRUE(key.OpenForReading(kSettingsKey));
+    ASSERT_TRUE(stored.OpenForReading(kSettingsKey));
     const auto error = [&](const char* name) -> std::string {
         try {
-            key.ReadInteger(name);
+            stored.ReadInteger(name);
         } catch (const std::runtime_error& e) {
             return e.what();
         }
