@@ -45,7 +45,6 @@ class HighDpiWineOnly : public WineOnly<SaverTest> {
   // The preview of a saver started in a host probe's window (a host that
   // scales itself by `scale` at 144 DPI; 1 where it does not).
   void ShowsPreviewInHost(const wchar_t* awareness, double scale);
-
 };
 
 // Each density in a time zone picked for a one-digit and two-digit hours;
@@ -138,14 +137,12 @@ TEST_F(HighDpiWineOnly, ClockKeepsItsDesignedSizeCentredAndSharp) {
 // The panel drifts one physical pixel a tick at any density (here 192, with
 // a tick a second and the screen looked at several times a second), also
 // where the clock is fitted to a screen too small for twice its 96-DPI size
-// (1920 x 1200: about 1.57 times), whole on the screen. When the screen
-// grows to 2560 x 1600 while it runs, the clock is laid out anew there,
-// twice its 96-DPI size and centred.
-// With a two-digit hour, so that every picture is in use and one put in
-// another's place shows. The screen grows, then loses height only: each
-// time the clock is laid out anew, reads the time, blinks and drifts on.
-// The scales: 80 % of 1920 over the clock's 978 pixels; twice the design;
-// half of 1080 over its 327.
+// (1920 x 1200: 80 % of 1920 over the clock's 978 pixels), whole on the
+// screen. The screen grows to 2560 x 1600 while it runs (twice the design),
+// then loses height only (half of 1080 over the clock's 327): each time the
+// clock is laid out anew, centred, reads the time, blinks and drifts on; with
+// a two-digit hour, so that every picture is in use and one put in
+// another's place shows.
 TEST_F(HighDpiWineOnly, FittedClockDriftsOnePixelAndFollowsTheScreen) {
   ASSERT_TRUE(UseScreen(1920, 1200));
   const Density scaled(192);

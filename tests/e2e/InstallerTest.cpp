@@ -174,12 +174,9 @@ class Installer : public SaverTest {
   static ::testing::AssertionResult Installed(const std::wstring& version, const wchar_t* saverVariable) {
     const auto entries = InstalledLumidials();
     const std::wstring expected = L"Orvane Lumidial|Orvane|" + version + L"|https://www.orvane.example/";
-    if (entries.size() != 1 || entries[0].second != expected) {
-      auto failure = ::testing::AssertionFailure()
-                     << "installed programs: expected only \"" << Narrow(expected) << "\", found";
-      for (const auto& entry : entries) failure << " \"" << Narrow(entry.second) << "\"";
-      return failure;
-    }
+    if (!::testing::Value(entries, ::testing::ElementsAre(::testing::Pair(::testing::_, expected))))
+      return ::testing::AssertionFailure() << "installed programs: expected only \"" << Narrow(expected) << "\", found "
+                                           << ::testing::PrintToString(entries);
     const std::string built = ReadWholeFile(PathFromEnvironment(saverVariable));
     if (built.empty() || ReadWholeFile(InstalledSaver()) != built)
       return ::testing::AssertionFailure() << Narrow(InstalledSaver()) << " is not the saver of version "

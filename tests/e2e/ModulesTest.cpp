@@ -31,14 +31,12 @@ const std::wstring kCommonControls = L"comctl32.dll", kShell = L"shell32.dll";
 std::vector<std::wstring> ModulesOf(DWORD pid) {
   std::vector<std::wstring> modules;
   WaitUntil([&] {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
-    if (snapshot == INVALID_HANDLE_VALUE) return false;
+    const lumidial::UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid));
     MODULEENTRY32W entry{};
     entry.dwSize = sizeof entry;
     modules.clear();
-    for (BOOL ok = Module32FirstW(snapshot, &entry); ok; ok = Module32NextW(snapshot, &entry))
+    for (BOOL ok = Module32FirstW(snapshot.get(), &entry); ok; ok = Module32NextW(snapshot.get(), &entry))
       modules.push_back(CharLowerW(entry.szModule));
-    CloseHandle(snapshot);
     return !modules.empty();
   });
   return modules;

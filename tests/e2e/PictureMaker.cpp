@@ -86,23 +86,18 @@ int wmain(int argc, wchar_t** argv) {
   KillStraySavers();
   if (everyMonitor) return EveryMonitorPictured(folder) ? 0 : 1;
   ScratchRegistry registry;
-  bool made = true;
-  {
-    SaverProcess saver = StartPicturedClock(registry);
-    const ClockReader reader(SaverTest::Art(), ClockLayout::Centred());
-    made &= Save(Steady(PrimaryRect(), [&](const Image& screen) { return TenPastEight(reader.Read(screen)); }), folder,
-                 L"clock");
-  }
-  {
-    // Filled: at most 80 % of the screen's width and half its height.
-    SaverProcess saver = StartPicturedClock(registry, {{L"ClockColour", 0x0000A5FF}, {L"ClockSize", 2}});
-    const RECT screen = PrimaryRect();
-    const double fill =
-        std::min(0.8 * screen.right / lumidial::kPanelWidth, 0.5 * screen.bottom / lumidial::kPanelHeight);
-    const ClockReader reader(SaverTest::Art(), ClockLayout::Centred(fill), Rgb{255, 165, 0});
-    made &= Save(Steady(screen, [&](const Image& shown) { return TenPastEight(reader.Read(shown)); }), folder,
-                 L"clock-orange");
-  }
+  const RECT screen = PrimaryRect();
+  const auto clock = [&](const wchar_t* name, std::initializer_list<std::pair<const wchar_t*, DWORD>> values,
+                         double scale, Rgb colour) {
+    SaverProcess saver = StartPicturedClock(registry, values);
+    const ClockReader reader(SaverTest::Art(), ClockLayout::Centred(scale), colour);
+    return Save(Steady(screen, [&](const Image& shown) { return TenPastEight(reader.Read(shown)); }), folder, name);
+  };
+  bool made = clock(L"clock", {}, 1.0, kDesignGreen);
+  // Filled: at most 80 % of the screen's width and half its height.
+  made &= clock(L"clock-orange", {{L"ClockColour", 0x0000A5FF}, {L"ClockSize", 2}},
+                std::min(0.8 * screen.right / lumidial::kPanelWidth, 0.5 * screen.bottom / lumidial::kPanelHeight),
+                Rgb{255, 165, 0});
   ScratchRegistry::Clear();
   {
     SaverProcess saver = SaverProcess::Start(L"/c");

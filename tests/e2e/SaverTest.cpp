@@ -1,6 +1,5 @@
 #include "SaverTest.h"
 
-
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -32,6 +31,22 @@ void ClearState() {
   RegDeleteTreeW(HKEY_CURRENT_USER, kDoubleKey);
 }
 
+// The design fits a clock to a monitor of an unknown machine thus: the
+// largest scale up to the monitor's density over 96 at which it takes at
+// most 80 % of the monitor's width and half its height; on the primary
+// never below 1, on another as small as that asks. (The desks the Wine-only
+// scenarios stage give their scales as numbers.)
+double DesignScale(const RECT& monitor, int dpi, bool primary) {
+  const double fitted = std::min({dpi / 96.0, 0.8 * (monitor.right - monitor.left) / lumidial::kPanelWidth,
+                                  0.5 * (monitor.bottom - monitor.top) / lumidial::kPanelHeight});
+  return primary ? std::max(1.0, fitted) : fitted;
+}
+
+bool WithinMargins(const Extent& lit, const RECT& monitor) {
+  const int w = monitor.right - monitor.left, h = monitor.bottom - monitor.top;
+  return !lit.empty() && lit.left >= w / 20 && lit.right < w - w / 20 && lit.top >= h / 10 && lit.bottom < h - h / 10;
+}
+
 }  // namespace
 
 int LocalUtcOffset() {
@@ -58,27 +73,6 @@ SaverProcess StartPicturedClock(ScratchRegistry& registry,
   if (offset > 360) offset -= 720;
   return StartInTimeZone(L"/s", offset);
 }
-
-
-namespace {
-
-// The design fits a clock to a monitor of an unknown machine thus: the
-// largest scale up to the monitor's density over 96 at which it takes at
-// most 80 % of the monitor's width and half its height; on the primary
-// never below 1, on another as small as that asks. (The desks the Wine-only
-// scenarios stage give their scales as numbers.)
-double DesignScale(const RECT& monitor, int dpi, bool primary) {
-  const double fitted = std::min({dpi / 96.0, 0.8 * (monitor.right - monitor.left) / lumidial::kPanelWidth,
-                                  0.5 * (monitor.bottom - monitor.top) / lumidial::kPanelHeight});
-  return primary ? std::max(1.0, fitted) : fitted;
-}
-
-bool WithinMargins(const Extent& lit, const RECT& monitor) {
-  const int w = monitor.right - monitor.left, h = monitor.bottom - monitor.top;
-  return !lit.empty() && lit.left >= w / 20 && lit.right < w - w / 20 && lit.top >= h / 10 && lit.bottom < h - h / 10;
-}
-
-}  // namespace
 
 void SaverTest::SetUp() {
   ClearState();

@@ -67,12 +67,10 @@ std::string Describe(HWND window) {
   if (!window) return "no window";
   const DWORD pid = ProcessOf(window);
   std::string program = "a program";
-  if (HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid)) {
-    wchar_t image[MAX_PATH * 2] = {};
-    DWORD length = MAX_PATH * 2;
-    if (QueryFullProcessImageNameW(process, 0, image, &length)) program = Narrow(image);
-    CloseHandle(process);
-  }
+  wchar_t image[MAX_PATH * 2] = {};
+  DWORD length = MAX_PATH * 2;
+  const lumidial::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+  if (process && QueryFullProcessImageNameW(process.get(), 0, image, &length)) program = Narrow(image);
   return "a " + Narrow(WindowClass(window)) + " window \"" + Narrow(WindowText(window)) + "\" of " + program +
          " (process " + std::to_string(pid) + ")";
 }

@@ -377,8 +377,6 @@ std::wstring ScratchFolder(const wchar_t* name) {
 
 namespace {
 
-// Every driver keeps the user's state before its first scenario and puts
-// it back after its last: for itself, or from the copy its runner keeps.
 class KeptUserState : public ::testing::Environment {
  public:
   void SetUp() override {

@@ -38,16 +38,14 @@ Image FromBgra(const uint8_t* p, int width, int height) {
 }
 
 Image LoadBitmapResource(HMODULE module, int id) {
-  auto bitmap = static_cast<HBITMAP>(
-      LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  const lumidial::UniqueBitmap bitmap(
+      static_cast<HBITMAP>(LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
   BITMAP header{};
-  if (!bitmap || !GetObjectW(bitmap, sizeof header, &header)) return {};
+  if (!bitmap || !GetObjectW(bitmap.get(), sizeof header, &header)) return {};
   BITMAPINFO info = TopDown32(header.bmWidth, header.bmHeight);
   std::vector<uint8_t> bits(size_t(header.bmWidth) * header.bmHeight * 4);
-  HDC screen = GetDC(nullptr);
-  GetDIBits(screen, bitmap, 0, UINT(header.bmHeight), bits.data(), &info, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
-  DeleteObject(bitmap);
+  GetDIBits(lumidial::ScopedGetDC(nullptr).get(), bitmap.get(), 0, UINT(header.bmHeight), bits.data(), &info,
+            DIB_RGB_COLORS);
   return FromBgra(bits.data(), header.bmWidth, header.bmHeight);
 }
 
@@ -105,32 +103,25 @@ Image GrabScreen(std::optional<RECT> rect) {
   const RECT r = rect.value_or(PrimaryRect());
   const int width = r.right - r.left, height = r.bottom - r.top;
   if (width <= 0 || height <= 0) return {};
-  HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+  const lumidial::ScopedGetDC screen(nullptr);
+  const lumidial::UniqueMemoryDc memory(CreateCompatibleDC(screen.get()));
   BITMAPINFO info = TopDown32(width, height);
   void* bits = nullptr;
-  HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, dib);
-  Image out;
-  if (BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY | CAPTUREBLT)) {
-    GdiFlush();
-    out = FromBgra(static_cast<const uint8_t*>(bits), width, height);
-  }
-  SelectObject(memory, old);
-  DeleteDC(memory);
-  DeleteObject(dib);
-  ReleaseDC(nullptr, screen);
-  return out;
+  const lumidial::UniqueBitmap dib(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  const lumidial::ScopedSelect selected(memory.get(), dib.get());
+  if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), r.left, r.top, SRCCOPY | CAPTUREBLT)) return {};
+  GdiFlush();
+  return FromBgra(static_cast<const uint8_t*>(bits), width, height);
 }
 
 Artwork Artwork::Load(const std::wstring& saverPath) {
   Artwork art;
-  HMODULE module = LoadLibraryExW(saverPath.c_str(), nullptr,
-                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  const lumidial::UniqueLibrary module(
+      LoadLibraryExW(saverPath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
   if (!module) return art;
-  for (int d = 0; d < 10; ++d) art.digits[d] = LoadBitmapResource(module, IDB_DIGIT0 + d);
-  art.colon = LoadBitmapResource(module, IDB_COLON);
-  art.preview = LoadBitmapResource(module, IDB_PREVIEW);
-  FreeLibrary(module);
+  for (int d = 0; d < 10; ++d) art.digits[d] = LoadBitmapResource(module.get(), IDB_DIGIT0 + d);
+  art.colon = LoadBitmapResource(module.get(), IDB_COLON);
+  art.preview = LoadBitmapResource(module.get(), IDB_PREVIEW);
   return art;
 }
 
