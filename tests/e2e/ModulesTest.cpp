@@ -58,21 +58,9 @@ auto LeanModules() {
 // user's HKCU\Software\Classes (measured), so the machine's is replaced,
 // then put back.
 class StandInBrowser {
- public:
-  StandInBrowser() {
-    const std::wstring command = L"\"" + PathFromEnvironment(L"LUMIDIAL_BROWSER_DOUBLE") + L"\" \"%1\"";
-    for (const wchar_t* key : kCommands) {
-      originals_.emplace_back(key, GetString(key, L"", HKEY_CLASSES_ROOT).value_or(L""));
-      SetString(key, L"", command, HKEY_CLASSES_ROOT);
-    }
-  }
-  ~StandInBrowser() {
-    for (const auto& [key, original] : originals_) SetString(key, L"", original, HKEY_CLASSES_ROOT);
-  }
-
- private:
-  static constexpr const wchar_t* kCommands[] = {L"https\\shell\\open\\command", L"http\\shell\\open\\command"};
-  std::vector<std::pair<const wchar_t*, std::wstring>> originals_;  // each command's key and what it held
+  static std::wstring Command() { return L"\"" + PathFromEnvironment(L"LUMIDIAL_BROWSER_DOUBLE") + L"\" \"%1\""; }
+  const ScopedValue https_{L"https\\shell\\open\\command", L"", Command(), HKEY_CLASSES_ROOT};
+  const ScopedValue http_{L"http\\shell\\open\\command", L"", Command(), HKEY_CLASSES_ROOT};
 };
 
 // The DLLs beside the saver record their loading (tests/doubles/Planted.cpp),

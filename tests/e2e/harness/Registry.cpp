@@ -53,14 +53,12 @@ struct Value {
   std::vector<BYTE> data;
 };
 
-std::optional<Value> Read(const wchar_t* path, const wchar_t* name) {
+std::optional<Value> Read(const wchar_t* path, const wchar_t* name, HKEY root = HKEY_CURRENT_USER) {
   Value value;
   DWORD size = 0;
-  if (RegGetValueW(HKEY_CURRENT_USER, path, name, RRF_RT_ANY | RRF_NOEXPAND, &value.type, nullptr, &size))
-    return std::nullopt;
+  if (RegGetValueW(root, path, name, RRF_RT_ANY | RRF_NOEXPAND, &value.type, nullptr, &size)) return std::nullopt;
   value.data.resize(size);
-  if (RegGetValueW(HKEY_CURRENT_USER, path, name, RRF_RT_ANY | RRF_NOEXPAND, &value.type, value.data.data(),
-                   &size))
+  if (RegGetValueW(root, path, name, RRF_RT_ANY | RRF_NOEXPAND, &value.type, value.data.data(), &size))
     return std::nullopt;
   value.data.resize(size);
   return value;
@@ -137,6 +135,19 @@ std::optional<std::wstring> GetString(const wchar_t* key, const wchar_t* name, H
   DWORD size = sizeof value;
   if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, value, &size)) return std::nullopt;
   return value;
+}
+
+ScopedValue::ScopedValue(const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD size, HKEY root)
+    : root_(root), key_(key), name_(name) {
+  if (const auto value = Read(key, name, root)) original_.emplace(value->type, value->data);
+  SetValue(key, name, type, data, size, root);
+}
+
+ScopedValue::~ScopedValue() {
+  if (original_)
+    SetValue(key_, name_, original_->first, original_->second.data(), DWORD(original_->second.size()), root_);
+  else
+    RegDeleteKeyValueW(root_, key_, name_);
 }
 
 bool ScratchRegistry::Exists() { return e2e::Exists(kKeyPath); }

@@ -36,6 +36,25 @@ std::optional<DWORD> GetDword(const wchar_t* key, const wchar_t* name);
 std::optional<std::wstring> GetString(const wchar_t* key, const wchar_t* name, HKEY root = HKEY_CURRENT_USER);
 inline void DeleteValue(const wchar_t* key, const wchar_t* name) { RegDeleteKeyValueW(HKEY_CURRENT_USER, key, name); }
 
+// A value of any key set until the end of the scope, then put back as it
+// was (removed where there was none).
+class ScopedValue {
+ public:
+  ScopedValue(const wchar_t* key, const wchar_t* name, DWORD value, HKEY root = HKEY_CURRENT_USER)
+      : ScopedValue(key, name, REG_DWORD, &value, sizeof value, root) {}
+  ScopedValue(const wchar_t* key, const wchar_t* name, const std::wstring& value, HKEY root = HKEY_CURRENT_USER)
+      : ScopedValue(key, name, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * 2), root) {}
+  ScopedValue(const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD size, HKEY root);
+  ~ScopedValue();
+  ScopedValue(const ScopedValue&) = delete;
+  ScopedValue& operator=(const ScopedValue&) = delete;
+
+ private:
+  HKEY root_;
+  const wchar_t *key_, *name_;
+  std::optional<std::pair<DWORD, std::vector<BYTE>>> original_;  // its type and data
+};
+
 // The saver's settings key, deleted before and after each scenario (the
 // user's own is kept and put back around the whole run).
 struct ScratchRegistry {

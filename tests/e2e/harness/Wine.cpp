@@ -1,7 +1,5 @@
 #include "Wine.h"
 
-#include "Registry.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -70,17 +68,6 @@ SaverProcess StartInTimeZone(const std::wstring& arguments, int utcOffsetMinutes
   return RunUnix(Narrow(FromEnvironment(L"LUMIDIAL_MONITORS_SCRIPT")) + " " + geometries);
 }
 
-Density::Density(int dpi) : original_(GetDword(kDesktop, L"LogPixels")) {
-  SetDword(kDesktop, L"LogPixels", DWORD(dpi));
-}
-
-Density::~Density() {
-  if (original_)
-    SetDword(kDesktop, L"LogPixels", *original_);
-  else
-    DeleteValue(kDesktop, L"LogPixels");
-}
-
 SystemFile::SystemFile(const wchar_t* name, const wchar_t* source)
     : path_(InSystemFolder(name)), backup_(path_ + L".lumidial-original") {
   Restore();  // after a driver killed half-way
@@ -97,22 +84,11 @@ void SystemFile::Restore() {
     DeleteFileW(path_.c_str());
 }
 
-namespace {
-constexpr wchar_t kOverrides[] = L"Software\\Wine\\AppDefaults\\Lumidial.scr\\DllOverrides";
-}
-
-DllOverride::DllOverride(const wchar_t* dll, const wchar_t* order) : dll_(dll) {
-  if (UnderWine()) SetString(kOverrides, dll, order);
-}
-
-DllOverride::~DllOverride() {
-  if (UnderWine()) DeleteValue(kOverrides, dll_);
+DllOverride::DllOverride(const wchar_t* dll, const wchar_t* order) {
+  if (UnderWine()) value_.emplace(L"Software\\Wine\\AppDefaults\\Lumidial.scr\\DllOverrides", dll, std::wstring(order));
 }
 
 std::optional<DWORD> Recorded(const wchar_t* name) { return GetDword(kDoubleKey, name); }
-
-PasswordSet::PasswordSet() { SetDword(kDesktop, kUsePassword, 1); }
-PasswordSet::~PasswordSet() { DeleteValue(kDesktop, kUsePassword); }
 
 HeldPasswordPrompt::HeldPasswordPrompt() {
   SetDword(kDoubleKey, L"VerifyAnswer", 0);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "Process.h"
+#include "Registry.h"
 
 #include <string>
 
@@ -57,18 +58,14 @@ SaverProcess StartInTimeZone(const std::wstring& arguments, int utcOffsetMinutes
 // geometries "WxH+X+Y ...", the primary first (scripts/monitors.sh).
 ::testing::AssertionResult LayOutMonitors(const std::string& geometries);
 
+inline constexpr const wchar_t* kDesktop = L"Control Panel\\Desktop";
+inline constexpr const wchar_t* kUsePassword = L"ScreenSaveUsePassword";
+
 // The pixel density that programs started from now on run at (Wine reads
 // HKCU\Control Panel\Desktop "LogPixels" when a program starts), until the
 // end of the scope; then the prefix's own again.
-class Density {
- public:
-  explicit Density(int dpi);
-  ~Density();
-  Density(const Density&) = delete;
-  Density& operator=(const Density&) = delete;
-
- private:
-  std::optional<DWORD> original_;
+struct Density : ScopedValue {
+  explicit Density(int dpi) : ScopedValue(kDesktop, L"LogPixels", DWORD(dpi)) {}
 };
 
 // The file named by the environment variable `source`, copied into the
@@ -88,17 +85,14 @@ class SystemFile {
 };
 
 // A Wine DLL override for Lumidial.scr only ("native" loads the file in the
-// system directory, "" loads nothing), removed by the destructor; outside
+// system directory, "" loads nothing) until the end of the scope; outside
 // Wine, nothing.
 class DllOverride {
  public:
   DllOverride(const wchar_t* dll, const wchar_t* order);
-  ~DllOverride();
-  DllOverride(const DllOverride&) = delete;
-  DllOverride& operator=(const DllOverride&) = delete;
 
  private:
-  const wchar_t* dll_;
+  std::optional<ScopedValue> value_;
 };
 
 // Where the doubles of tests/doubles take their answers from and record
@@ -106,13 +100,9 @@ class DllOverride {
 inline constexpr const wchar_t* kDoubleKey = L"Software\\Lumidial Tests\\Doubles";
 std::optional<DWORD> Recorded(const wchar_t* name);
 
-inline constexpr const wchar_t* kDesktop = L"Control Panel\\Desktop";
-inline constexpr const wchar_t* kUsePassword = L"ScreenSaveUsePassword";
-
 // A screen-saver password in force until the end of the scope.
-struct PasswordSet {
-  PasswordSet();
-  ~PasswordSet();
+struct PasswordSet : ScopedValue {
+  PasswordSet() : ScopedValue(kDesktop, kUsePassword, 1) {}
 };
 
 // The password.cpl double in the system directory and a password in force;
