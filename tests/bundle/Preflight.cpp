@@ -181,11 +181,10 @@ std::wstring SendInputProblem() {
            L"looking at.";
   }
 
-  const auto arrivedAt = [&](POINT p) {
-    return received.lastMove && received.lastMove->x == p.x && received.lastMove->y == p.y;
-  };
-  const bool moveArrived = e2e::MovePointer({middle.x - 40, middle.y - 10}) && e2e::MovePointer(middle) &&
-                           e2e::WaitUntil([&] { return arrivedAt(middle); }, 5s);
+  const bool moveArrived =
+      e2e::MovePointer({middle.x - 40, middle.y - 10}) && e2e::MovePointer(middle) && e2e::WaitUntil([&] {
+        return received.lastMove && received.lastMove->x == middle.x && received.lastMove->y == middle.y;
+      }, 5s);
 
   if (keyArrived && moveArrived) return {};
   std::wstring what = !keyArrived && !moveArrived ? L"neither a key nor a pointer move"

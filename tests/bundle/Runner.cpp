@@ -6,14 +6,11 @@
 // The scenarios only Wine can stage (harness/Wine.h) it lists as not run
 // here, with their reasons.
 // Its last line is always "N passed, N failed, N skipped". Its usage is
-// kUsageText below; its exit status is README.txt's (ExitStatus below; 3 also for a results
-// folder it cannot write).
-//
-// What the run changes on the machine (harness/Registry.h) is kept before and put
-// back after, also when it is interrupted. The drivers, and whatever they
-// start, run in a job that ends them all when the runner ends, however it
-// ends; one ended from outside leaves its copy for the next run to put back.
-// The bundle's folders and its bin\bundle.txt: CMakeLists.txt beside this file.
+// kUsageText, its exit status README.txt's (ExitStatus; 3 also for a results
+// folder it cannot write). What the run changes on the machine is kept
+// before and put back after, also when it is interrupted or ended from
+// outside (harness/Registry.h); the drivers end with it (Drivers). The
+// bundle's folders and its bin\bundle.txt: CMakeLists.txt beside this file.
 #include "harness/Process.h"
 #include "Preflight.h"
 #include "Results.h"

@@ -23,11 +23,6 @@
 namespace e2e {
 namespace {
 
-// Shortcuts make Wine's menu builder write desktop entries into the Unix
-// user's home, outside the test prefix: switched off while a test runs.
-constexpr wchar_t kWineDllOverrides[] = L"Software\\Wine\\DllOverrides";
-constexpr wchar_t kMenuBuilder[] = L"winemenubuilder.exe";
-
 std::string ReadWholeFile(const std::wstring& path) {
   std::string bytes;
   if (FILE* file = _wfopen(path.c_str(), L"rb")) {
@@ -152,14 +147,13 @@ class Installer : public SaverTest {
     for (const auto& [productCode, description] : InstalledLumidials())
       NEEDS(user_state::HoldsPackageOf(productCode),
             "a copy of the installed " << Narrow(description) << "'s package, to install it again: nothing removed");
-    if (UnderWine()) SetString(kWineDllOverrides, kMenuBuilder, L"");
+    // Shortcuts make Wine's menu builder write desktop entries into the Unix
+    // user's home, outside the test prefix: switched off while a test runs.
+    if (UnderWine()) menuBuilderOff_.emplace(L"Software\\Wine\\DllOverrides", L"winemenubuilder.exe", L"");
     UninstallEverything();
   }
   void TearDown() override {
-    if (!IsSkipped()) {
-      UninstallEverything();
-      if (UnderWine()) DeleteValue(kWineDllOverrides, kMenuBuilder);
-    }
+    if (!IsSkipped()) UninstallEverything();
     SaverTest::TearDown();
   }
 
@@ -207,6 +201,7 @@ class Installer : public SaverTest {
     registry.SetBinary(L"ClockColour", {0x00, 0xFF, 0x40, 0x00, 0x7F});
   }
 
+  std::optional<ScopedValue> menuBuilderOff_;
   const std::wstring package = PathFromEnvironment(L"LUMIDIAL_MSI");
   const std::wstring version = FromEnvironment(L"LUMIDIAL_VERSION");
 };

@@ -71,7 +71,6 @@ class SaverTest : public ::testing::Test {
   // How far the pointer may move on each axis without ending the saver:
   // two pixels at 96 DPI, twice the density over 96 elsewhere, rounded.
   int PointerThreshold() const;
-  // Reads the centred clock.
   ClockReader Reader() const { return ClockReader(Art(), ClockLayout::Centred(scale), colour); }
 
   // Waits until the centred clock shows a time; checks that it is the local

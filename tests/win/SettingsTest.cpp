@@ -9,7 +9,6 @@
 #include <stdexcept>
 #include <string>
 #include <tuple>
-#include <vector>
 
 #include "Registry.h"
 #include "ScreenSaverUtils.h"
@@ -39,26 +38,22 @@ void PutString(const char* name, const char* text) { Put(name, REG_SZ, text, DWO
 // first, on Windows as under Wine.
 class DebugOutput {
 public:
-    DebugOutput() : handler_(AddVectoredExceptionHandler(1, &DebugOutput::Seen)) { lines_().clear(); }
+    DebugOutput() : handler_(AddVectoredExceptionHandler(1, &DebugOutput::Seen)) { text_().clear(); }
     ~DebugOutput() { RemoveVectoredExceptionHandler(handler_); }
-    std::string Text() const {
-        std::string text;
-        for (const std::string& line : lines_()) text += line;
-        return text;
-    }
+    const std::string& Text() const { return text_(); }
 
 private:
-    static std::vector<std::string>& lines_() {
-        static std::vector<std::string> lines;
-        return lines;
+    static std::string& text_() {
+        static std::string text;
+        return text;
     }
     static LONG CALLBACK Seen(EXCEPTION_POINTERS* info) {
         const EXCEPTION_RECORD& r = *info->ExceptionRecord;
         if (r.ExceptionCode == DBG_PRINTEXCEPTION_WIDE_C && r.NumberParameters >= 2) {
             const auto* text = reinterpret_cast<const wchar_t*>(r.ExceptionInformation[1]);
-            lines_().emplace_back(text, text + r.ExceptionInformation[0]);  // ASCII here
+            text_().append(text, text + r.ExceptionInformation[0]);  // ASCII here
         } else if (r.ExceptionCode == DBG_PRINTEXCEPTION_C && r.NumberParameters >= 2) {
-            lines_().emplace_back(reinterpret_cast<const char*>(r.ExceptionInformation[1]));
+            text_().append(reinterpret_cast<const char*>(r.ExceptionInformation[1]));
         }
         return EXCEPTION_CONTINUE_SEARCH;
     }

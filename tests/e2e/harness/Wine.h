@@ -24,10 +24,8 @@ inline bool IsWineOnly(const std::string& test) {
 // there and nowhere else.
 bool UnderWine();
 
-// The base of a fixture of scenarios only Wine can stage, e.g.
-//   class RunModeWineOnly : public WineOnly<RunMode> {
-//    public: RunModeWineOnly() : WineOnly("time zones set through TZ") {}
-//   };
+// The base of a fixture of scenarios only Wine can stage, given what Wine
+// stages for them (RunModeWineOnly, say: "time zones set through TZ").
 template <class Base>
 class WineOnly : public Base {
  public:
