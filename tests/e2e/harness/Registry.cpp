@@ -19,7 +19,6 @@ namespace {
 
 constexpr wchar_t kSettings[] = L"Software\\Orvane\\Lumidial";
 constexpr wchar_t kMaker[] = L"Software\\Orvane";
-constexpr wchar_t kDesktop[] = L"Control Panel\\Desktop";
 constexpr const wchar_t* kDesktopValues[] = {L"SCRNSAVE.EXE",         L"ScreenSaveActive",
                                              L"ScreenSaverIsSecure",  L"ScreenSaveTimeOut",
                                              L"ScreenSaveUsePassword", L"LogPixels"};
@@ -76,12 +75,6 @@ std::string Write(const wchar_t* path, const wchar_t* name, const Value& value) 
   const LSTATUS status = RegSetKeyValueW(HKEY_CURRENT_USER, path, name, value.type, value.data.data(),
                                          DWORD(value.data.size()));
   return status ? Error(("writing " + Narrow(path) + "\\" + Narrow(name)).c_str(), status) : "";
-}
-
-DWORD ReadDword(const wchar_t* path, const wchar_t* name) {
-  DWORD value = 0, size = sizeof value;
-  RegGetValueW(HKEY_CURRENT_USER, path, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
-  return value;
 }
 
 constexpr SECURITY_INFORMATION kRights = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
@@ -273,7 +266,7 @@ std::string Keep() {
 std::string PutBack(bool forget) {
   if (!Kept()) return "";
   std::string problems;
-  const bool settingsExisted = ReadDword(kKept, L"Settings key") != 0;
+  const bool settingsExisted = GetDword(kKept, L"Settings key").value_or(0) != 0;
   if (Exists(kSettings) || settingsExisted) {
     Key key = Exists(kSettings) ? OpenToRewrite(kSettings) : Create(kSettings);
     Key kept = Open(kKeptSettings, KEY_READ);
@@ -293,7 +286,7 @@ std::string PutBack(bool forget) {
       if ((status = RegDeleteTreeW(HKEY_CURRENT_USER, kSettings))) problems += Error("removing the settings key", status);
     }
   }
-  if (!ReadDword(kKept, L"Maker's key")) RegDeleteKeyW(HKEY_CURRENT_USER, kMaker);  // only if empty of keys
+  if (!GetDword(kKept, L"Maker's key").value_or(0)) RegDeleteKeyW(HKEY_CURRENT_USER, kMaker);  // only if empty of keys
 
   for (const wchar_t* name : kDesktopValues) {
     if (const auto value = Read(kKeptDesktop, name))
@@ -303,7 +296,7 @@ std::string PutBack(bool forget) {
       problems += Error(("removing Control Panel\\Desktop\\" + Narrow(name)).c_str(), status);
   }
   BOOL previous = FALSE;
-  SystemParametersInfoW(SPI_SETSCREENSAVERRUNNING, ReadDword(kKept, L"Screen saver running"), &previous, 0);
+  SystemParametersInfoW(SPI_SETSCREENSAVERRUNNING, GetDword(kKept, L"Screen saver running").value_or(0), &previous, 0);
 
   const auto kept = KeptPackages();
   for (const auto& [code, description] : InstalledLumidials())
