@@ -1,9 +1,10 @@
 // Which libraries each mode of the saver loads, as another process sees
 // them (a Toolhelp module snapshot of the saver's process): the clock and
 // the preview run without the settings dialog's libraries, the common
-// controls (comctl32) and the shell (shell32); the settings dialog loads
-// the first when it opens (not yet the colour dialog's, comdlg32) and the
-// second when its web address is clicked, which starts the browser once.
+// controls (comctl32), the shell (shell32) and the screen readers' (oleacc);
+// the settings dialog loads the first when it opens (not yet the colour
+// dialog's, comdlg32) and the shell when its web address is clicked, which
+// starts the browser once.
 // And where from: the saver runs from a folder of its own beside DLLs named
 // like those it loads by name, as a .scr run from a downloads folder may,
 // and never loads them.
@@ -55,9 +56,10 @@ std::vector<std::wstring> ModulesOf(DWORD pid) {
 // loads: without them an empty or foreign listing would prove nothing.
 auto ListsTheSaver() { return IsSupersetOf({std::wstring(L"lumidial.scr"), std::wstring(L"user32.dll")}); }
 
-// Neither of the settings dialog's libraries.
+// None of the settings dialog's libraries.
 auto LeanModules() {
-  return AllOf(ListsTheSaver(), Not(Contains(std::wstring(kCommonControls))), Not(Contains(std::wstring(kShell))));
+  return AllOf(ListsTheSaver(), Not(Contains(std::wstring(kCommonControls))), Not(Contains(std::wstring(kShell))),
+               Not(Contains(std::wstring(L"oleacc.dll"))));
 }
 
 // The shell opens a web address with its scheme's open command: for the

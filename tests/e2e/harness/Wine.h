@@ -8,6 +8,7 @@
 #pragma once
 
 #include "Process.h"
+#include "Registry.h"
 
 #include <string>
 
@@ -60,15 +61,8 @@ SaverProcess StartInTimeZone(const std::wstring& arguments, int utcOffsetMinutes
 // The pixel density that programs started from now on run at (Wine reads
 // HKCU\Control Panel\Desktop "LogPixels" when a program starts), until the
 // end of the scope; then the prefix's own again.
-class Density {
- public:
-  explicit Density(int dpi);
-  ~Density();
-  Density(const Density&) = delete;
-  Density& operator=(const Density&) = delete;
-
- private:
-  std::optional<DWORD> original_;
+struct Density : ScopedDword {
+  explicit Density(int dpi) : ScopedDword(kDesktop, L"LogPixels", DWORD(dpi)) {}
 };
 
 // The file named by the environment variable `source`, copied into the
@@ -106,7 +100,6 @@ class DllOverride {
 inline constexpr const wchar_t* kDoubleKey = L"Software\\Lumidial Tests\\Doubles";
 std::optional<DWORD> Recorded(const wchar_t* name);
 
-inline constexpr const wchar_t* kDesktop = L"Control Panel\\Desktop";
 inline constexpr const wchar_t* kUsePassword = L"ScreenSaveUsePassword";
 
 // A screen-saver password in force until the end of the scope.
