@@ -16,8 +16,6 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
-#include <algorithm>
-
 namespace lumidial {
 
 namespace {
@@ -66,11 +64,10 @@ TAppearanceForm::TAppearanceForm(HWND owner, TSettings& settings)
     dtDimFrom = item(cfg::kDimFrom);
     dtDimTo = item(cfg::kDimTo);
     sample_ = item(cfg::kSample);
-    const int dpi = WindowDpi(Handle());
-    controls_->ApplyDpi(dpi);
+    controls_->ApplyDpi(WindowDpi(Handle()));
     PlaceOverOwner(owner);
     FormCreate();
-    MakeSample(WindowDpi(Handle()));
+    MakeSample(controls_->Density());
 }
 
 TAppearanceForm::~TAppearanceForm() {
@@ -109,6 +106,10 @@ LRESULT TAppearanceForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
     case WM_DPICHANGED:
         DpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+        if (controls_->SettingsChanged(message)) MakeSample(controls_->Density());
+        break;
     case WM_CLOSE:
         Close();
         return 0;
@@ -218,7 +219,7 @@ void TAppearanceForm::DpiChanged(int dpi, const RECT& suggested) noexcept {
     SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     controls_->ApplyDpi(dpi);
-    MakeSample(dpi);
+    MakeSample(controls_->Density());
 }
 
 // ---- The swatch and the sample --------------------------------------------
@@ -234,13 +235,13 @@ ColourTable TAppearanceForm::SampleColours() const noexcept {
 }
 
 // As the host's preview shows it: the stored picture at 96 DPI, drawn
-// anew at any other density.
-void TAppearanceForm::MakeSample(int dpi) noexcept {
-    if (dpi == kDesignDpi) {
+// anew at any other density; with the text size, as its frame grows.
+void TAppearanceForm::MakeSample(int density) noexcept {
+    if (density == kDesignDpi) {
         samplePicture_ = LoadLevelBitmap(IDB_PREVIEW, SampleColours());
     } else {
         try {
-            samplePicture_ = MakeLevelBitmap(art::DrawPreview(double(dpi) / kDesignDpi), SampleColours());
+            samplePicture_ = MakeLevelBitmap(art::DrawPreview(double(density) / kDesignDpi), SampleColours());
         } catch (...) {
             TraceCaught(L"drawing the Appearance dialog's sample");
             samplePicture_.reset();
@@ -278,17 +279,10 @@ void TAppearanceForm::PlaceOverOwner(HWND owner) noexcept {
     RECT over{}, self{};
     GetWindowRect(owner, &over);
     GetWindowRect(Handle(), &self);
-    const int width = self.right - self.left, height = self.bottom - self.top;
-    int left = over.left + (over.right - over.left - width) / 2;
-    int top = over.top + (over.bottom - over.top - height) / 2;
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    if (GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor)) {
-        const RECT& work = monitor.rcWork;
-        left = std::max<int>(work.left, std::min<int>(left, work.right - width));
-        top = std::max<int>(work.top, std::min<int>(top, work.bottom - height));
-    }
+    const int left = over.left + (over.right - over.left - (self.right - self.left)) / 2;
+    const int top = over.top + (over.bottom - over.top - (self.bottom - self.top)) / 2;
     SetWindowPos(Handle(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    controls_->KeepOnScreen();
 }
 
 // ---- Control state ---------------------------------------------------------

@@ -8,9 +8,9 @@
 // writes. Its layout lives in AppearanceLayout.h.
 //
 // Keyboard as in the settings dialog (Tab and Shift+Tab, Enter on a focused
-// button), but Escape closes it like Cancel: it only leaves the visit, and
-// the settings dialog stays open with everything else; the colour dialog it
-// opens does the same.
+// button, Alt with an access key), but Escape closes it like Cancel: it
+// only leaves the visit, and the settings dialog stays open with everything
+// else; the colour dialog it opens does the same.
 #pragma once
 
 #include <windows.h>
@@ -57,11 +57,11 @@ private:
     // The swatch and the sample.
     void LookChanged() noexcept;
     ColourTable SampleColours() const noexcept;
-    void MakeSample(int dpi) noexcept;
+    void MakeSample(int density) noexcept;
     void DrawSwatch(HDC dc, const RECT& area) const noexcept;
     void DrawSample(HDC dc, const RECT& area) const noexcept;
 
-    // Centred over the owner, within its monitor's work area.
+    // Centred over the owner, then kept whole on the work area of its monitor.
     void PlaceOverOwner(HWND owner) noexcept;
 
     // Control state.

@@ -62,6 +62,9 @@ TConfigureForm::TConfigureForm() {
     SYSTEMTIME designed = ToSystemTime(cfg::kDesignedCountDownTime);
     SendMessageW(dtCountDownTime, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&designed));
     controls_->ApplyDpi(WindowDpi(Handle()));
+    // At its designed place, unless a large text size would take it off the
+    // screen.
+    controls_->KeepOnScreen();
     Guarded([this] { FormCreate(); });
 }
 
@@ -108,6 +111,10 @@ LRESULT TConfigureForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
     case WM_DPICHANGED:
         DpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+        controls_->SettingsChanged(message);
+        break;
     case WM_CLOSE:
         Close();
         return 0;
@@ -241,14 +248,10 @@ void TConfigureForm::CommandReceived(int id, int code, HWND control) {
     }
 }
 
+// The link has colours of its own; every other label the system's.
 LRESULT TConfigureForm::StaticColour(HDC dc, HWND control) noexcept {
-    if (control != Label6)
-        return DefaultHandler(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                              reinterpret_cast<LPARAM>(control));
-    SetTextColor(dc, RGB(0, 0, 255));
-    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-    // A system colour brush: the system owns it.
-    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    if (HBRUSH behind = controls_->LinkColours(dc, control)) return reinterpret_cast<LRESULT>(behind);
+    return DefaultHandler(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
 }
 
 bool TConfigureForm::ControlCursor(HWND control, int hitTest) noexcept {

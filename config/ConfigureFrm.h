@@ -4,9 +4,11 @@
 // identifiers in ConfigureIds.h; its controls are made, scaled and tabbed
 // between by DialogControls.h.
 //
-// Keyboard: Tab and Shift+Tab move between the controls in tab order; Enter
-// presses a button only when that button has the focus; Escape does nothing.
-// There is deliberately no default and no cancel button.
+// Keyboard: Tab and Shift+Tab move between the controls in tab order, the
+// web address among them; Enter presses a button only when that button has
+// the focus, and opens the web address when it has; Alt with a caption's
+// underlined letter reaches its control; Escape does nothing. There is
+// deliberately no default and no cancel button.
 //
 // Its Appearance button opens the Appearance dialog (AppearanceFrm.h), which
 // chooses the clock's look into this dialog's settings; OK here writes them,

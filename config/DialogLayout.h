@@ -2,9 +2,15 @@
 // every control's kind, place, size, text, font and tool tip, in tab order,
 // the window's client area and the lists' entries. The numbers are pixels at
 // 96 DPI; a dialog scales them (and the font heights) to the density of its
-// monitor when it builds itself, and again when it moves to another monitor
-// (DialogControls.h). Nothing here is computed: a change to a dialog's look
-// is a change to its table.
+// monitor times the user's text size when it builds itself, and again when
+// it moves to another monitor or the text size changes (DialogControls.h).
+// Nothing here is computed: a change to a dialog's look is a change to its
+// table.
+//
+// A caption's '&' marks its access key (DialogText.h): every check box, the
+// label of every list or picker and every button but OK and Cancel has one,
+// unique in its dialog. Alt with the key focuses the control a label names
+// (the next in tab order), focuses and ticks a check box, presses a button.
 #pragma once
 
 #include <array>
@@ -39,12 +45,18 @@ inline constexpr std::array<FontLayout, static_cast<std::size_t>(FontRole::Count
     {L"Tahoma", L"Tahoma", -16, true, false},                         // Maker: Label2
     {L"MS Sans Serif", L"Microsoft Sans Serif", -13, true, false},   // Heading: Label3
     {L"Tahoma", L"Tahoma", -16, true, false},                         // Download: Label5
-    {L"Tahoma", L"Tahoma", -16, true, true},                          // Link: Label6 (drawn blue)
+    {L"Tahoma", L"Tahoma", -16, true, true},                          // Link: Label6 (drawn in kLinkColour)
 }};
 
+// A link's text, a COLORREF (blue); in a high-contrast theme the system's
+// colour for links (COLOR_HOTLIGHT) instead.
+inline constexpr unsigned long kLinkColour = 0xFF0000;
+
 // A Picture is drawn by its dialog (an owner-drawn static control); a Bevel
-// is drawn under every other control.
-enum class ControlKind { Label, Bevel, CheckBox, DropDownList, TimePicker, Button, Picture };
+// is drawn under every other control. A Link is a label that opens its
+// address: a tab stop that shows a focus rectangle, clicked by Enter or
+// Space as by the mouse, a link to screen readers.
+enum class ControlKind { Label, Bevel, CheckBox, DropDownList, TimePicker, Button, Picture, Link };
 
 // On a desk of several monitors a dialog may have one more row, its layout's
 // severalMonitorsRow high: the controls below it move down by the row, a

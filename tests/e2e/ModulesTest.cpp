@@ -1,9 +1,10 @@
 // Which libraries each mode of the saver loads, as another process sees
 // them (a Toolhelp module snapshot of the saver's process): the clock and
 // the preview run without the settings dialog's libraries, the common
-// controls (comctl32) and the shell (shell32); the settings dialog loads
-// the first when it opens (not yet the colour dialog's, comdlg32) and the
-// second when its web address is clicked, which starts the browser once.
+// controls (comctl32), the shell (shell32) and the screen readers' (oleacc);
+// the settings dialog loads the first when it opens (not yet the colour
+// dialog's, comdlg32) and the shell when its web address is clicked, which
+// starts the browser once.
 // And where from: the saver runs from a folder of its own beside DLLs named
 // like those it loads by name, as a .scr run from a downloads folder may,
 // and never loads them.
@@ -23,7 +24,7 @@ namespace {
 namespace cfg = lumidial::cfg;
 using ::testing::AllOf, ::testing::Contains, ::testing::IsSupersetOf, ::testing::Not, ::testing::Value;
 
-const std::wstring kCommonControls = L"comctl32.dll", kShell = L"shell32.dll";
+const std::wstring kCommonControls = L"comctl32.dll", kShell = L"shell32.dll", kScreenReaders = L"oleacc.dll";
 
 // The file names (lower case) of the modules loaded in process `pid` now.
 // A snapshot taken while the process loads a module can fail: it is taken
@@ -46,9 +47,9 @@ std::vector<std::wstring> ModulesOf(DWORD pid) {
 // loads: without them an empty or foreign listing would prove nothing.
 auto ListsTheSaver() { return IsSupersetOf({std::wstring(L"lumidial.scr"), std::wstring(L"user32.dll")}); }
 
-// Neither of the settings dialog's libraries.
+// None of the settings dialog's libraries.
 auto LeanModules() {
-  return AllOf(ListsTheSaver(), Not(Contains(kCommonControls)), Not(Contains(kShell)));
+  return AllOf(ListsTheSaver(), Not(Contains(kCommonControls)), Not(Contains(kShell)), Not(Contains(kScreenReaders)));
 }
 
 // The shell opens a web address with its scheme's open command: for the

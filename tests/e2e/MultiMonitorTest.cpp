@@ -92,8 +92,7 @@ class MultiMonitorWineOnly : public WineOnly<SaverTest> {
     std::string problem;
     WaitUntil([&] {
       covers = TopLevelWindows(saver.pid(), L"TCoverForm");
-      RECT clockRect{};
-      GetWindowRect(clock, &clockRect);
+      const RECT clockRect = WindowRect(clock);
       problem.clear();
       if (!saver.IsRunning()) return problem = "the saver ended", true;
       if (!EqualRect(&clockRect, &desk.monitors[0]))

@@ -126,8 +126,7 @@ TEST_F(RunMode, ClockAtThePrimarysDensityShowsTheLocalTimeCentredAndBlinks) {
   EXPECT_TRUE(ColonBlinks());
   EXPECT_TRUE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) << "the clock is top-most";
   EXPECT_FALSE(GetWindowLongPtrW(window, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME)) << "the clock is borderless";
-  RECT rect{}, primary = PrimaryRect();
-  GetWindowRect(window, &rect);
+  const RECT rect = WindowRect(window), primary = PrimaryRect();
   EXPECT_TRUE(EqualRect(&rect, &primary)) << "the clock window covers the primary monitor";
 }
 

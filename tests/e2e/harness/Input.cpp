@@ -58,9 +58,9 @@ HWND ClickTarget() {
 }  // namespace
 
 GUITHREADINFO ThreadInfo(HWND window) {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof info;
-  return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info : GUITHREADINFO{};
+  GUITHREADINFO info{}, none{};
+  info.cbSize = none.cbSize = sizeof info;
+  return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info : none;
 }
 
 std::string Describe(HWND window) {

@@ -106,6 +106,7 @@ std::vector<HWND> TopLevelWindows(DWORD pid, const wchar_t* windowClass = nullpt
                                   const wchar_t* caption = nullptr, bool includeHidden = false);
 std::wstring WindowClass(HWND window);
 std::wstring WindowText(HWND window);
+inline RECT WindowRect(HWND window) { RECT rect{}; GetWindowRect(window, &rect); return rect; }
 // What a message box says: the text of its static control.
 std::wstring BoxText(HWND box);
 

@@ -20,7 +20,6 @@ namespace {
 
 constexpr wchar_t kSettings[] = L"Software\\Orvane\\Lumidial";
 constexpr wchar_t kMaker[] = L"Software\\Orvane";
-constexpr wchar_t kDesktop[] = L"Control Panel\\Desktop";
 constexpr const wchar_t* kDesktopValues[] = {L"SCRNSAVE.EXE",         L"ScreenSaveActive",
                                              L"ScreenSaverIsSecure",  L"ScreenSaveTimeOut",
                                              L"ScreenSaveUsePassword", L"LogPixels"};

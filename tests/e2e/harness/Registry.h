@@ -35,6 +35,7 @@ inline void SetString(const wchar_t* key, const wchar_t* name, const std::wstrin
 std::optional<DWORD> GetDword(const wchar_t* key, const wchar_t* name);
 std::optional<std::wstring> GetString(const wchar_t* key, const wchar_t* name, HKEY root = HKEY_CURRENT_USER);
 inline void DeleteValue(const wchar_t* key, const wchar_t* name) { RegDeleteKeyValueW(HKEY_CURRENT_USER, key, name); }
+inline constexpr const wchar_t* kDesktop = L"Control Panel\\Desktop";
 
 // A value of any key set until the end of the scope, then put back as it
 // was (removed where there was none).
@@ -54,6 +55,7 @@ class ScopedValue {
   const wchar_t *key_, *name_;
   std::optional<std::pair<DWORD, std::vector<BYTE>>> original_;  // its type and data
 };
+using ScopedDword = ScopedValue;  // a DWORD's, by the name the dialog's scenarios use
 
 // The saver's settings key, deleted before and after each scenario (the
 // user's own is kept and put back around the whole run).

@@ -402,11 +402,7 @@ HostWindow::~HostWindow() {
   PumpMessages();
 }
 
-Image HostWindow::Shown() const {
-  RECT rect{};
-  GetWindowRect(window, &rect);
-  return GrabScreen(rect);
-}
+Image HostWindow::Shown() const { return GrabScreen(WindowRect(window)); }
 
 int HostWindow::Mismatches(const std::function<Rgb(int, int)>& expected) const {
   const Image shown = Shown();

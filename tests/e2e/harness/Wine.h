@@ -56,9 +56,6 @@ SaverProcess StartInTimeZone(const std::wstring& arguments, int utcOffsetMinutes
 // geometries "WxH+X+Y ...", the primary first (scripts/monitors.sh).
 ::testing::AssertionResult LayOutMonitors(const std::string& geometries);
 
-inline constexpr const wchar_t* kDesktop = L"Control Panel\\Desktop";
-inline constexpr const wchar_t* kUsePassword = L"ScreenSaveUsePassword";
-
 // The pixel density that programs started from now on run at (Wine reads
 // HKCU\Control Panel\Desktop "LogPixels" when a program starts), until the
 // end of the scope; then the prefix's own again.
@@ -97,6 +94,8 @@ class DllOverride {
 // their calls.
 inline constexpr const wchar_t* kDoubleKey = L"Software\\Lumidial Tests\\Doubles";
 std::optional<DWORD> Recorded(const wchar_t* name);
+
+inline constexpr const wchar_t* kUsePassword = L"ScreenSaveUsePassword";
 
 // A screen-saver password in force until the end of the scope.
 struct PasswordSet : ScopedValue {
