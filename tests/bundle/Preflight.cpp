@@ -155,8 +155,7 @@ std::wstring SendInputProblem() {
   ShowWindow(window.get(), SW_SHOWNORMAL);
   UpdateWindow(window.get());
 
-  RECT frame;
-  GetWindowRect(window.get(), &frame);
+  const RECT frame = e2e::WindowRect(window.get());
   const POINT middle{(frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2};
   // Windows lets a program take the foreground only in some cases (its
   // console in front, say); a click on its own window always brings it.

@@ -22,11 +22,7 @@ constexpr char kDesktopKey[] = "Control Panel\\Desktop";
 const unsigned char kEightBytes[8] = {1, 0, 0, 0, 1, 0, 0, 0};
 
 void Put(const char* name, DWORD type, const void* data, DWORD size, const char* key = kSettingsKey) {
-    HKEY handle = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
-                              nullptr), ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(handle, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
-    RegCloseKey(handle);
+    ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, key, name, type, data, size), ERROR_SUCCESS);  // made if need be
 }
 void PutDword(const char* name, DWORD value, const char* key = kSettingsKey) {
     Put(name, REG_DWORD, &value, sizeof value, key);
