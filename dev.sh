@@ -26,14 +26,18 @@
 #   ./dev.sh bundle              build the Windows test bundle,
 #                                build/win64/Lumidial-tests-<version>.zip
 #                                (the saver, the end-to-end tests and
-#                                run-tests.cmd, for any Windows 10 or 11
-#                                machine); prints its path
+#                                run-tests.cmd, built for Windows 10 and
+#                                11, run so far only under Wine 8); prints
+#                                its path
 #   ./dev.sh pictures            make the README's pictures anew from the
 #                                build, under Wine on a private Xvfb: the
-#                                clock at 10:08, the settings dialog and the
-#                                preview, as docs/clock.png, docs/dialog.png
-#                                and docs/preview.png; then on a private Xorg
-#                                with two monitors, a clock on each, as
+#                                clock at 10:08, the settings dialog, its
+#                                Appearance dialog and the preview, as
+#                                docs/clock.png, docs/dialog.png,
+#                                docs/appearance.png and docs/preview.png,
+#                                and the clock in orange filling the screen
+#                                as docs/clock-orange.png; then on a private
+#                                Xorg with two monitors, a clock on each, as
 #                                docs/monitors.png
 #   ./dev.sh package             build the release: the MSI package,
 #                                Lumidial.scr and SHA256SUMS, in
@@ -183,7 +187,7 @@ cmd_pictures() {
   LUMIDIAL_SCR="$(cd "$WIN64_BUILD" && pwd)/Lumidial.scr" wine "$WIN64_BUILD/tests/e2e/lumidial_pictures.exe" \
     --every-monitor "$(winepath -w "$made")" || die "the picture of every monitor could not be made"
   mkdir -p docs
-  for name in clock dialog preview monitors; do
+  for name in clock clock-orange dialog appearance preview monitors; do
     # No time or date in the file: the same pixels give the same bytes.
     convert "$made/$name.bmp" -strip -define png:exclude-chunks=date,time "docs/$name.png" ||
       die "could not write docs/$name.png"

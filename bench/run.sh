@@ -24,6 +24,12 @@
 #                       driver, two 1280 x 1024 side by side), CPU and memory
 #                       over BENCH_WINDOW seconds with "ClockOnEveryMonitor"
 #                       absent and set to 1; 0 leaves it out
+#   BENCH_LOOK=1        also measure the clock with every choice of its look
+#                       set (orange, filling the screen, the leading zero,
+#                       dimmed at the time of the run) beside the defaults on
+#                       the first screen: start-up launches of the two in
+#                       turn, then CPU and memory over BENCH_WINDOW seconds;
+#                       0 leaves it out
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -35,6 +41,7 @@ SETTLE=${BENCH_SETTLE:-2}
 SCALED=${BENCH_SCALED:-1}
 SCALED_WINDOW=${BENCH_SCALED_WINDOW:-30}
 MONITORS=${BENCH_MONITORS:-1}
+LOOK=${BENCH_LOOK:-1}
 PROBE_SCALE=()        # screenprobe's --scale for the screen being measured
 PROBE_AREA=()         # screenprobe's --area: the primary of several monitors
 START_TIMEOUT=30      # s, per launch, until the first frame
@@ -172,6 +179,8 @@ launch() {
   local -a cmd
   if [[ $kind == saver ]]; then
     cmd=(--digits "${PROBE_SCALE[@]}" "${PROBE_AREA[@]}" -- wine "$SAVER" /s)
+  elif [[ $kind == look ]]; then
+    cmd=(--digits --scale "$LOOK_SCALE" --colour "$LOOK_LIT" "${PROBE_AREA[@]}" -- wine "$SAVER" /s)
   else
     cmd=("${PROBE_AREA[@]}" -- wine "$BASELINE")
   fi
@@ -201,7 +210,7 @@ launch() {
   fi
   current_prog=$(sed -E 's/^pid=([0-9]+).*/\1/' <<<"$launch_line")
   local name
-  name=$(basename "$([[ $kind == saver ]] && echo "$SAVER" || echo "$BASELINE")")
+  name=$(basename "$([[ $kind == baseline ]] && echo "$BASELINE" || echo "$SAVER")")
   current_prog=$(program_pid "$current_prog" "$name") || current_prog=${launch_line#pid=}
   current_prog=${current_prog%% *}
   [[ $launch_line != *=-* ]]
@@ -379,6 +388,73 @@ if [[ -f "$BROADCAST" ]]; then
   echo "A setting announced to every window (WM_SETTINGCHANGE by SendMessageTimeout, 3 s a window), ms each"
   echo "  $(wine "$BROADCAST" "$(winepath -w "$SAVER")" 5 2>/dev/null || echo "lumidial_broadcast failed")"
 fi
+
+# ---------------------------------------------------------------- the look
+# Lumidial.scr /s with every choice of the clock's look set, beside the
+# defaults, on the first screen: orange (COLORREF 0x0000A5FF), filling the
+# screen (ClockSize 2: min(0.8 x width / 978, 0.5 x height / 327) times the
+# design), the leading zero, and dimmed all day but for the one minute 12
+# hours from now (DimFrom = DimTo + 1). The probe waits for the dimmed
+# orange of a lit segment: 30 % of (255, 165, 0), rounded, is (77, 50, 0).
+# The two are launched in turn, the settings key written before each (no
+# key for the defaults); then CPU and memory over WINDOW seconds of each.
+LOOK_LIT=4D3200
+look_settings() {
+  local key='HKCU\Software\Orvane\Lumidial' now to
+  wine reg delete "$key" /f >/dev/null 2>&1
+  [[ $1 == look ]] || return 0
+  now=$((10#$(date +%H) * 60 + 10#$(date +%M)))
+  to=$(((now + 720) % 1440))
+  local -a values=(ClockColour 42495 ClockSize 2 LeadingZero 1 DimAtNight 1 DimFrom $(((to + 1) % 1440)) DimTo "$to")
+  local i
+  for ((i = 0; i < ${#values[@]}; i += 2)); do
+    wine reg add "$key" /v "${values[i]}" /t REG_DWORD /d "${values[i + 1]}" /f >/dev/null 2>&1 ||
+      die "cannot set ${values[i]}"
+  done
+}
+
+look_run() {
+  local width=${screen_geometry%x*} height=${screen_geometry#*x} run kind ok
+  LOOK_SCALE=$(awk -v w="$width" -v h="$height" \
+    'BEGIN { a = 0.8 * w / 978; b = 0.5 * h / 327; printf "%.4f", a < b ? a : b }')
+  local -a look_first=() plain_first=() log=()
+  local plain_cpu plain_hwm
+  say "the look: 1 warm-up + $RUNS measured launches of the defaults and of the look, in turn"
+  for ((run = 0; run <= RUNS; run++)); do
+    for kind in saver look; do
+      look_settings "$kind"
+      if launch "$kind"; then ok=1; else ok=0; fi
+      close_program
+      log+=("$(printf '  %-8s %-8s %s%s' "$([[ $run == 0 ]] && echo warm-up || echo "run $run")" \
+        "$([[ $kind == look ]] && echo look || echo defaults)" "${launch_line#pid=* }" \
+        "$([[ $ok == 1 ]] || echo '  (FAILED)')")")
+      [[ $run == 0 || $ok != 1 ]] && continue
+      if [[ $kind == look ]]; then look_first+=("$(field digits_ms "$launch_line")"); else
+        plain_first+=("$(field digits_ms "$launch_line")"); fi
+    done
+  done
+  look_settings saver
+  measure_window saver
+  plain_cpu=$win_cpu plain_hwm=$win_hwm
+  look_settings look
+  measure_window look
+  look_settings saver
+  echo
+  echo "The clock's look: orange, filling the screen (${LOOK_SCALE} times the design), the leading"
+  echo "zero, dimmed; beside the defaults (green, as designed) on the same screen, in the same run"
+  echo
+  printf '%-52s %14s %14s %8s\n' "" "look set" "defaults" "ratio"
+  row "start to first frame, digits lit, ms (median of $RUNS)" "$(median "${look_first[@]}")" \
+    "$(median "${plain_first[@]}")"
+  row "CPU over ${WINDOW} s of run mode, s (user+sys)" "$win_cpu" "$plain_cpu"
+  row "peak memory (VmHWM) after ${WINDOW} s, KiB" "$win_hwm" "$plain_hwm"
+  echo "  first frame: the look's lit colour is the dimmed orange (77,50,0), the defaults' the green;"
+  echo "  launches of the two in turn. CPU and memory: the defaults' window, then the look's."
+  echo
+  echo "Start-up launches of the look and the defaults (ms from start)"
+  printf '%s\n' "${log[@]}"
+}
+[[ "$LOOK" == 1 ]] && look_run
 
 # ---------------------------------------------------------------- scaled screens
 # scaled_screen WxH DPI SCALE TITLE: the start-up, CPU and memory rows on a

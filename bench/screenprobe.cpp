@@ -5,17 +5,19 @@
  *       Sets the root window's background to that colour and clears it, so
  *       that a black full-screen window becomes visible as a change.
  *
- *   screenprobe launch [--timeout S] [--digits] [--scale K] [--area WxH] -- COMMAND [ARG...]
+ *   screenprobe launch [--timeout S] [--digits] [--scale K] [--colour RRGGBB] [--area WxH] -- COMMAND [ARG...]
  *       Opens the display, notes the time, starts COMMAND (left running) and
  *       polls the screen (or only its W x H top-left corner, the primary
  *       monitor of a desk of several) every 5 ms until
  *         - "covered": a grid of rows across the screen, clear of the clock
  *           panel, is entirely black, and
  *         - with --digits, "digits": the clock's digits are lit, seen as a
- *           pure green (0,255,0) pixel in the band of the 978 x 327 clock
- *           panel (centred on the screen) that only the minute units
- *           picture covers (kUnitsBandLeft below). On a screen of K times
- *           96 DPI every one of these figures is K times larger.
+ *           pixel of the lit segments' colour (the design's pure green,
+ *           00FF00, unless --colour says otherwise) in the band of the
+ *           978 x 327 clock panel (centred on the screen) that only the
+ *           minute units picture covers (kUnitsBandLeft below). With the
+ *           clock K times its 96-DPI size every one of these figures is K
+ *           times larger.
  *       Prints "pid=N covered_ms=T [digits_ms=T]" (milliseconds from just
  *       before fork; "-" for a condition not met before the time-out), closes
  *       its output and stays the program's parent until the program ends, so
@@ -47,7 +49,7 @@ enum { kPollMicros = 5000, kGridRows = 8 };
  * left by 110. Columns 787..936 lie in it either way, and hold its tile
  * columns 140..179 in one of the two positions: the right-hand vertical
  * segments, of which every digit lights at least one. Nothing else of the
- * clock reaches this band, so green in it means the time is drawn. */
+ * clock reaches this band, so its lit colour there means the time is drawn. */
 constexpr int kUnitsBandLeft = lumidial::kPictureRects[4].left + 30, kUnitsBandWidth = 150;
 
 static double now_ms(void) {
@@ -124,9 +126,11 @@ static int scaled(int figure, double k) { return (int)(figure * k + 0.5); }
 static int launch(int argc, char **argv) {
     double timeout_s = 30, k = 1;
     int digits = 0, i = 0, aw = 0, ah = 0;
+    unsigned lit_rgb = 0x00FF00;
     for (; i < argc; ++i) {
         if (!strcmp(argv[i], "--timeout") && i + 1 < argc) timeout_s = atof(argv[++i]);
         else if (!strcmp(argv[i], "--scale") && i + 1 < argc) k = atof(argv[++i]);
+        else if (!strcmp(argv[i], "--colour") && i + 1 < argc && sscanf(argv[i + 1], "%6x", &lit_rgb) == 1) ++i;
         else if (!strcmp(argv[i], "--digits")) digits = 1;
         else if (!strcmp(argv[i], "--area") && i + 1 < argc && sscanf(argv[i + 1], "%dx%d", &aw, &ah) == 2) ++i;
         else if (!strcmp(argv[i], "--")) { ++i; break; }
@@ -143,7 +147,8 @@ static int launch(int argc, char **argv) {
     const int bandLeft = scaled(kUnitsBandLeft, k), bandWidth = scaled(kUnitsBandWidth, k);
     const int digitHeight = scaled(kDigitHeight, k);
     int px = (sw - panelWidth) / 2, py = (sh - panelHeight) / 2;
-    unsigned long black = pixel_of(dpy, 0, 0, 0), green = pixel_of(dpy, 0, 255, 0);
+    unsigned long black = pixel_of(dpy, 0, 0, 0);
+    unsigned long lit_colour = pixel_of(dpy, lit_rgb >> 16, (lit_rgb >> 8) & 0xFF, lit_rgb & 0xFF);
     int rows[kGridRows + 1], nrows = 0;
     for (int k = 0; k <= kGridRows; ++k) {
         int y = k == kGridRows ? sh - 1 : k * sh / kGridRows;
@@ -179,7 +184,7 @@ static int launch(int argc, char **argv) {
             for (int k = 0; k < nrows && all; ++k) all = scan(dpy, 0, rows[k], sw, 1, black, 1);
             if (all) covered = t - t0;
         }
-        if (digits && lit < 0 && scan(dpy, px + bandLeft, py, bandWidth, digitHeight, green, 0))
+        if (digits && lit < 0 && scan(dpy, px + bandLeft, py, bandWidth, digitHeight, lit_colour, 0))
             lit = t - t0;
         if (covered >= 0 && (!digits || lit >= 0)) break;
         if (t > deadline) break;
@@ -202,6 +207,7 @@ int main(int argc, char **argv) {
     if (argc >= 3 && !strcmp(argv[1], "paint-root")) return paint_root(argv[2]);
     if (argc >= 3 && !strcmp(argv[1], "launch")) return launch(argc - 2, argv + 2);
     fprintf(stderr, "usage: screenprobe paint-root RRGGBB\n"
-                    "       screenprobe launch [--timeout S] [--digits] [--scale K] [--area WxH] -- COMMAND [ARG...]\n");
+                    "       screenprobe launch [--timeout S] [--digits] [--scale K] [--colour RRGGBB] [--area WxH]"
+                    " -- COMMAND [ARG...]\n");
     return 1;
 }

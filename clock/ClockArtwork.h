@@ -1,8 +1,10 @@
 // The clock's pictures at the scale it is shown at: at the designed size the
 // stored artwork of the program's resources; at any other the same pictures
 // drawn at that size from their geometry (core/ClockArt), never the stored
-// ones enlarged, the digits only as the clock comes to show them. Also the
-// two ways a picture becomes a bitmap, which the preview uses too.
+// ones enlarged, the digits only as the clock comes to show them. Every
+// picture is in levels of one colour (win/LevelBitmap.h), shown through the
+// colour table the artwork holds now: a clock recoloured or dimmed keeps
+// its pictures and only changes their table.
 #pragma once
 
 #include <windows.h>
@@ -10,17 +12,10 @@
 #include <array>
 
 #include "ClockArt.h"
+#include "LevelBitmap.h"
 #include "ScopedWin.h"
 
 namespace lumidial {
-
-// A picture of the program's resources at its own depth (8 bits a pixel,
-// run-length coded, a palette of green levels); empty, with a trace, when
-// it is missing or not such a picture.
-UniqueBitmap LoadBitmapResource(int id) noexcept;
-// A drawn picture, 8 bits a pixel, the index being the level of green;
-// empty, with a trace, when it cannot be made.
-UniqueBitmap GreenBitmap(const art::GreenImage& picture) noexcept;
 
 class TClockArtwork {
 public:
@@ -28,12 +23,18 @@ public:
     TClockArtwork(TClockArtwork&&) noexcept = default;
     TClockArtwork& operator=(TClockArtwork&&) noexcept = default;
 
-    // The artwork at `scale`: the stored pictures at 1, else the colon drawn
-    // now and the digits when first asked for. Raises when it cannot be
-    // made: whoever replaces an artwork with it keeps the old one then.
-    static TClockArtwork At(double scale);
+    // The artwork at `scale` in `colours`: the stored pictures at 1, else
+    // the colon drawn now and the digits when first asked for. Raises when
+    // it cannot be made: whoever replaces an artwork with it keeps the old
+    // one then.
+    static TClockArtwork At(double scale, const ColourTable& colours);
 
     double Scale() const noexcept { return scale_; }
+    const ColourTable& Colours() const noexcept { return colours_; }
+    // Every picture made so far shown in `colours`, and every one made
+    // later; false when the system refused a picture, which keeps its old
+    // colours until the next call.
+    bool SetColours(const ColourTable& colours) noexcept;
     HBITMAP Colon() const noexcept { return colon_.get(); }
     // The picture of `digit`, drawn the first time it is asked for; raises
     // when it cannot be drawn.
@@ -43,6 +44,7 @@ public:
 
 private:
     double scale_ = 1.0;
+    ColourTable colours_{};
     std::array<UniqueBitmap, 10> digits_;
     UniqueBitmap colon_;
 };

@@ -15,8 +15,8 @@ std::unique_ptr<Control> Make(HWND parent, const PictureRect& layout, bool visib
 
 }  // namespace
 
-TClockPanel::TClockPanel(HWND parent, const ClockPlacement& placement, bool pictures, bool movingLeft,
-                         bool movingUp, const ControlEvents& input)
+TClockPanel::TClockPanel(HWND parent, const ClockPlacement& placement, bool pictures, const ColourTable& colours,
+                         bool movingLeft, bool movingUp, const ControlEvents& input)
     : placement_(placement), MovingLeft(movingLeft), MovingUp(movingUp) {
     const ClockGeometry& geometry = placement_.geometry;
     const PictureRect panel{0, 0, geometry.panelWidth, geometry.panelHeight};
@@ -24,7 +24,7 @@ TClockPanel::TClockPanel(HWND parent, const ClockPlacement& placement, bool pict
     pnlClockInner = Make<TPanel>(pnlClock->Handle(), panel, true);
     Centre();
     if (!pictures) return;
-    artwork_ = TClockArtwork::At(geometry.scale);
+    artwork_ = TClockArtwork::At(geometry.scale, colours);
     const auto& at = geometry.pictures;
     imgHour1 = Make<TImage>(pnlClockInner->Handle(), at[0], true);
     imgHour2 = Make<TImage>(pnlClockInner->Handle(), at[1], true);
@@ -54,7 +54,7 @@ void TClockPanel::Centre() noexcept {
 void TClockPanel::Relayout(const ClockPlacement& placement) {
     if (!imgColon) return;  // the preview's panels are never shown
     if (placement.geometry.scale != artwork_.Scale()) {
-        artwork_ = TClockArtwork::At(placement.geometry.scale);
+        artwork_ = TClockArtwork::At(placement.geometry.scale, artwork_.Colours());
         imgColon->SetBitmap(artwork_.Colon());
         // The digits' old pictures are gone; each is drawn anew.
         for (TImage* picture : DigitPictures()) picture->SetBitmap(nullptr);
@@ -83,7 +83,8 @@ void TClockPanel::ShowTime(const ClockTime& time, bool everyTime) {
             // A hidden 0 keeps whatever picture of it there is: on a scaled
             // screen it is not drawn for a picture nobody sees, which spares
             // the first frame of a one-digit hour that work.
-            ready[size_t(index)] = index == 0 && digit == 0 ? artwork_.DigitIfMade(0) : artwork_.Digit(digit);
+            const bool hidden = index == 0 && digit == 0 && !time.leadingZero;
+            ready[size_t(index)] = hidden ? artwork_.DigitIfMade(0) : artwork_.Digit(digit);
             return true;
         } catch (...) {
             TraceCaught(L"drawing a digit");  // drawn at the next tick
@@ -91,8 +92,9 @@ void TClockPanel::ShowTime(const ClockTime& time, bool everyTime) {
         }
     };
     // The colon is the caller's, so that every clock blinks in step.
-    const ClockFaceChanges changes = AdvanceClockFace(face, time.hour, time.minute, time.twentyFourHour, false,
-                                                      placement_.geometry.hiddenDigitShift, draw);
+    const ClockFaceChanges changes = AdvanceClockFace(face, time.hour, time.minute, time.twentyFourHour,
+                                                      time.leadingZero, false, placement_.geometry.hiddenDigitShift,
+                                                      draw);
     imgColon->SetVisible(time.colonVisible);
     const std::array<TImage*, 4> pictures = DigitPictures();
     for (size_t i = 0; i < pictures.size(); ++i) {
@@ -108,6 +110,13 @@ void TClockPanel::ShowTime(const ClockTime& time, bool everyTime) {
     if (!everyTime && pnlClock->Visible()) return;
     pnlClock->SetVisible(true);
     pnlClock->Repaint();
+}
+
+bool TClockPanel::SetColours(const ColourTable& colours) noexcept {
+    if (!imgColon) return true;
+    const bool all = artwork_.SetColours(colours);
+    for (TImage* picture : PicturesInLayoutOrder()) picture->Repaint();
+    return all;
 }
 
 void TClockPanel::Step(int direction, int screenWidth, int screenHeight) noexcept {

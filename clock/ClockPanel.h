@@ -23,6 +23,7 @@ struct ClockTime {
     int hour = 0;    // local, 0..23
     int minute = 0;  // 0..59
     bool twentyFourHour = false;
+    bool leadingZero = false;  // the hour's tens shown when it is 0
     bool colonVisible = true;
 };
 
@@ -30,11 +31,12 @@ class TClockPanel {
 public:
     // In `parent`, whose client area is its monitor: centred for
     // `placement`, hidden until a time is shown, drifting first in the
-    // directions given. Without `pictures` (the preview, which shows none of
-    // it) only the two panels, and no artwork. The pictures report pointer
-    // moves to `input`. Raises when the artwork cannot be made.
-    TClockPanel(HWND parent, const ClockPlacement& placement, bool pictures, bool movingLeft, bool movingUp,
-                const ControlEvents& input);
+    // directions given, its artwork in `colours`. Without `pictures` (the
+    // preview, which shows none of it) only the two panels, and no artwork.
+    // The pictures report pointer moves to `input`. Raises when the artwork
+    // cannot be made.
+    TClockPanel(HWND parent, const ClockPlacement& placement, bool pictures, const ColourTable& colours,
+                bool movingLeft, bool movingUp, const ControlEvents& input);
     TClockPanel(const TClockPanel&) = delete;
     TClockPanel& operator=(const TClockPanel&) = delete;
 
@@ -51,6 +53,11 @@ public:
     // The panel is shown and repainted with it `everyTime`, else only the
     // first time (a clock on another monitor: its colon repaints itself).
     void ShowTime(const ClockTime& time, bool everyTime = true);
+
+    // Every picture, made or to be made, shown in `colours` (a colour
+    // table, not a drawing: the clock dimmed or brightened); those on the
+    // screen repainted. False when the system refused a picture.
+    bool SetColours(const ColourTable& colours) noexcept;
 
     // One drift step along `direction` (1 horizontal, 2 vertical, 3 both)
     // on a monitor of screenWidth x screenHeight.

@@ -36,16 +36,16 @@ void TCoverForm::KeepInPlace(HWND above) noexcept {
 
 // The device's name alone changing (a monitor listed in another's place)
 // leaves the clock as it is.
-void TCoverForm::FitClock(const std::optional<ClockTime>& time) {
+void TCoverForm::FitClock(int size, const ColourTable& colours, const std::optional<ClockTime>& time) {
     const ScreenRect& r = monitor_.rect;
     if (clock_ && r == clockMonitor_.rect && monitor_.dpi == clockMonitor_.dpi) return;
-    const ClockPlacement placement = PlaceClockOnMonitor(monitor_.dpi, r.right - r.left, r.bottom - r.top);
+    const ClockPlacement placement = PlaceClockOnMonitor(monitor_.dpi, r.right - r.left, r.bottom - r.top, size);
     if (clock_) {
         clock_->Relayout(placement);
     } else {
         const bool movingLeft = RandomInt(2) == 1;
         const bool movingUp = RandomInt(2) == 1;
-        clock_.emplace(Handle(), placement, true, movingLeft, movingUp, Events);
+        clock_.emplace(Handle(), placement, true, colours, movingLeft, movingUp, Events);
         clock_->HidePointer();
     }
     clockMonitor_ = monitor_;
@@ -87,8 +87,9 @@ LRESULT TCoverForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return DefaultHandler(message, wParam, lParam);
 }
 
-TMonitorCovers::TMonitorCovers(HWND owner, HWND clock, ControlEvents events, bool clocks) noexcept
-    : owner_(owner), clock_(clock), events_(std::move(events)) {
+TMonitorCovers::TMonitorCovers(HWND owner, HWND clock, ControlEvents events, bool clocks, int size,
+                               const ColourTable& colours) noexcept
+    : owner_(owner), clock_(clock), events_(std::move(events)), size_(size), colours_(colours) {
     if (clocks) density_.emplace();
 }
 
@@ -171,6 +172,14 @@ void TMonitorCovers::Step(int direction) noexcept {
     }
 }
 
+bool TMonitorCovers::SetColours(const ColourTable& colours) noexcept {
+    colours_ = colours;
+    bool all = true;
+    for (const auto& cover : covers_)
+        if (TClockPanel* clock = cover->Clock()) all = clock->SetColours(colours) && all;
+    return all;
+}
+
 // Every tick, whether or not the monitors changed: Windows or another
 // program may have moved a cover. Just below the clock window, each below
 // the one before, so that a monitor overlapping the primary in part never
@@ -188,7 +197,7 @@ bool TMonitorCovers::Follow() {
     }
     if (!changed) return false;
     if (density_)
-        for (const auto& cover : covers_) cover->FitClock(shown_);
+        for (const auto& cover : covers_) cover->FitClock(size_, colours_, shown_);
     monitors_ = std::move(now);
     return !first;
 }

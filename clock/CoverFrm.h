@@ -35,12 +35,12 @@ public:
     // is done and nothing drawn.
     void KeepInPlace(HWND above) noexcept;
 
-    // The clock on its monitor, fitted to it at its density: made the first
-    // time, laid out anew when the monitor changed size or density, left
-    // alone when it did not. It shows `time` at once where there is one.
-    // Raises when the clock cannot be made or laid out; the next call tries
-    // again.
-    void FitClock(const std::optional<ClockTime>& time);
+    // The clock on its monitor, fitted to it at its density and the `size`
+    // chosen: made the first time, in `colours`, laid out anew when the
+    // monitor changed size or density, left alone when it did not. It shows
+    // `time` at once where there is one. Raises when the clock cannot be
+    // made or laid out; the next call tries again.
+    void FitClock(int size, const ColourTable& colours, const std::optional<ClockTime>& time);
     // Its clock, if it has one.
     TClockPanel* Clock() noexcept { return clock_ ? &*clock_ : nullptr; }
     // The monitor its clock is fitted to.
@@ -63,8 +63,9 @@ private:
 class TMonitorCovers {
 public:
     // Owned by `owner`, each kept just below `clock`; each with a clock of
-    // its own when `clocks`.
-    TMonitorCovers(HWND owner, HWND clock, ControlEvents events, bool clocks) noexcept;
+    // its own when `clocks`, of the `size` chosen, in `colours`.
+    TMonitorCovers(HWND owner, HWND clock, ControlEvents events, bool clocks, int size,
+                   const ColourTable& colours) noexcept;
 
     // Looks at the monitors and covers them anew where they changed, and
     // puts back every window that no longer lies in place. True when the
@@ -77,6 +78,9 @@ public:
     void ShowTime(const ClockTime& time);
     // Every other monitor's clock one drift step, within its own monitor.
     void Step(int direction) noexcept;
+    // Every other monitor's clock, and each one made later, in `colours`;
+    // false when the system refused a picture.
+    bool SetColours(const ColourTable& colours) noexcept;
 
 private:
     struct DeskLayout {
@@ -92,6 +96,8 @@ private:
     ControlEvents events_;
     // Each monitor's density, read only for clocks.
     std::optional<TMonitorDensity> density_;
+    int size_ = kSizeAsDesigned;
+    ColourTable colours_{};
     std::optional<ClockTime> shown_;
     DeskLayout monitors_;
     // In the order they were made, which is their order below the clock

@@ -26,6 +26,10 @@ SIZE PrimarySize() noexcept {
     return {primary.right, primary.bottom};
 }
 
+bool DimmedAtTime(const TSettings& settings, const SYSTEMTIME& time) noexcept {
+    return DimmedAt(time.wHour * 60 + time.wMinute, settings.DimAtNight, settings.DimFrom, settings.DimTo);
+}
+
 }  // namespace
 
 TMainForm::TMainForm() {
@@ -34,6 +38,14 @@ TMainForm::TMainForm() {
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     wc.hIcon = LoadIconW(Application->Instance(), MAKEINTRESOURCEW(IDI_MAINICON));
     layoutScreen_ = PrimarySize();
+    // The clock is made as the user chose it: its size, and its colour,
+    // dimmed already when it starts at night.
+    Settings = std::make_unique<TSettings>();
+    bright_ = ColourTableOf(Settings->ClockColour);
+    dimmed_ = ColourTableOf(Settings->ClockColour, kDimmedPercent);
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    dimmedShown_ = DimmedAtTime(*Settings, now);
     // No double buffering: each tick only repaints the pictures it changed.
     CreateHandle(L"TMainForm", wc, WS_EX_TOPMOST, WS_POPUP | WS_CLIPCHILDREN, L"MainForm", 0, 0,
                  layoutScreen_.cx, layoutScreen_.cy, Application->Handle());
@@ -46,8 +58,8 @@ TMainForm::TMainForm() {
     const bool movingUp = RandomInt(2) == 1;
     ControlEvents input;
     input.onMouseMove = [this](HWND control, int x, int y) { FormMouseMove(control, x, y); };
-    clock_.emplace(Handle(), PlaceClock(layoutDpi_, layoutScreen_.cx, layoutScreen_.cy), ScreenSaverMode == smRun,
-                   movingLeft, movingUp, input);
+    clock_.emplace(Handle(), PlaceClock(layoutDpi_, layoutScreen_.cx, layoutScreen_.cy, Settings->ClockSize),
+                   ScreenSaverMode == smRun, Colours(), movingLeft, movingUp, input);
     Guarded([this] { FormCreate(); });
 }
 
@@ -62,7 +74,7 @@ void TMainForm::FollowPrimary() {
     const SIZE screen = PrimarySize();
     const int dpi = WindowDpi(Handle());
     if (screen.cx == layoutScreen_.cx && screen.cy == layoutScreen_.cy && dpi == layoutDpi_) return;
-    clock_->Relayout(PlaceClock(dpi, screen.cx, screen.cy));
+    clock_->Relayout(PlaceClock(dpi, screen.cx, screen.cy, Settings->ClockSize));
     layoutScreen_ = screen;
     layoutDpi_ = dpi;
 }
@@ -155,8 +167,6 @@ void TMainForm::FormCreate() {
     MouseStartY = -1;
     SetWindowPos(Handle(), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-    Settings = std::make_unique<TSettings>();
-
     if (ScreenSaverMode == smRun) {
         PrepareRunMode();
         return;
@@ -165,7 +175,7 @@ void TMainForm::FormCreate() {
     if (ParentHandle == nullptr || !IsWindow(ParentHandle)) Halt(0);
     Application->ShowMainForm = false;
     WaitForHostWindow();
-    RunPreview();
+    RunPreview(Settings->ClockColour);
 }
 
 void TMainForm::PrepareRunMode() {
@@ -181,7 +191,8 @@ void TMainForm::PrepareRunMode() {
     ControlEvents input;
     input.onMouseMove = [this](HWND control, int x, int y) { FormMouseMove(control, x, y); };
     input.onKeyDown = [this] { FormKeyDown(); };
-    covers_.emplace(Application->Handle(), Handle(), std::move(input), Settings->ClockOnEveryMonitor);
+    covers_.emplace(Application->Handle(), Handle(), std::move(input), Settings->ClockOnEveryMonitor,
+                    Settings->ClockSize, Colours());
 }
 
 // Only the first activation counts; the timer starts with it. A preview's
@@ -297,13 +308,28 @@ void TMainForm::DrawTime() {
     try {
         SYSTEMTIME now{};
         GetLocalTime(&now);
+        FollowDimming(now);
         if (Settings->FlashSecond) colonVisible_ = !colonVisible_;
-        const ClockTime time{now.wHour, now.wMinute, Settings->TwentyFourHour, colonVisible_};
+        const ClockTime time{now.wHour, now.wMinute, Settings->TwentyFourHour, Settings->LeadingZero, colonVisible_};
         clock_->ShowTime(time);
         if (covers_) covers_->ShowTime(time);
     } catch (...) {
         TraceCaught(L"showing the time");  // the picture stays as it was until the next tick
     }
+}
+
+// Judged at every tick from the time then, so that the first tick past a
+// boundary, or past a jump of the clock (summer time, waking from sleep, a
+// clock set by hand), brings the change. Every clock's pictures keep their
+// drawing and change only their colour table; one the system refused is
+// tried again at the next tick.
+void TMainForm::FollowDimming(const SYSTEMTIME& now) noexcept {
+    const bool dimmed = DimmedAtTime(*Settings, now);
+    if (dimmed == dimmedShown_) return;
+    const ColourTable& colours = dimmed ? dimmed_ : bright_;
+    bool all = clock_->SetColours(colours);
+    if (covers_) all = covers_->SetColours(colours) && all;
+    if (all) dimmedShown_ = dimmed;
 }
 
 // Every clock steps at once, each within its own monitor.

@@ -44,6 +44,7 @@ private:
     void tmrDrawTimer() noexcept;
 
     void DrawTime();
+    void FollowDimming(const SYSTEMTIME& now) noexcept;
     void MoveClock() noexcept;
     void PrepareRunMode();
 
@@ -64,6 +65,12 @@ private:
     std::optional<TMonitorDensity> pointerDensity_;
     // The colon of every clock, inverted at each tick with FlashSecond.
     bool colonVisible_ = true;
+    // Every clock's colour table at full brightness and dimmed, made once
+    // from the settings, and which of the two the clocks show.
+    ColourTable bright_{};
+    ColourTable dimmed_{};
+    bool dimmedShown_ = false;
+    const ColourTable& Colours() const noexcept { return dimmedShown_ ? dimmed_ : bright_; }
 
     // tmrDraw.
     bool drawTimerEnabled_ = false;

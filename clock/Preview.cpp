@@ -19,10 +19,11 @@ constexpr DWORD kHostWaitSlice = 10;
 
 // At the host window's density: a scaled host shows the picture at the
 // size it has beside a 96-DPI host's preview area.
-UniqueBitmap PreviewPicture(int dpi) noexcept {
-    if (dpi == kDesignDpi) return LoadBitmapResource(IDB_PREVIEW);
+UniqueBitmap PreviewPicture(int dpi, std::uint32_t colour) noexcept {
+    const ColourTable colours = ColourTableOf(colour);
+    if (dpi == kDesignDpi) return LoadLevelBitmap(IDB_PREVIEW, colours);
     try {
-        return GreenBitmap(art::DrawPreview(ClockGeometryAt(dpi).scale));
+        return MakeLevelBitmap(art::DrawPreview(ClockGeometryAt(dpi).scale), colours);
     } catch (...) {
         TraceCaught(L"drawing the preview picture");
         return {};
@@ -60,10 +61,10 @@ void AnswerSentMessages(DWORD milliseconds) noexcept {
 // The picture at the top-left corner of the host's window, on black, until
 // the host hides it; false when drawing failed. The selection, the bitmap,
 // the memory DC and the host's DC are given back on every way out.
-bool Paint(HWND host) noexcept {
+bool Paint(HWND host, std::uint32_t colour) noexcept {
     ScopedGetDC dc(host);
     UniqueMemoryDc picture(dc ? CreateCompatibleDC(dc.get()) : nullptr);
-    UniqueBitmap image = PreviewPicture(ForeignWindowDpi(host));
+    UniqueBitmap image = PreviewPicture(ForeignWindowDpi(host), colour);
     if (!dc || !picture || !image) {
         TraceFailure(L"preparing to paint the preview", GetLastError());
         return false;
@@ -106,9 +107,9 @@ void WaitForHostWindow() {
     }
 }
 
-void RunPreview() {
+void RunPreview(std::uint32_t colour) {
     ReleaseInstance();
-    if (!Paint(ParentHandle)) Halt(0);
+    if (!Paint(ParentHandle, colour)) Halt(0);
     Application->Terminate();
 }
 

@@ -10,7 +10,7 @@
 #
 # (A second include is harmless.) It provides:
 #
-#   GTest::gtest, GTest::gtest_main
+#   GTest::gtest, GTest::gtest_main, GTest::gmock (its matchers)
 #       static libraries, built only when a test links them.
 #
 #   lumidial_add_windows_gtest(<target>
@@ -48,7 +48,7 @@ endif()
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 
 # Build gtest as a plain static library whatever the project chooses.
 set(_lumidial_saved_shared "${BUILD_SHARED_LIBS}")
@@ -59,7 +59,7 @@ set(BUILD_SHARED_LIBS "${_lumidial_saved_shared}")
 
 # GoogleTest's own code is not ours to fix: keep its warnings (and any
 # warnings-as-errors a parent directory might set) out of our build log.
-foreach(_t gtest gtest_main)
+foreach(_t gtest gtest_main gmock)
   if(TARGET ${_t})
     target_compile_options(${_t} PRIVATE -w)
     set_target_properties(${_t} PROPERTIES COMPILE_WARNING_AS_ERROR OFF)
@@ -73,7 +73,7 @@ foreach(_t gtest gtest_main)
 endforeach()
 
 # GoogleTest >= 1.11 defines these aliases itself; older trees do not.
-foreach(_t gtest gtest_main)
+foreach(_t gtest gtest_main gmock)
   if(TARGET ${_t} AND NOT TARGET GTest::${_t})
     add_library(GTest::${_t} ALIAS ${_t})
   endif()
@@ -85,7 +85,7 @@ function(lumidial_add_windows_gtest target)
     message(FATAL_ERROR "lumidial_add_windows_gtest(${target}): no SOURCES")
   endif()
   add_executable(${target} ${ARG_SOURCES})
-  target_link_libraries(${target} PRIVATE GTest::gtest_main ${ARG_LIBRARIES})
+  target_link_libraries(${target} PRIVATE GTest::gtest_main GTest::gmock ${ARG_LIBRARIES})
   target_link_options(${target} PRIVATE -static)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)

@@ -1,5 +1,6 @@
 #include "ConfigureFrm.h"
 
+#include "AppearanceFrm.h"
 #include "Application.h"
 #include "DateTimeText.h"
 #include "Dpi.h"
@@ -56,9 +57,14 @@ TConfigureForm::TConfigureForm() {
     if (!Application->UseCommonControls(ICC_DATE_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES))
         TraceFailure(L"loading the common controls", GetLastError());
     // The clock on every monitor is a choice only where there are several.
-    controls_.emplace(Handle(), GetSystemMetrics(SM_CMONITORS) > 1);
+    controls_.emplace(Handle(), cfg::kConfigureLayout, GetSystemMetrics(SM_CMONITORS) > 1);
     FindControls();
+    SYSTEMTIME designed = ToSystemTime(cfg::kDesignedCountDownTime);
+    SendMessageW(dtCountDownTime, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&designed));
     controls_->ApplyDpi(WindowDpi(Handle()));
+    // At its designed place, unless a large text size would take it off the
+    // screen.
+    controls_->KeepOnScreen();
     Guarded([this] { FormCreate(); });
 }
 
@@ -82,22 +88,9 @@ void TConfigureForm::FindControls() noexcept {
 
 void TConfigureForm::Show() { ShowWindow(Handle(), SW_SHOWNORMAL); }
 
-bool TConfigureForm::PreTranslateMessage(MSG& message) {
-    if (message.message != WM_KEYDOWN) return false;
-    if (message.hwnd != Handle() && !IsChild(Handle(), message.hwnd)) return false;
-    switch (message.wParam) {
-    case VK_TAB:
-        if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return false;
-        controls_->MoveFocus(GetKeyState(VK_SHIFT) < 0);
-        return true;
-    case VK_RETURN:
-        return controls_->PressFocusedButton();
-    default:
-        // Escape included: it reaches the focused control (a dropped-down
-        // list closes) and nothing else happens.
-        return false;
-    }
-}
+// Escape reaches the focused control (a dropped-down list closes) and
+// nothing else happens.
+bool TConfigureForm::PreTranslateMessage(MSG& message) { return controls_->TranslateKey(message); }
 
 LRESULT TConfigureForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -110,14 +103,18 @@ LRESULT TConfigureForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
         if (ControlCursor(reinterpret_cast<HWND>(wParam), LOWORD(lParam))) return TRUE;
         break;
     case WM_SETFOCUS:
-        FocusReceived();
+        controls_->RestoreFocus();
         return 0;
     case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE) Deactivated();
+        if (LOWORD(wParam) == WA_INACTIVE) controls_->RememberFocus();
         break;
     case WM_DPICHANGED:
         DpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+        controls_->SettingsChanged(message);
+        break;
     case WM_CLOSE:
         Close();
         return 0;
@@ -189,6 +186,14 @@ void TConfigureForm::btnOkClick() {
 
 void TConfigureForm::btnCancelClick() { Close(); }
 
+// The look is chosen in a dialog of its own, which changes only what OK
+// here will write.
+void TConfigureForm::btnAppearanceClick() {
+    if (!Settings) throw std::logic_error(msg::kSettingsNeverLoaded.data());
+    TAppearanceForm appearance(Handle(), *Settings);
+    appearance.ShowModal();
+}
+
 // Owned by the dialog, which it disables until the user has read it.
 void TConfigureForm::SaveFailed(DWORD error) noexcept {
     try {
@@ -226,12 +231,15 @@ void TConfigureForm::CommandReceived(int id, int code, HWND control) {
     case cfg::kLabel6:
         if (code == STN_CLICKED) Label6Click();
         break;
+    case cfg::kAppearance:
     case cfg::kOk:
     case cfg::kCancel:
         if (code == BN_SETFOCUS || code == BN_KILLFOCUS) {
-            ButtonFocusChanged(control, code == BN_SETFOCUS);
+            TDialogControls::ButtonFocusChanged(control, code == BN_SETFOCUS);
         } else if (code == BN_CLICKED) {
-            if (id == cfg::kOk) btnOkClick(); else btnCancelClick();
+            if (id == cfg::kOk) btnOkClick();
+            else if (id == cfg::kCancel) btnCancelClick();
+            else btnAppearanceClick();
         }
         break;
     default:
@@ -240,41 +248,16 @@ void TConfigureForm::CommandReceived(int id, int code, HWND control) {
     }
 }
 
-// The focused button is drawn as the one Enter presses.
-void TConfigureForm::ButtonFocusChanged(HWND button, bool focused) noexcept {
-    const WPARAM style = (focused ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | BS_NOTIFY;
-    SendMessageW(button, BM_SETSTYLE, style, TRUE);
-}
-
+// The link has colours of its own; every other label the system's.
 LRESULT TConfigureForm::StaticColour(HDC dc, HWND control) noexcept {
-    if (control != Label6)
-        return DefaultHandler(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                              reinterpret_cast<LPARAM>(control));
-    SetTextColor(dc, RGB(0, 0, 255));
-    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-    // A system colour brush: the system owns it.
-    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    if (HBRUSH behind = controls_->LinkColours(dc, control)) return reinterpret_cast<LRESULT>(behind);
+    return DefaultHandler(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
 }
 
 bool TConfigureForm::ControlCursor(HWND control, int hitTest) noexcept {
     if (control != Label6 || hitTest != HTCLIENT) return false;
     SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
     return true;
-}
-
-// Activation gives the focus to the window itself; it belongs to the
-// control that last had it, or the first in tab order.
-void TConfigureForm::FocusReceived() noexcept {
-    HWND target = lastFocus_;
-    if (!target || !IsWindow(target) || !IsChild(Handle(), target) || !IsWindowVisible(target) ||
-        !IsWindowEnabled(target))
-        target = controls_->NextTabStop(nullptr, false);
-    if (target) SetFocus(target);
-}
-
-void TConfigureForm::Deactivated() noexcept {
-    HWND focus = GetFocus();
-    if (focus && IsChild(Handle(), focus)) lastFocus_ = focus;
 }
 
 void TConfigureForm::DpiChanged(int dpi, const RECT& suggested) noexcept {

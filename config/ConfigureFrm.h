@@ -4,9 +4,15 @@
 // identifiers in ConfigureIds.h; its controls are made, scaled and tabbed
 // between by DialogControls.h.
 //
-// Keyboard: Tab and Shift+Tab move between the controls in tab order; Enter
-// presses a button only when that button has the focus; Escape does nothing.
-// There is deliberately no default and no cancel button.
+// Keyboard: Tab and Shift+Tab move between the controls in tab order, the
+// web address among them; Enter presses a button only when that button has
+// the focus, and opens the web address when it has; Alt with a caption's
+// underlined letter reaches its control; Escape does nothing. There is
+// deliberately no default and no cancel button.
+//
+// Its Appearance button opens the Appearance dialog (AppearanceFrm.h), which
+// chooses the clock's look into this dialog's settings; OK here writes them,
+// Cancel discards them with the rest.
 #pragma once
 
 #include <windows.h>
@@ -42,16 +48,14 @@ private:
     void chkCountDownClick();
     void btnOkClick();
     void btnCancelClick();
+    void btnAppearanceClick();
     void SaveFailed(DWORD error) noexcept;
     void Label6Click() noexcept;
 
     // Message plumbing: each decodes one message for the handlers above.
     void CommandReceived(int id, int code, HWND control);
-    void ButtonFocusChanged(HWND button, bool focused) noexcept;
     LRESULT StaticColour(HDC dc, HWND control) noexcept;
     bool ControlCursor(HWND control, int hitTest) noexcept;
-    void FocusReceived() noexcept;
-    void Deactivated() noexcept;
     void DpiChanged(int dpi, const RECT& suggested) noexcept;
 
     // The controls' handles, once the layout made them.
@@ -66,8 +70,8 @@ private:
     std::unique_ptr<TSettings> Settings;
 
     // The children the handlers read or set, destroyed with this window;
-    // the others (Label1 to Label5, Bevel1, btnOk, btnCancel) only show and
-    // send their commands.
+    // the others (Label1 to Label5, Bevel1, the buttons) only show and send
+    // their commands.
     HWND chkTwentyFourHour = nullptr;
     HWND chkFlashSecond = nullptr;
     HWND cmbClockMove = nullptr;
@@ -81,8 +85,6 @@ private:
 
     // Made from the layout table, sized for the density, tabbed between.
     std::optional<TDialogControls> controls_;
-    // The control that had the focus when the dialog last lost activation.
-    HWND lastFocus_ = nullptr;
     // The shell, once the web address was clicked.
     TShellOpener browser_;
 };

@@ -1,16 +1,20 @@
 #include "DialogControls.h"
 
+#include "Accessibility.h"
 #include "Application.h"
 #include "DateTimeText.h"
+#include "DialogText.h"
 #include "Messages.h"
 #include "Trace.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <cwchar>
 #include <iterator>
 #include <stdexcept>
+#include <string>
 
 namespace lumidial {
 
@@ -20,6 +24,8 @@ const wchar_t* ClassOf(cfg::ControlKind kind) noexcept {
     switch (kind) {
     case cfg::ControlKind::Label:
     case cfg::ControlKind::Bevel:
+    case cfg::ControlKind::Picture:
+    case cfg::ControlKind::Link:
         return WC_STATICW;
     case cfg::ControlKind::CheckBox:
     case cfg::ControlKind::Button:
@@ -36,9 +42,9 @@ DWORD LabelStyle(const cfg::ControlLayout& control) noexcept {
     DWORD style = SS_LEFTNOWORDWRAP;
     if (control.align == cfg::TextAlign::Centre) style = SS_CENTER;
     if (control.align == cfg::TextAlign::Right) style = SS_RIGHT;
-    // A label with a tool tip (the web address) must see the pointer: with
+    // A label with a tool tip, or a link, must see the pointer: with
     // SS_NOTIFY it is no longer transparent to it, and reports clicks.
-    if (control.hint) style |= SS_NOTIFY;
+    if (control.hint || control.kind == cfg::ControlKind::Link) style |= SS_NOTIFY;
     return style;
 }
 
@@ -49,9 +55,12 @@ DWORD StyleOf(const cfg::ControlLayout& control) noexcept {
     if (control.tabStop) style |= WS_TABSTOP;
     switch (control.kind) {
     case cfg::ControlKind::Label:
+    case cfg::ControlKind::Link:
         return style | LabelStyle(control);
     case cfg::ControlKind::Bevel:
         return style | SS_ETCHEDFRAME;
+    case cfg::ControlKind::Picture:
+        return style | SS_OWNERDRAW;
     case cfg::ControlKind::CheckBox:
         return style | BS_AUTOCHECKBOX;
     case cfg::ControlKind::DropDownList:
@@ -67,9 +76,10 @@ DWORD StyleOf(const cfg::ControlLayout& control) noexcept {
     return style;
 }
 
-UniqueFont MakeFont(const cfg::FontLayout& layout, int dpi) noexcept {
+// `density`: the monitor's times the text size.
+UniqueFont MakeFont(const cfg::FontLayout& layout, int density) noexcept {
     LOGFONTW font{};
-    font.lfHeight = MulDiv(layout.height, dpi, kDesignDpi);
+    font.lfHeight = MulDiv(layout.height, density, kDesignDpi);
     font.lfWeight = layout.bold ? FW_BOLD : FW_NORMAL;
     font.lfUnderline = layout.underline ? TRUE : FALSE;
     font.lfCharSet = DEFAULT_CHARSET;
@@ -77,16 +87,23 @@ UniqueFont MakeFont(const cfg::FontLayout& layout, int dpi) noexcept {
     font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     font.lfQuality = DEFAULT_QUALITY;
     font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-    wcsncpy(font.lfFaceName, dpi == kDesignDpi ? layout.face : layout.scaledFace, LF_FACESIZE - 1);
+    wcsncpy(font.lfFaceName, density == kDesignDpi ? layout.face : layout.scaledFace, LF_FACESIZE - 1);
     return UniqueFont(CreateFontIndirectW(&font));
 }
 
-SIZE TextSize(HWND control, HFONT font, const wchar_t* text) noexcept {
+// The caption of `control` as drawn, in `font`; nothing when it cannot be
+// measured.
+SIZE CaptionSize(HWND control, HFONT font, const wchar_t* caption) noexcept {
     SIZE size{};
     ScopedGetDC dc(control);
     if (!dc) return size;
     ScopedSelect select(dc.get(), font);
-    GetTextExtentPoint32W(dc.get(), text, static_cast<int>(wcslen(text)), &size);
+    try {
+        const std::wstring drawn = DrawnCaption(caption);
+        GetTextExtentPoint32W(dc.get(), drawn.c_str(), static_cast<int>(drawn.size()), &size);
+    } catch (...) {
+        TraceCaught(L"measuring a caption");
+    }
     return size;
 }
 
@@ -94,6 +111,98 @@ RECT WindowRect(HWND window) noexcept {
     RECT rect{};
     GetWindowRect(window, &rect);
     return rect;
+}
+
+// ---- The link -------------------------------------------------------------
+
+// The static control's own window procedure, which the link's calls.
+constexpr wchar_t kStaticProc[] = L"Lumidial.StaticProc";
+
+// Around the link's text, as the static control places it (top line).
+RECT FocusRectangle(HWND link, HDC dc) noexcept {
+    RECT client{};
+    GetClientRect(link, &client);
+    wchar_t text[256] = {};
+    GetWindowTextW(link, text, 256);
+    SIZE size{};
+    {
+        ScopedSelect select(dc, reinterpret_cast<HFONT>(SendMessageW(link, WM_GETFONT, 0, 0)));
+        GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &size);
+    }
+    const LONG_PTR align = GetWindowLongPtrW(link, GWL_STYLE) & SS_TYPEMASK;
+    LONG left = 0;
+    if (align == SS_CENTER) left = (client.right - size.cx) / 2;
+    if (align == SS_RIGHT) left = client.right - size.cx;
+    return RECT{std::max(0L, left - 1), 0, std::min(client.right, left + size.cx + 1),
+                std::min(client.bottom, size.cy + 1)};
+}
+
+// The static control paints the link into the paint's DC; the focus
+// rectangle goes over it, within the same clipping.
+void PaintFocused(HWND link, WNDPROC staticProc) noexcept {
+    const ScopedPaint paint(link);
+    CallWindowProcW(staticProc, link, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(paint.dc()), PRF_CLIENT);
+    const RECT around = FocusRectangle(link, paint.dc());
+    DrawFocusRect(paint.dc(), &around);
+}
+
+// The link's window procedure, around the static control's: a focus
+// rectangle while it has the focus and focus rectangles are shown. Without
+// the focus it paints as any label does.
+LRESULT CALLBACK LinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    const auto staticProc = reinterpret_cast<WNDPROC>(GetPropW(link, kStaticProc));
+    if (!staticProc) return DefWindowProcW(link, message, wParam, lParam);
+    switch (message) {
+    case WM_PAINT:
+        if (GetFocus() == link && !(SendMessageW(link, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)) {
+            PaintFocused(link, staticProc);
+            return 0;
+        }
+        break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_UPDATEUISTATE:
+        InvalidateRect(link, nullptr, TRUE);
+        break;
+    case WM_NCDESTROY:
+        SetWindowLongPtrW(link, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(staticProc));
+        RemovePropW(link, kStaticProc);
+        break;
+    default:
+        break;
+    }
+    return CallWindowProcW(staticProc, link, message, wParam, lParam);
+}
+
+void MakeLink(HWND link) noexcept {
+    const LONG_PTR staticProc = GetWindowLongPtrW(link, GWLP_WNDPROC);
+    if (!SetPropW(link, kStaticProc, reinterpret_cast<HANDLE>(staticProc))) {
+        TraceFailure(L"keeping the link's window procedure; it shows no focus rectangle", GetLastError());
+        return;
+    }
+    SetWindowLongPtrW(link, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LinkProc));
+}
+
+// ---- The keyboard's tool tip ----------------------------------------------
+
+// The tool the keyboard's tips show in: one of the dialog's tool tips
+// window, by a number no window handle has (the hover tips' tools are
+// their controls' handles); also its timer.
+constexpr UINT_PTR kKeyboardTip = 1;
+
+TTTOOLINFOW KeyboardTool(HWND form) noexcept {
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = form;
+    tool.uId = kKeyboardTip;
+    return tool;
+}
+
+// The tips window is owned by the dialog, whose tool the tip is.
+void CALLBACK TipTimeIsUp(HWND tips, UINT, UINT_PTR timer, DWORD) noexcept {
+    KillTimer(tips, timer);
+    TTTOOLINFOW tool = KeyboardTool(GetWindow(tips, GW_OWNER));
+    SendMessageW(tips, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
 }
 
 }  // namespace
@@ -111,43 +220,86 @@ SYSTEMTIME ToSystemTime(double value) noexcept {
     return time;
 }
 
-TDialogControls::TDialogControls(HWND form, bool severalMonitors) : form_(form), severalMonitors_(severalMonitors) {
+TDialogControls::TDialogControls(HWND form, const cfg::DialogLayout& layout, bool severalMonitors)
+    : form_(form), layout_(layout), severalMonitors_(severalMonitors), textScale_(TextScale()),
+      highContrast_(HighContrast()) {
     CreateControls();
     CreateToolTips();
+    // Access keys are underlined once the keyboard is used, unless the user
+    // wants them always; focus rectangles show as they did.
+    if (!KeyboardCuesAlways()) SendMessageW(form_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEACCEL), 0);
 }
 
 TDialogControls::~TDialogControls() = default;
 
 const cfg::ControlLayout* TDialogControls::LayoutOf(HWND control) const noexcept {
     if (!control || GetParent(control) != form_) return nullptr;
-    for (const cfg::ControlLayout& layout : cfg::kControls)
+    for (const cfg::ControlLayout& layout : layout_.controls)
         if (layout.id == GetDlgCtrlID(control)) return &layout;
     return nullptr;
 }
 
 // ---- Keyboard moves ---------------------------------------------------------
 
+bool TDialogControls::TranslateKey(const MSG& message) noexcept {
+    if (message.hwnd != form_ && !IsChild(form_, message.hwnd)) return false;
+    switch (message.message) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        HideKeyboardTip();
+        return false;
+    case WM_SYSKEYDOWN:
+        HideKeyboardTip();
+        if (message.wParam == VK_MENU) ShowKeyboardCues();
+        return false;
+    case WM_SYSCHAR:
+        return AccessKey(static_cast<wchar_t>(message.wParam));
+    case WM_KEYDOWN:
+        break;
+    default:
+        return false;
+    }
+    HideKeyboardTip();
+    switch (message.wParam) {
+    case VK_TAB:
+        if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return false;
+        MoveFocus(GetKeyState(VK_SHIFT) < 0);
+        return true;
+    case VK_RETURN:
+        return PressFocused();
+    case VK_SPACE: {
+        const cfg::ControlLayout* focused = LayoutOf(GetFocus());
+        return focused && focused->kind == cfg::ControlKind::Link && PressFocused();
+    }
+    default:
+        return false;
+    }
+}
+
 void TDialogControls::MoveFocus(bool backwards) noexcept {
-    if (HWND next = NextTabStop(GetFocus(), backwards)) SetFocus(next);
+    HWND next = NextTabStop(GetFocus(), backwards);
+    if (next) SetFocus(next);
     // Keyboard use shows where the focus is.
     SendMessageW(form_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    if (next) ShowKeyboardTip(next);
 }
 
 // Walks the layout's tab order from `focus` (from before the first control
 // when it is none of ours), skipping controls that are hidden, disabled or
 // no tab stop.
 HWND TDialogControls::NextTabStop(HWND focus, bool backwards) const noexcept {
-    constexpr int count = static_cast<int>(std::size(cfg::kControls));
+    const int count = static_cast<int>(layout_.controls.size());
     // A part of a control (the picker's spin buttons) stands for the control.
     while (focus && GetParent(focus) && GetParent(focus) != form_) focus = GetParent(focus);
     int current = backwards ? count : -1;
     if (focus && GetParent(focus) == form_) {
         for (int i = 0; i < count; ++i)
-            if (GetDlgCtrlID(focus) == cfg::kControls[i].id) current = i;
+            if (GetDlgCtrlID(focus) == layout_.controls[i].id) current = i;
     }
     for (int step = 1; step <= count; ++step) {
         const int index = ((current + (backwards ? -step : step)) % count + count) % count;
-        const cfg::ControlLayout& candidate = cfg::kControls[index];
+        const cfg::ControlLayout& candidate = layout_.controls[index];
         HWND control = GetDlgItem(form_, candidate.id);
         if (candidate.tabStop && IsWindowVisible(control) && IsWindowEnabled(control))
             return control;
@@ -155,40 +307,90 @@ HWND TDialogControls::NextTabStop(HWND focus, bool backwards) const noexcept {
     return nullptr;
 }
 
-bool TDialogControls::PressFocusedButton() noexcept {
+// As a click: the button's BN_CLICKED, the link's STN_CLICKED.
+bool TDialogControls::PressFocused() noexcept {
     HWND focus = GetFocus();
     const cfg::ControlLayout* control = LayoutOf(focus);
-    if (!control || control->kind != cfg::ControlKind::Button) return false;
-    SendMessageW(form_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(focus), BN_CLICKED),
-                 reinterpret_cast<LPARAM>(focus));
+    if (!control || (control->kind != cfg::ControlKind::Button && control->kind != cfg::ControlKind::Link))
+        return false;
+    const WORD code = control->kind == cfg::ControlKind::Button ? BN_CLICKED : STN_CLICKED;
+    SendMessageW(form_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(focus), code), reinterpret_cast<LPARAM>(focus));
     return true;
+}
+
+bool TDialogControls::AccessKey(wchar_t key) noexcept {
+    const auto& controls = layout_.controls;
+    auto usable = [this](HWND window) { return window && IsWindowVisible(window) && IsWindowEnabled(window); };
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        HWND window = GetDlgItem(form_, controls[i].id);
+        if (!usable(window) || !IsAccessKey(controls[i].caption, key)) continue;
+        if (controls[i].kind == cfg::ControlKind::Label) {
+            // The control the label names; nothing when it is not usable.
+            std::size_t named = i + 1;
+            while (named < controls.size() && !controls[named].tabStop) ++named;
+            window = named < controls.size() ? GetDlgItem(form_, controls[named].id) : nullptr;
+            if (!usable(window)) return true;
+        }
+        SetFocus(window);
+        ShowKeyboardTip(window);
+        if (controls[i].kind == cfg::ControlKind::CheckBox) SendMessageW(window, BM_CLICK, 0, 0);
+        if (controls[i].kind == cfg::ControlKind::Button) PressFocused();
+        return true;
+    }
+    return false;
+}
+
+void TDialogControls::ShowKeyboardCues() noexcept {
+    SendMessageW(form_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL | UISF_HIDEFOCUS), 0);
+}
+
+void TDialogControls::ButtonFocusChanged(HWND button, bool focused) noexcept {
+    const WPARAM style = (focused ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | BS_NOTIFY;
+    SendMessageW(button, BM_SETSTYLE, style, TRUE);
+}
+
+void TDialogControls::RestoreFocus() noexcept {
+    HWND target = lastFocus_;
+    if (!target || !IsWindow(target) || !IsChild(form_, target) || !IsWindowVisible(target) ||
+        !IsWindowEnabled(target))
+        target = NextTabStop(nullptr, false);
+    if (target) SetFocus(target);
+}
+
+void TDialogControls::RememberFocus() noexcept {
+    HideKeyboardTip();
+    HWND focus = GetFocus();
+    if (focus && IsChild(form_, focus)) lastFocus_ = focus;
 }
 
 // ---- Building and sizing ----------------------------------------------------
 
 void TDialogControls::CreateControls() {
     HINSTANCE instance = Application->Instance();
-    for (const cfg::ControlLayout& control : cfg::kControls) {
+    for (const cfg::ControlLayout& control : layout_.controls) {
         if (control.severalMonitors == cfg::OnSeveralMonitors::OnlyThere && !severalMonitors_) continue;
         auto menuId = reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id));
         HWND window = CreateWindowExW(0, ClassOf(control.kind), control.caption, StyleOf(control),
                                       control.left, control.top, control.width, control.height,
                                       form_, menuId, instance, nullptr);
         if (!window) throw std::runtime_error(msg::kFailedToCreateWindow.data());
+        if (control.kind == cfg::ControlKind::Link) {
+            MakeLink(window);
+            notes_.SetRole(window, ROLE_SYSTEM_LINK);
+        }
+        if (control.hint) notes_.SetDescription(window, control.hint);
     }
-    // The frame is drawn under everything it encloses.
-    SetWindowPos(GetDlgItem(form_, cfg::kBevel1), HWND_BOTTOM, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // A frame is drawn under everything it encloses.
+    for (const cfg::ControlLayout& control : layout_.controls)
+        if (control.kind == cfg::ControlKind::Bevel)
+            SetWindowPos(GetDlgItem(form_, control.id), HWND_BOTTOM, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
-    for (const cfg::ListLayout& list : cfg::kLists) {
+    for (const cfg::ListLayout& list : layout_.lists) {
         HWND combo = GetDlgItem(form_, list.id);
         for (const wchar_t* text : list.items)
             SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     }
-
-    SYSTEMTIME designed = ToSystemTime(cfg::kDesignedCountDownTime);
-    SendMessageW(GetDlgItem(form_, cfg::kCountDownTime), DTM_SETSYSTEMTIME, GDT_VALID,
-                 reinterpret_cast<LPARAM>(&designed));
 }
 
 // Tips are a help, not a must: without the control the dialog works on.
@@ -198,10 +400,10 @@ void TDialogControls::CreateToolTips() {
                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, form_, nullptr,
                                     Application->Instance(), nullptr));
     if (!toolTips_) {
-        TraceFailure(L"making the settings dialog's tool tips", GetLastError());
+        TraceFailure(L"making a dialog's tool tips", GetLastError());
         return;
     }
-    for (const cfg::ControlLayout& control : cfg::kControls) {
+    for (const cfg::ControlLayout& control : layout_.controls) {
         HWND window = GetDlgItem(form_, control.id);
         if (!control.hint || !window) continue;
         TTTOOLINFOW tool{};
@@ -212,6 +414,34 @@ void TDialogControls::CreateToolTips() {
         tool.lpszText = const_cast<wchar_t*>(control.hint);  // copied by the control
         SendMessageW(toolTips_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
+    // Placed and shown by the dialog, not by the pointer.
+    TTTOOLINFOW keyboard = KeyboardTool(form_);
+    keyboard.uFlags = TTF_TRACK | TTF_ABSOLUTE;
+    keyboard.lpszText = const_cast<wchar_t*>(L"");
+    SendMessageW(toolTips_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&keyboard));
+}
+
+void TDialogControls::ShowKeyboardTip(HWND control) noexcept {
+    HideKeyboardTip();
+    const cfg::ControlLayout* layout = LayoutOf(control);
+    if (!toolTips_ || !layout || !layout->hint) return;
+    TTTOOLINFOW tool = KeyboardTool(form_);
+    tool.lpszText = const_cast<wchar_t*>(layout->hint);
+    SendMessageW(toolTips_.get(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    const RECT below = WindowRect(control);
+    SendMessageW(toolTips_.get(), TTM_TRACKPOSITION, 0, MAKELPARAM(below.left, below.bottom));
+    SendMessageW(toolTips_.get(), TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+    // As long as a tip shown by the pointer stays.
+    const auto shown = SendMessageW(toolTips_.get(), TTM_GETDELAYTIME, TTDT_AUTOPOP, 0);
+    if (!SetTimer(toolTips_.get(), kKeyboardTip, static_cast<UINT>(shown), &TipTimeIsUp))
+        TraceFailure(L"timing the keyboard's tool tip", GetLastError());
+}
+
+void TDialogControls::HideKeyboardTip() noexcept {
+    if (!toolTips_) return;
+    KillTimer(toolTips_.get(), kKeyboardTip);
+    TTTOOLINFOW tool = KeyboardTool(form_);
+    SendMessageW(toolTips_.get(), TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
 }
 
 // New fonts go to the controls before the old ones are deleted.
@@ -219,7 +449,7 @@ void TDialogControls::ApplyDpi(int dpi) noexcept {
     dpi_ = dpi > 0 ? dpi : kDesignDpi;
     std::array<UniqueFont, static_cast<std::size_t>(cfg::FontRole::Count)> fonts;
     for (std::size_t role = 0; role < fonts.size(); ++role)
-        fonts[role] = MakeFont(cfg::kFonts[role], dpi_);
+        fonts[role] = MakeFont(cfg::kFonts[role], Density());
     fonts_.swap(fonts);
     PlaceControls();
     FitClientArea();
@@ -227,7 +457,7 @@ void TDialogControls::ApplyDpi(int dpi) noexcept {
 }
 
 void TDialogControls::PlaceControls() noexcept {
-    for (const cfg::ControlLayout& control : cfg::kControls) {
+    for (const cfg::ControlLayout& control : layout_.controls) {
         HWND window = GetDlgItem(form_, control.id);
         if (!window) continue;  // the row of several monitors, on one
         HFONT font = fonts_[static_cast<std::size_t>(control.font)].get();
@@ -235,7 +465,7 @@ void TDialogControls::PlaceControls() noexcept {
         const RECT designed = Designed(control);
         SIZE size{Scale(designed.right - designed.left), Scale(designed.bottom - designed.top)};
         if (control.autoSize) {
-            const SIZE text = TextSize(window, font, control.caption);
+            const SIZE text = CaptionSize(window, font, control.caption);
             size.cx = std::max(size.cx, text.cx);
             size.cy = std::max(size.cy, text.cy);
         }
@@ -277,22 +507,63 @@ void TDialogControls::FitClientArea() noexcept {
     GetClientRect(form_, &client);
     const int frameWidth = (window.right - window.left) - client.right;
     const int frameHeight = (window.bottom - window.top) - client.bottom;
-    const int row = severalMonitors_ ? cfg::kSeveralMonitorsRow : 0;
-    SetWindowPos(form_, nullptr, 0, 0, Scale(cfg::kForm.clientWidth) + frameWidth,
-                 Scale(cfg::kForm.clientHeight + row) + frameHeight,
+    const int row = severalMonitors_ ? layout_.severalMonitorsRow : 0;
+    SetWindowPos(form_, nullptr, 0, 0, Scale(layout_.form.clientWidth) + frameWidth,
+                 Scale(layout_.form.clientHeight + row) + frameHeight,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 RECT TDialogControls::Designed(const cfg::ControlLayout& control) const noexcept {
     RECT r{control.left, control.top, control.left + control.width, control.top + control.height};
     if (!severalMonitors_) return r;
-    if (control.severalMonitors == cfg::OnSeveralMonitors::MovesDown) OffsetRect(&r, 0, cfg::kSeveralMonitorsRow);
-    if (control.severalMonitors == cfg::OnSeveralMonitors::GrowsDown) r.bottom += cfg::kSeveralMonitorsRow;
+    if (control.severalMonitors == cfg::OnSeveralMonitors::MovesDown) OffsetRect(&r, 0, layout_.severalMonitorsRow);
+    if (control.severalMonitors == cfg::OnSeveralMonitors::GrowsDown) r.bottom += layout_.severalMonitorsRow;
     return r;
 }
 
+int TDialogControls::Density() const noexcept { return MulDiv(dpi_, textScale_, kTextScaleNone); }
+
 int TDialogControls::Scale(int value) const noexcept {
-    return MulDiv(value, dpi_, kDesignDpi);
+    return MulDiv(value, Density(), kDesignDpi);
+}
+
+void TDialogControls::KeepOnScreen() noexcept {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoW(MonitorFromWindow(form_, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+    const RECT at = WindowRect(form_), &work = monitor.rcWork;
+    const LONG left = std::max(work.left, std::min(at.left, work.right - (at.right - at.left)));
+    const LONG top = std::max(work.top, std::min(at.top, work.bottom - (at.bottom - at.top)));
+    if (left != at.left || top != at.top)
+        SetWindowPos(form_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool TDialogControls::SettingsChanged(UINT message) noexcept {
+    // The common controls (the time pickers, the tips) take new system
+    // colours only when told.
+    if (message == WM_SYSCOLORCHANGE)
+        for (HWND child = GetWindow(form_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
+    highContrast_ = HighContrast();
+    if (KeyboardCuesAlways()) ShowKeyboardCues();
+    const int textScale = TextScale();
+    const bool relaid = textScale != textScale_;
+    textScale_ = textScale;
+    if (relaid) {
+        ApplyDpi(dpi_);
+        KeepOnScreen();
+    }
+    RedrawWindow(form_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    return relaid;
+}
+
+HBRUSH TDialogControls::LinkColours(HDC dc, HWND control) const noexcept {
+    const cfg::ControlLayout* layout = LayoutOf(control);
+    if (!layout || layout->kind != cfg::ControlKind::Link) return nullptr;
+    SetTextColor(dc, highContrast_ ? GetSysColor(COLOR_HOTLIGHT) : cfg::kLinkColour);
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    // A system colour brush: the system owns it.
+    return GetSysColorBrush(COLOR_BTNFACE);
 }
 
 }  // namespace lumidial

@@ -45,4 +45,8 @@ inline constexpr int kPointerThreshold = 2;
 // The picture painted into the host's preview window.
 inline constexpr int kPreviewWidth = 160, kPreviewHeight = 120;
 
+// The lit segments' colour as designed, a COLORREF (0x00BBGGRR): pure
+// green. The glow is a darker shade of whatever colour the segments are.
+inline constexpr unsigned kDesignColour = 0x0000FF00;
+
 }  // namespace lumidial

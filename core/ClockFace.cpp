@@ -16,7 +16,7 @@ std::array<int, 4> ClockDigits(int hour, int minute, bool twentyFourHour) {
 // The tags remember what each picture shows, so a tick only reports the
 // pictures whose digit really changed and the window code repaints no more.
 ClockFaceChanges AdvanceClockFace(ClockFaceState& state, int hour, int minute,
-                                  bool twentyFourHour, bool flashSecond, int hiddenShift,
+                                  bool twentyFourHour, bool leadingZero, bool flashSecond, int hiddenShift,
                                   const DigitDrawer& draw) {
     ClockFaceChanges changes;
     if (flashSecond) {
@@ -30,7 +30,7 @@ ClockFaceChanges AdvanceClockFace(ClockFaceState& state, int hour, int minute,
         state.tags[i] = digits[i];
         changes.digitChanged[i] = true;
         if (i == 0) {
-            state.hour1Visible = digits[0] != 0;
+            state.hour1Visible = digits[0] != 0 || leadingZero;
             state.innerLeft = state.hour1Visible ? 0 : hiddenShift;
         }
     }

@@ -33,13 +33,14 @@ using DigitDrawer = std::function<bool(int index, int digit)>;
 
 // One tick: blinks the colon when flashSecond is set, then brings each
 // picture whose digit changed to its new digit; a changed hour tens digit
-// also decides the first picture's visibility (hidden for 0) and the inner
-// panel's left (0 or hiddenShift, which is kHiddenDigitShift on a 96-DPI
-// screen). A picture changes only once `draw` has readied its digit: one
-// whose drawing failed keeps its tag, visibility and place, so the next
-// tick draws it again. Without `draw` every picture is ready.
+// also decides the first picture's visibility (hidden for 0 unless
+// leadingZero, which shows it as any other digit) and the inner panel's
+// left (0, or hiddenShift while it is hidden, which is kHiddenDigitShift
+// on a 96-DPI screen). A picture changes only once `draw` has readied its
+// digit: one whose drawing failed keeps its tag, visibility and place, so
+// the next tick draws it again. Without `draw` every picture is ready.
 ClockFaceChanges AdvanceClockFace(ClockFaceState& state, int hour, int minute,
-                                  bool twentyFourHour, bool flashSecond,
+                                  bool twentyFourHour, bool leadingZero, bool flashSecond,
                                   int hiddenShift = kHiddenDigitShift,
                                   const DigitDrawer& draw = nullptr);
 

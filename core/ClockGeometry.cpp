@@ -44,13 +44,20 @@ bool LeavesRoomToDrift(const ClockGeometry& g, int screenWidth, int screenHeight
            2 * std::int64_t(g.panelHeight) <= std::int64_t(screenHeight);
 }
 
+// The largest scale the size choice asks for at `dpi`; filling the screen
+// asks for no limit but the screen's.
+double Largest(int dpi, int size) {
+    const double designed = dpi / double(kDesignDpi);
+    return size == kSizeFill ? HUGE_VAL : size == kSizeLarge ? 1.5 * designed : designed;
+}
+
 // The scale where the unrounded panel just fits, but not below `smallest`;
 // rounding can make the panel a pixel or two larger than that, so the scale
 // then comes down a little at a time (each step about a pixel of the
 // panel's width).
-ClockPlacement Fit(int dpi, int screenWidth, int screenHeight, double smallest) {
+ClockPlacement Fit(int dpi, int screenWidth, int screenHeight, int size, double smallest) {
     dpi = ClampedDpi(dpi);
-    double scale = std::max(smallest, std::min({dpi / double(kDesignDpi), 0.8 * screenWidth / kPanelWidth,
+    double scale = std::max(smallest, std::min({Largest(dpi, size), 0.8 * screenWidth / kPanelWidth,
                                                 0.5 * screenHeight / kPanelHeight}));
     ClockGeometry g = GeometryAt(dpi, scale);
     while (scale > smallest && !LeavesRoomToDrift(g, screenWidth, screenHeight)) {
@@ -71,10 +78,12 @@ ClockGeometry ClockGeometryAt(int dpi) {
     return GeometryAt(dpi, dpi / double(kDesignDpi));
 }
 
-ClockPlacement PlaceClock(int dpi, int screenWidth, int screenHeight) {
-    return Fit(dpi, screenWidth, screenHeight, 1.0);
+ClockPlacement PlaceClock(int dpi, int screenWidth, int screenHeight, int size) {
+    return Fit(dpi, screenWidth, screenHeight, size, 1.0);
 }
 
-ClockPlacement PlaceClockOnMonitor(int dpi, int width, int height) { return Fit(dpi, width, height, 0.1); }
+ClockPlacement PlaceClockOnMonitor(int dpi, int width, int height, int size) {
+    return Fit(dpi, width, height, size, 0.1);
+}
 
 }  // namespace lumidial

@@ -32,12 +32,18 @@ struct ClockGeometry {
 // least a one-pixel gap between them, never overlapping, inside the panel.
 ClockGeometry ClockGeometryAt(int dpi);
 
+// The clock's size as the user chooses it (the setting ClockSize): the
+// designed size at the screen's density, one and a half times that, or the
+// largest the screen takes.
+enum ClockSizeChoice : int { kSizeAsDesigned = 0, kSizeLarge = 1, kSizeFill = 2 };
+
 // The clock on a primary screen of screenWidth x screenHeight pixels at
-// `dpi`: the layout at the largest scale from 1 up to dpi / 96 at which the
-// panel takes at most 80 % of the screen's width and half its height, so
-// that the drift keeps room to wander between its margins (5 % and 10 % of
-// the screen); at scale 1 where even the design is larger than that. The
-// pointer threshold stays the density's: it is about the hand, not the
+// `dpi`: the layout at the largest scale from 1 up to the size chosen
+// (dpi / 96 as designed, 1.5 times that large, no limit to fill) at which
+// the panel takes at most 80 % of the screen's width and half its height,
+// so that the drift keeps room to wander between its margins (5 % and 10 %
+// of the screen); at scale 1 where even the design is larger than that.
+// The pointer threshold stays the density's: it is about the hand, not the
 // clock. The panel is centred, and the drift's margins and limits are
 // those of the panel at that scale.
 struct ClockPlacement {
@@ -45,12 +51,12 @@ struct ClockPlacement {
     PanelPoint centre;
     DriftBounds bounds;
 };
-ClockPlacement PlaceClock(int dpi, int screenWidth, int screenHeight);
+ClockPlacement PlaceClock(int dpi, int screenWidth, int screenHeight, int size = kSizeAsDesigned);
 
 // The clock on a monitor besides the primary, of width x height pixels at
 // its own `dpi`: fitted as PlaceClock fits it, but where even the 96-DPI
 // clock would leave no room to drift, smaller (down to a tenth of its
 // designed size), so that it is never cut and always drifts.
-ClockPlacement PlaceClockOnMonitor(int dpi, int width, int height);
+ClockPlacement PlaceClockOnMonitor(int dpi, int width, int height, int size = kSizeAsDesigned);
 
 }  // namespace lumidial

@@ -26,6 +26,7 @@ inline constexpr std::string_view kConfigureCaption = "Configure ";
 inline constexpr std::string_view kInvalidDataType = "Invalid data type for '%s'";
 inline constexpr std::string_view kFailedToGetData = "Failed to get data for '%s'";
 inline constexpr std::string_view kFailedToSetData = "Failed to set data for '%s'";
+inline constexpr std::string_view kOutOfRange = "Value out of range for '%s'";
 inline constexpr std::string_view kInvalidInteger = "'%s' is not a valid integer value";
 inline constexpr std::string_view kUnexpectedError = "Unexpected error";
 inline constexpr std::string_view kFailedToRegisterClass = "Failed to register window class";
@@ -52,6 +53,9 @@ inline constexpr std::string_view kErrorCode = "Error %s.";
 // The warning when the shell cannot be asked to open the web address.
 inline constexpr std::string_view kBrowserNotLaunched = "Error encountered launching your web browser";
 inline constexpr std::string_view kWarningCaption = "Warning";
+
+// The warning when the system's colour dialog cannot be loaded.
+inline constexpr std::string_view kColourDialogNotOpened = "The colour dialog could not be opened";
 }  // namespace msg
 
 }  // namespace lumidial

@@ -12,6 +12,8 @@
     release.py package BUILD [--sign KEY [SIGNING...]]
         ./dev.sh package, after it has built BUILD: the release in
         BUILD/release, signed with KEY when given; prints the package's path
+    release.py pe-time-stamp FILE
+        the PE time stamp of a Windows program, in seconds since 1970
 SIGNING: --timestamp URL (an RFC 3161 server); --password-on-stdin (the
 password is the first line of standard input: ./dev.sh reads it once).
 
@@ -164,8 +166,7 @@ def run(*args, cwd=None):
 
 
 def succeeds(*args, cwd=None):
-    return subprocess.run(args, cwd=cwd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                          stderr=subprocess.DEVNULL).returncode == 0
+    return run(*args, cwd=cwd)[0] == 0
 
 
 def same(a, b):
@@ -642,20 +643,21 @@ class Verification:
                 found.append(f"its {name}: {pe_difference(a, b)}" if name.endswith(".scr") else f"its {name}")
         return "; ".join(found or ["the cabinet itself"])
 
+    def said(self, name, path, commit, difference, signed, identical):
+        """A file's line (IDENTICAL follows "identical to commit ..." when it
+        was signed), then its signature's; True when it matches."""
+        print(f"{name}: differs from commit {commit}: {difference}" if difference else
+              f"{name}: identical to commit {commit}{identical if signed else ''}")
+        if signed:
+            self.signature_report(path)
+        return not difference
+
     def verify_scr(self, name, path, index, commit, ours):
         theirs = f"{self.work}/theirs-{index}.scr"
         status = self.strip_signature("scr", path, theirs)
-        if status == 2:
-            print(f"{name}: differs from commit {commit}: not a Windows program osslsigncode can read ({self.error})")
-            return False
-        difference = pe_difference(theirs if status == 0 else path, f"{ours}/Lumidial.scr")
-        if not difference:
-            print(f"{name}: identical to commit {commit}{', without its signature' if status == 0 else ''}")
-        else:
-            print(f"{name}: differs from commit {commit}: {difference}")
-        if status == 0:
-            self.signature_report(path)
-        return not difference
+        difference = (f"not a Windows program osslsigncode can read ({self.error})" if status == 2 else
+                      pe_difference(theirs if status == 0 else path, f"{ours}/Lumidial.scr"))
+        return self.said(name, path, commit, difference, status == 0, ", without its signature")
 
     def verify_msi(self, name, path, index, commit, ours):
         """An unsigned package is compared byte for byte. A signed one holds
@@ -694,14 +696,8 @@ class Verification:
                              or "the same tables and streams in another compound file")
         else:
             found.append(f"not a package osslsigncode can read ({self.error})")
-        if not found:
-            print(f"{name}: identical to commit {commit}"
-                  f"{', its tables and streams without its signature' if status == 0 else ''}")
-        else:
-            print(f"{name}: differs from commit {commit}: {'; '.join(found)}")
-        if status == 0:
-            self.signature_report(path)
-        return not found
+        return self.said(name, path, commit, "; ".join(found), status == 0,
+                         ", its tables and streams without its signature")
 
     @staticmethod
     def verify_sums(name, path, commit, ours):
@@ -775,6 +771,8 @@ def main():
             verify_release(args[0], args[1:])
         elif command == "check-key":
             Signer(args).check()
+        elif command == "pe-time-stamp" and len(args) == 1:
+            print(Pe(read(args[0])).time_stamp)
         elif command == "package" and args:
             signer = Signer(args[1:])
             package(args[0], signer if signer.key else None)

@@ -10,9 +10,8 @@ checks that every scenario ran somewhere, and once.
            failed, and so does a session that found no tests.
 --bundle   every XML file in FOLDER and below: the bundle's GoogleTest files,
            and run-under-wine.sh's own checks in the same form. Only a
-           Wine-only scenario (of a fixture named ...WineOnly), which skips
-           there saying "Wine only: <why>", may not run; any other skip, and a disabled test, counts as
-           failed, and so does a FOLDER without tests.
+           Wine-only scenario may skip there; any other skip, and a disabled
+           test, counts as failed, and so does a FOLDER without tests.
 --scenarios  a driver's --gtest_list_tests output: each scenario listed must
            have run (passed or failed) in a ctest session or in the bundle,
            not in neither and not in both.
@@ -27,6 +26,7 @@ import os
 import re
 import xml.etree.ElementTree as ElementTree
 
+# The rule of the Wine-only scenarios is tests/e2e/harness/Wine.h's.
 WINE_ONLY = "Wine only:"
 
 

@@ -111,9 +111,9 @@ bool TApplication::ProcessMessage() noexcept {
         return true;
     }
     bool taken = false;
-    if (mainForm_) {
+    if (TForm* first = modalForm_ ? modalForm_ : mainForm_) {
         try {
-            taken = mainForm_->PreTranslateMessage(message);
+            taken = first->PreTranslateMessage(message);
         } catch (...) {
             ReportEscapedError();
             taken = true;
@@ -146,6 +146,13 @@ void TApplication::Run() {
     do {
         HandleMessage();
     } while (!terminated_);
+}
+
+void TApplication::RunModal(TForm& form) noexcept {
+    TForm* const outer = modalForm_;
+    modalForm_ = &form;
+    while (!terminated_ && form.ModalResult == 0 && IsWindow(form.Handle())) HandleMessage();
+    modalForm_ = outer;
 }
 
 void TApplication::HandleException(const std::exception& error) noexcept {

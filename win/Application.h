@@ -58,6 +58,11 @@ public:
     // until the terminated flag is set.
     void Run();
 
+    // Handles messages for the modal `form` (TForm::ShowModal) until it has
+    // a ModalResult, its window is gone or the terminated flag is set;
+    // meanwhile `form`, not the main window, gets the first look at each.
+    void RunModal(TForm& form) noexcept;
+
     // The default error box for an error that escaped a handler.
     void HandleException(const std::exception& error) noexcept;
     void ShowException(std::string_view message) noexcept;
@@ -70,6 +75,7 @@ private:
     HWND handle_ = nullptr;
     std::string title_;
     TForm* mainForm_ = nullptr;
+    TForm* modalForm_ = nullptr;  // the innermost modal window, while there is one
     bool terminated_ = false;
     UniqueLibrary commonControls_;
 };

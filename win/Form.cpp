@@ -35,7 +35,49 @@ void TWindow::DestroyHandle() noexcept {
 
 void TForm::Close() {
     if (!CloseQuery()) return;
-    if (Application && Application->MainForm() == this) Application->Terminate();
+    if (modal_) ModalResult = kModalCancel;
+    else if (Application && Application->MainForm() == this) Application->Terminate();
+}
+
+namespace {
+
+// The owner disabled for the scope; enabled again on every way out, and
+// activated in place of the modal window where that was active.
+class OwnerDisabled {
+public:
+    OwnerDisabled(HWND modal, bool& flag) noexcept
+        : modal_(modal), owner_(GetWindow(modal, GW_OWNER)), flag_(flag) {
+        flag_ = true;
+        if (owner_) EnableWindow(owner_, FALSE);
+    }
+    // Enabled before the modal window hides, so that the activation goes to
+    // the owner rather than to another program's window.
+    ~OwnerDisabled() {
+        flag_ = false;
+        const bool active = GetActiveWindow() == modal_;
+        if (owner_) EnableWindow(owner_, TRUE);
+        if (owner_ && active) SetActiveWindow(owner_);
+        ShowWindow(modal_, SW_HIDE);
+    }
+    OwnerDisabled(const OwnerDisabled&) = delete;
+    OwnerDisabled& operator=(const OwnerDisabled&) = delete;
+
+private:
+    HWND modal_;
+    HWND owner_;
+    bool& flag_;
+};
+
+}  // namespace
+
+int TForm::ShowModal() {
+    ModalResult = 0;
+    {
+        const OwnerDisabled owner(Handle(), modal_);
+        Show();
+        Application->RunModal(*this);
+    }
+    return ModalResult != 0 ? ModalResult : kModalCancel;
 }
 
 void TWindow::CreateHandle(const wchar_t* className, const WNDCLASSEXW& prototype, DWORD exStyle,

@@ -52,14 +52,28 @@ public:
     // navigation between controls); true when taken.
     virtual bool PreTranslateMessage(MSG& message) { (void)message; return false; }
 
-    // The close request: runs the close query and, when it allows and this
-    // is the main window, ends the application. The window itself stays
-    // until the process ends.
+    // The close request: runs the close query and, when it allows, ends a
+    // modal window's ShowModal with kModalCancel or, for the main window,
+    // the application. The window itself stays until its owner destroys it
+    // or the process ends.
     void Close();
+
+    // Shows the window modal to its owner: the owner is disabled while the
+    // application handles messages for this window (which gets the first
+    // look at each, PreTranslateMessage) until ModalResult is set, by a
+    // handler or by Close, or the application ends. Then the owner is
+    // enabled and, when this window was active, activated, and this window
+    // hidden. Returns ModalResult; kModalCancel if the application ended.
+    int ShowModal();
+    static constexpr int kModalOk = 1, kModalCancel = 2;
+    int ModalResult = 0;
 
 protected:
     // Allows closing unless overridden.
     virtual bool CloseQuery() { return true; }
+
+private:
+    bool modal_ = false;
 };
 
 void ReportEscapedError() noexcept;

@@ -3,33 +3,23 @@
 // README.txt beside it). It checks first that the tests can drive the
 // desktop (Preflight), then runs each driver the bundle lists, with
 // GoogleTest's XML output into results\, and sums up what the XML files say.
-// The scenarios only Wine can stage, those of fixtures named "...WineOnly",
-// it leaves out by name, and lists them as not run here with their reason.
-// Its last line is always "N passed, N failed, N skipped".
-//
-//   run-tests.cmd [/installer] [/filter:PATTERN] [/timeout:MINUTES]
-//
-// Exit status: 0 all ran passed, 1 a test failed or a driver did not
-// finish, 2 the tests cannot drive this desktop (nothing ran), 3 a wrong
-// option, an incomplete bundle or a folder it cannot write results into,
-// 4 interrupted (Ctrl+C, Ctrl+Break, the window closed).
+// The scenarios only Wine can stage (harness/Wine.h) it lists as not run
+// here, with their reasons.
+// Its last line is always "N passed, N failed, N skipped". Its usage is
+// kUsageText below; its exit status is README.txt's (ExitStatus below; 3 also for a results
+// folder it cannot write).
 //
 // What the run changes on the machine (harness/Registry.h) is kept before and put
 // back after, also when it is interrupted. The drivers, and whatever they
 // start, run in a job that ends them all when the runner ends, however it
 // ends; one ended from outside leaves its copy for the next run to put back.
-//
-// The bundle (tests/bundle/CMakeLists.txt makes it):
-//   run-tests.cmd, README.txt
-//   bin\lumidial_run_tests.exe, the drivers, bundle.txt (what to run and
-//       the environment to run it in: CMakeLists.txt says how it reads)
-//   files\ the files the drivers use (the saver, its packages, ...)
-//   results\ written here
+// The bundle's folders and its bin\bundle.txt: CMakeLists.txt beside this file.
 #include "harness/Process.h"
 #include "Preflight.h"
 #include "Results.h"
 #include "ScopedWin.h"
 #include "harness/Registry.h"
+#include "harness/Wine.h"
 
 #include <windows.h>
 
@@ -38,6 +28,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -52,15 +43,6 @@ enum ExitStatus { kPassed = 0, kFailed = 1, kRefused = 2, kUsage = 3, kInterrupt
 
 using e2e::Narrow;
 using e2e::Widen;
-
-// How a Wine-only scenario's skip reads in the bundle.
-constexpr char kWineOnly[] = "Wine only: ";
-
-// A scenario only Wine can stage: its fixture's name says so.
-bool IsWineOnly(const std::string& test) {
-  const std::string suite = test.substr(0, test.find('.'));
-  return suite.size() >= 8 && suite.compare(suite.size() - 8, 8, "WineOnly") == 0;
-}
 
 // Everything printed is UTF-8 (the console's code page is set to it while
 // the runner runs); flushed at once, since the drivers share the output.
@@ -103,9 +85,7 @@ const char kUsageText[] =
     "  /filter:PATTERN   only the tests GoogleTest's filter selects, e.g. /filter:Dialog.*:Host.*\n"
     "  /timeout:MINUTES  how long one driver may take before it is stopped (30)\n";
 
-// bin\bundle.txt, as tests/bundle/CMakeLists.txt describes it: "driver",
-// "file" and "value" lines, three fields separated by tabs, the paths from
-// the bundle's folder.
+// bin\bundle.txt's lines, the paths from the bundle's folder.
 struct Driver {
   std::wstring name, path;
 };
@@ -154,26 +134,16 @@ bool RunsElevated() {
 // Removes what an earlier run left in results\, so that only this run's
 // files are read and kept.
 void ClearResults(const std::wstring& results) {
-  for (const wchar_t* pattern : {L"\\*.xml", L"\\*.bmp"}) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((results + pattern).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) continue;
-    do DeleteFileW((results + L"\\" + found.cFileName).c_str());
-    while (FindNextFileW(search, &found));
-    FindClose(search);
-  }
+  std::error_code ignored;
+  for (const auto& file : std::filesystem::directory_iterator(results, ignored))
+    if (file.path().extension() == L".xml" || file.path().extension() == L".bmp")
+      std::filesystem::remove(file, ignored);
 }
 
 // Every driver, and everything it starts, in one job that ends them all
 // when its last handle closes: the runner's, when the runner ends.
 struct Drivers {
-  lumidial::UniqueHandle job{[] {
-    HANDLE job = CreateJobObjectW(nullptr, nullptr);
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    if (job) SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-    return job;
-  }()};
+  lumidial::UniqueHandle job = e2e::NewKillOnCloseJob();
   std::mutex starting;  // held while a driver starts, and by an interruption
   bool interrupted = false;
   UINT codePage = 0;    // the console's, to put back
@@ -209,6 +179,7 @@ std::wstring RunDriver(const std::wstring& root, const Driver& driver, const std
   // Quiet, it has no standard handles: what it writes there goes nowhere.
   if (quiet) startup.dwFlags = STARTF_USESTDHANDLES;
   PROCESS_INFORMATION info{};
+  lumidial::UniqueHandle process, thread;
   {
     std::lock_guard lock(gDrivers->starting);
     if (gDrivers->interrupted) return L"not started: the run was interrupted";
@@ -216,15 +187,15 @@ std::wstring RunDriver(const std::wstring& root, const Driver& driver, const std
                         root.c_str(), &startup, &info)) {
       return L"could not be started (error " + std::to_wstring(GetLastError()) + L")";
     }
-    if (!AssignProcessToJobObject(gDrivers->job.get(), info.hProcess)) {
-      TerminateProcess(info.hProcess, 1);
-      CloseHandle(info.hProcess);
-      CloseHandle(info.hThread);
-      return L"could not be put in the drivers' job (error " + std::to_wstring(GetLastError()) + L")";
+    process.reset(info.hProcess);
+    thread.reset(info.hThread);
+    if (!AssignProcessToJobObject(gDrivers->job.get(), process.get())) {
+      const DWORD error = GetLastError();
+      TerminateProcess(process.get(), 1);
+      return L"could not be put in the drivers' job (error " + std::to_wstring(error) + L")";
     }
-    ResumeThread(info.hThread);
+    ResumeThread(thread.get());
   }
-  lumidial::UniqueHandle process(info.hProcess), thread(info.hThread);
   if (WaitForSingleObject(process.get(), options.timeoutMinutes * 60 * 1000) != WAIT_OBJECT_0) {
     // Its savers and probes are in kill-on-close jobs of its own: they end
     // with it. The next driver puts the user's state back first.
@@ -238,9 +209,7 @@ std::wstring RunDriver(const std::wstring& root, const Driver& driver, const std
   // GoogleTest ends with 1 when a test failed; anything else is a crash or
   // a failure outside the tests.
   if (code == 0 || code == 1) return {};
-  wchar_t hex[16];
-  std::swprintf(hex, 16, L"0x%08lX", static_cast<unsigned long>(code));
-  return L"ended with exit code " + std::to_wstring(code) + L" (" + hex + L")";
+  return L"ended with " + Widen(e2e::ExitCodeText(code));
 }
 
 // The names, a line of at most 100 characters at a time.
@@ -293,7 +262,7 @@ int Summarise(const std::vector<TestOutcome>& outcomes, const std::map<std::stri
   }
   Print("\n");
   for (const auto& [reason, names] : notRunHere) {
-    Print("NOT RUN HERE (Wine only): " + reason.substr(std::strlen(kWineOnly)) + "\n");
+    Print("NOT RUN HERE (Wine only): " + reason.substr(std::strlen(e2e::kWineOnlySkip)) + "\n");
     PrintNames(names);
   }
   for (const auto& [reason, names] : byReason) {
@@ -396,21 +365,20 @@ int Run(int argc, wchar_t** argv, const std::wstring& root) {
       return found;
     };
     // Its tests that the filter selects, by name (in XML, under a name that
-    // no reader of results takes for them). Those of fixtures named
-    // "...WineOnly" only Wine can stage: they run only for their reasons,
-    // as here they skip at once, saying "Wine only: <why>".
+    // no reader of results takes for them). The Wine-only ones (harness/Wine.h)
+    // run apart and quietly, only for the reasons they skip with.
     const bundle::DriverResults listed = run(L".list", L"--gtest_list_tests" + filter, true);
     DeleteFileW((results + L"\\" + driver.name + L".list").c_str());
     std::wstring names[2];  // to run here, and Wine-only
     for (const TestOutcome& test : listed.outcomes) {
-      std::wstring& same = names[IsWineOnly(test.name)];
+      std::wstring& same = names[e2e::IsWineOnly(test.name)];
       same += (same.empty() ? L"" : L":") + Widen(test.name);
     }
     for (const bool wineOnly : {false, true}) {
       if (names[wineOnly].empty()) continue;
       for (const TestOutcome& outcome :
            run(wineOnly ? L".wine-only.xml" : L".xml", L"--gtest_filter=" + names[wineOnly], wineOnly).outcomes) {
-        if (outcome.kind == TestOutcome::kSkipped && outcome.message.rfind(kWineOnly, 0) == 0) {
+        if (outcome.kind == TestOutcome::kSkipped && outcome.message.rfind(e2e::kWineOnlySkip, 0) == 0) {
           notRunHere[outcome.message].push_back(outcome.name);
         } else {
           outcomes.push_back(outcome);
@@ -441,9 +409,7 @@ int wmain(int argc, wchar_t** argv) {
   // The bundle's folder: the one above this program's bin\.
   wchar_t self[MAX_PATH * 2] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
-  std::wstring root = self;
-  root = root.substr(0, root.find_last_of(L'\\'));
-  root = root.substr(0, root.find_last_of(L'\\'));
+  const std::wstring root = std::filesystem::path(self).parent_path().parent_path().wstring();
 
   const int status = Run(argc, argv, root);
   // Said in the window's title, so that the summary stays the last line.

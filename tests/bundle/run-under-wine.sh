@@ -1,29 +1,17 @@
 #!/usr/bin/env bash
-# Runs the Windows test bundle under Wine as a user runs it on Windows:
-# unpacked into C:\lumidial-tests\ of the session's prefix and started as
-# "cmd /c run-tests.cmd", on a machine with a user's own state: Lumidial
-# settings (one value this version does not know), a screen saver of their
-# choice, and a Lumidial installed. ./dev.sh test runs it in a Wine session
-# of its own (scripts/wine-env.sh: DISPLAY and WINEPREFIX set):
+# Runs the Windows test bundle under Wine as a user runs it on Windows, on a
+# machine with a user's own state, three times, and checks what each leaves:
+# docs/testing-on-windows.md ("Under Wine") says what and why. ./dev.sh test
+# runs it in a Wine session of its own (scripts/wine-env.sh: DISPLAY and
+# WINEPREFIX set):
 #
 #   tests/bundle/run-under-wine.sh ZIP RESULTS STATE-PROBE
 #
-# Three runs, each followed by a look at the user's state (STATE-PROBE,
-# lumidial_state_probe.exe, prints it):
-#   1. every scenario, the installer's too: all must pass but the Wine-only
-#      ones, which the runner leaves out ("Wine only: ...") and ctest runs
-#      instead (any other skip, and a disabled test, counts as failed); the
-#      state after must be the state before;
-#   2. the read-only-key scenario, whose runner is ended from outside
-#      (taskkill /f) while the key is read-only: no process of it may be
-#      left, nor may its driver have finished the scenario;
-#   3. one quick scenario, which must first put back what run 2 left: the
-#      state after it must be the state before run 1.
-# Runs 1 and 3 leave their results folders (XML files and screenshots) in
-# RESULTS/run-1 and RESULTS/run-3, and these checks theirs in
-# RESULTS/checks.xml, in GoogleTest's form: scripts/results.py counts them
-# all. Its last line says "bundle: N passed, N failed"; the exit status is 0
-# only when nothing failed.
+# STATE-PROBE is lumidial_state_probe.exe. The first and the last run leave
+# their results folders in RESULTS/run-1 and RESULTS/run-3, the checks here
+# theirs in RESULTS/checks.xml, in GoogleTest's form: scripts/results.py
+# counts them all. Its last line says "bundle: N passed, N failed"; the exit
+# status is 0 only when nothing failed.
 set -uo pipefail
 
 zip=$1 out=$2 probe=$3
@@ -93,6 +81,10 @@ reg add "$settings" /v ClockColour /t REG_BINARY /d 00ff40007f
 reg add "$desktop" /v SCRNSAVE.EXE /t REG_SZ /d 'C:\windows\system32\Lumidial.scr'
 reg add "$desktop" /v ScreenSaveActive /t REG_SZ /d 1
 reg add "$desktop" /v ScreenSaveTimeOut /t REG_SZ /d 600
+# The settings key's owner and group, set by the user's administrator: not
+# those a key made anew gets, nor Wine's for a key without its own.
+timeout 60 wine "$probe" 'O:BAG:SYD:(A;;KA;;;BA)(A;;KA;;;SY)(A;;KR;;;BU)' >/dev/null ||
+  { echo "[bundle] could not set up the settings key's owner"; exit 1; }
 raised=$(awk -F '\t' '$2 == "LUMIDIAL_MSI_RAISED" { print $3 }' "$folder/$name/bin/bundle.txt" | tr -d '\r')
 timeout 120 wine msiexec /i "$bundle\\$raised" /qn || { echo "[bundle] could not install $raised"; exit 1; }
 before=$(state)

@@ -6,7 +6,6 @@
 // drift on a smaller screen, and follows the screen's size while it runs;
 // the burn-in drift still steps one pixel, the pointer must move further,
 // and the preview fills a scaled host's preview area.
-#include "harness/HostWindow.h"
 #include "SaverTest.h"
 
 #include <algorithm>
@@ -78,9 +77,7 @@ TEST_F(HighDpiWineOnly, ClockKeepsItsDesignedSizeCentredAndSharp) {
     EXPECT_TRUE(ShowsDesignedExtent(saver, 2, "extent-" + std::to_string(c.dpi), &shown));
     EXPECT_TRUE(shown.left >= c.width / 20 && shown.right < c.width - c.width / 20)
         << "lit over " << shown.text() << ", beyond the 5 % margins";
-    const ColonSeen colon = WatchColon(kTimeout, true);
-    EXPECT_TRUE(colon.shown && colon.hidden) << "the colon blinks, drawn at this size: seen " << colon.shown
-                                             << " times shown, " << colon.hidden << " hidden";
+    EXPECT_TRUE(ColonBlinks()) << "drawn at this size";
 
     // The minute units digit, drawn at this size.
     Image screen;
@@ -88,14 +85,9 @@ TEST_F(HighDpiWineOnly, ClockKeepsItsDesignedSizeCentredAndSharp) {
     ASSERT_TRUE(ReadClock(saver, screen, r));
     const RECT at = ClockLayout::Centred(scale).PictureRect(4, r.shift);
     const int digit = *r.digits[3];
-    long partly = 0, coloured = 0;
-    for (int y = at.top; y < at.bottom; ++y)
-      for (int x = at.left; x < at.right; ++x) {
-        partly += PartlyCovered(screen.At(x, y));
-        coloured += screen.At(x, y).r != 0 || screen.At(x, y).b != 0;
-      }
-    EXPECT_EQ(coloured, 0) << "green only";
-    EXPECT_GE(partly, 60) << "slanted edges are smoothed by partly covered pixels";
+    EXPECT_EQ(Count(screen, [](int, int, Rgb p) { return p.r != 0 || p.b != 0; }, at), 0) << "green only";
+    EXPECT_GE(Count(screen, [](int, int, Rgb p) { return PartlyCovered(p); }, at), 60)
+        << "slanted edges are smoothed by partly covered pixels";
     // The right-hand verticals' outer edge lies on whole pixels at these
     // densities: pure green, then glow, nothing in between, as a picture
     // blurred by enlarging would have.
@@ -171,9 +163,7 @@ TEST_F(HighDpiWineOnly, FittedClockDriftsOnePixelAndFollowsTheScreen) {
     UseDensity(192, fitted);
     EXPECT_TRUE(ShowsDesignedExtent(saver, 4, "refitted")) << "laid out anew";
     EXPECT_TRUE(ShowsLocalTime(saver, false, offset));
-    const ColonSeen colon = WatchColon(5s, true);
-    EXPECT_TRUE(colon.shown && colon.hidden) << "the colon blinks: seen " << colon.shown << " times shown, "
-                                             << colon.hidden << " hidden";
+    EXPECT_TRUE(ColonBlinks(true, 5s));
     EXPECT_TRUE(DriftsOnePixelWithinItsMargins(saver, {PrimaryRect()}));
   }
   saver.Terminate();
@@ -200,11 +190,7 @@ TEST_F(HighDpiWineOnly, PointerThresholdGrowsWithTheDensity) {
   UseDensity(192, 2.0);
   const POINT start{1200, 150};
   SaverProcess saver = StartSaver(start);
-  ASSERT_TRUE(saver.IsRunning());
-  ASSERT_TRUE(MovePointer({start.x + 4, start.y + 4}));
-  EXPECT_TRUE(KeepsTicking(saver)) << "4 pixels on both axes do not end the saver";
-  ASSERT_TRUE(MovePointer({start.x + 5, start.y + 5}));
-  EXPECT_TRUE(EndsNormally(saver)) << "5 pixels on both axes end it";
+  EXPECT_TRUE(EndsOnlyOnAClearMove(saver, start, 4, 5));
 }
 
 // A host that scales with its screen gets the preview at its density too:
@@ -238,20 +224,14 @@ void HighDpiWineOnly::ShowsPreviewInHost(const wchar_t* awareness, double scale)
   EXPECT_TRUE(WaitUntil([&] {
     const Image image = host.Shown();
     shown = LitExtent(image);
-    outside = notOurs = 0;
-    for (int y = 0; y < image.height(); ++y)
-      for (int x = 0; x < image.width(); ++x) {
-        const Rgb p = image.At(x, y);
-        notOurs += p.r != 0 || p.b != 0;
-        outside += (x >= 160 * scale || y >= 120 * scale) && !(p == Rgb{});
-      }
+    notOurs = Count(image, [](int, int, Rgb p) { return p.r != 0 || p.b != 0; });
+    outside =
+        Count(image, [&](int x, int y, Rgb p) { return (x >= 160 * scale || y >= 120 * scale) && !(p == Rgb{}); });
     return shown.Near(designed, 2) && outside == 0 && notOurs == 0;
   })) << "lit over " << shown.text() << ", designed " << designed.text() << "; " << outside
       << " pixels not black beyond the picture, " << notOurs << " not the saver's; " << SaveScreenshot("preview");
   ShowWindow(host.window, SW_HIDE);
-  bool seenWindow = false;
-  EXPECT_TRUE(EndsNormally(saver, &seenWindow));
-  EXPECT_FALSE(seenWindow);
+  EXPECT_TRUE(EndsUnseen(saver));
 }
 
 }  // namespace

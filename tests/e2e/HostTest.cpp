@@ -2,7 +2,6 @@
 // host's, the password change through the provider library (the mpr.dll
 // doubles), and the single-instance guard between copies. The driver plays
 // the host: the saver paints into its windows or owns its boxes with them.
-#include "harness/HostWindow.h"
 #include "SaverTest.h"
 
 #include <sddl.h>
@@ -14,21 +13,13 @@ namespace e2e {
 namespace {
 
 bool InstanceMutexExists() {
-  HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, "Mervisk");
+  HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, kInstanceMutex);
   if (mutex) CloseHandle(mutex);
   return mutex != nullptr;
 }
 
 class Host : public SaverTest {
  protected:
-  // Waits until `host` shows the preview painted by `saver`.
-  static ::testing::AssertionResult ShowsPreview(const SaverProcess& saver, const HostWindow& host) {
-    if (WaitUntil([&] { return host.PreviewMismatches(Art().preview) == 0 || !saver.IsRunning(); }) &&
-        saver.IsRunning())
-      return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << host.PreviewMismatches(Art().preview) << " pixels unlike the preview; "
-                                         << SaveScreenshot("preview");
-  }
   // Every window of the saver answers a message sent to it within the
   // time-out a program announcing a setting to every window gives each
   // (3 s): a preview that answered nothing would hold such a program up,
@@ -45,12 +36,6 @@ class Host : public SaverTest {
     }
     return ::testing::AssertionSuccess();
   }
-  // The saver ends by itself, normally, without showing a window.
-  static void EndsUnseen(const SaverProcess& saver, Millis timeout = kTimeout) {
-    bool seenWindow = false;
-    EXPECT_TRUE(EndsNormally(saver, &seenWindow, timeout));
-    EXPECT_FALSE(seenWindow) << "it shows no window";
-  }
 };
 
 class HostWineOnly : public WineOnly<Host> {
@@ -59,8 +44,7 @@ class HostWineOnly : public WineOnly<Host> {
 };
 
 TEST_F(Host, PreviewPaintsTheHostWindowUntilItHidesAndNothingWithoutOne) {
-  NEEDS(density == 96, "a primary at 96 DPI (it reads the screen against the 96-DPI pictures); this one is at "
-                            << density << " DPI");
+  NEEDS_96_DPI();
   ASSERT_EQ(Art().preview.width(), 160) << "the preview picture loads from the saver";
   for (SIZE size : {SIZE{152, 112}, SIZE{200, 150}}) {
     SCOPED_TRACE(std::to_string(size.cx) + " x " + std::to_string(size.cy));
@@ -97,7 +81,7 @@ TEST_F(Host, PreviewPaintsTheHostWindowUntilItHidesAndNothingWithoutOne) {
     RedrawWindow(host.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     EXPECT_TRUE(ShowsPreview(saver, host)) << "the preview comes back after a repaint";
     ShowWindow(host.window, SW_HIDE);
-    EndsUnseen(saver, 5s);  // hiding the host window ends the preview soon
+    EXPECT_TRUE(EndsUnseen(saver, 5s)) << "hiding the host window ends the preview soon";
   }
 
   // Where the picture would land if a handle of 0 became the screen's DC.
@@ -106,7 +90,7 @@ TEST_F(Host, PreviewPaintsTheHostWindowUntilItHidesAndNothingWithoutOne) {
   std::wstring stale = HostWindow({600, 600}, {152, 112}, HostWindow::kPreview, false).Number();
   for (const std::wstring& arguments : {L"/p 0" + std::wstring(), L"/p " + stale}) {
     SCOPED_TRACE(Narrow(arguments));
-    EndsUnseen(SaverProcess::Start(arguments));
+    EXPECT_TRUE(EndsUnseen(SaverProcess::Start(arguments)));
     EXPECT_TRUE(sentinel.ShowsOwnColour()) << "it paints nothing";
   }
 
@@ -132,7 +116,7 @@ TEST_F(Host, PreviewPaintsTheHostWindowUntilItHidesAndNothingWithoutOne) {
   countChildren();
   EXPECT_EQ(children, 2) << "the clock window of a preview holds its panels and nothing else";
   hidden.reset();
-  EndsUnseen(saver);
+  EXPECT_TRUE(EndsUnseen(saver));
   EXPECT_TRUE(sentinel.ShowsOwnColour()) << "it paints nothing";
 }
 
@@ -146,8 +130,8 @@ TEST_F(HostWineOnly, PasswordChangeGoesToTheProviderOrReportsWhyNot) {
       SCOPED_TRACE(Narrow(arguments));
       RegDeleteTreeW(HKEY_CURRENT_USER, kDoubleKey);
       std::unique_ptr<void, decltype(&CloseHandle)> guard(
-          arguments[2] == L':' ? CreateMutexA(nullptr, FALSE, "Mervisk") : nullptr, &CloseHandle);
-      EndsUnseen(SaverProcess::Start(arguments));
+          arguments[2] == L':' ? CreateMutexA(nullptr, FALSE, kInstanceMutex) : nullptr, &CloseHandle);
+      EXPECT_TRUE(EndsUnseen(SaverProcess::Start(arguments)));
       EXPECT_EQ(Recorded(L"ChangeCalls"), 1u) << "PwdChangePasswordA is called once";
       EXPECT_EQ(GetString(kDoubleKey, L"ChangeProvider"), L"SCRSAVE") << "for \"SCRSAVE\"";
       EXPECT_EQ(Recorded(L"ChangeOwner"), 1234u) << "owned by the handle given";
@@ -181,13 +165,10 @@ TEST_F(HostWineOnly, PasswordChangeGoesToTheProviderOrReportsWhyNot) {
     SaverProcess saver = SaverProcess::Start(c.arguments);
     HWND box = saver.WaitForWindow(L"#32770", L"Mervisk");
     ASSERT_TRUE(box) << "an error box captioned \"Mervisk\" shows";
-    std::wstring text;
     int buttons = 0;
-    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-      if (WindowClass(child) == L"Button") buttons += IsWindowVisible(child) != FALSE;
-      if (WindowClass(child) == L"Static" && !WindowText(child).empty()) text = WindowText(child);
-    }
-    EXPECT_EQ(Narrow(text), c.text) << "the box says what went wrong";
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+      buttons += WindowClass(child) == L"Button" && IsWindowVisible(child);
+    EXPECT_EQ(Narrow(BoxText(box)), c.text) << "the box says what went wrong";
     EXPECT_EQ(buttons, 1) << "the box has one button, OK";
     EXPECT_EQ(GetWindow(box, GW_OWNER), c.owner) << "owned by the command-line window, if any";
     EXPECT_EQ(TopLevelWindows(saver.pid()).size(), 1u) << "the box is the saver's only window";
@@ -198,14 +179,13 @@ TEST_F(HostWineOnly, PasswordChangeGoesToTheProviderOrReportsWhyNot) {
 }
 
 TEST_F(Host, SecondCopiesLeaveTheRunningOneAlone) {
-  NEEDS(density == 96, "a primary at 96 DPI (it reads the screen against the 96-DPI pictures); this one is at "
-                            << density << " DPI");
+  NEEDS_96_DPI();
   HWND clock = nullptr;
   SaverProcess first = StartSaver({600, 400}, &clock);
   ASSERT_TRUE(clock);
   auto expectUndisturbed = [&] {
     EXPECT_TRUE(first.IsRunning()) << "the running copy keeps running";
-    EXPECT_TRUE(InstanceMutexExists()) << "mutex \"Mervisk\" exists while a copy runs";
+    EXPECT_TRUE(InstanceMutexExists()) << "the guard's mutex exists while a copy runs";
     EXPECT_EQ(ScreenSaverRunningFlag(), true) << "the running copy's flag stays 1";
     EXPECT_TRUE(IsWindowVisible(clock) && (GetWindowLongW(clock, GWL_EXSTYLE) & WS_EX_TOPMOST))
         << "the clock window stays shown and top-most";
@@ -215,7 +195,7 @@ TEST_F(Host, SecondCopiesLeaveTheRunningOneAlone) {
 
   for (const wchar_t* arguments : {L"/s", L"/c"}) {
     SCOPED_TRACE(Narrow(arguments));
-    EndsUnseen(SaverProcess::Start(arguments));  // a second copy shows nothing
+    EXPECT_TRUE(EndsUnseen(SaverProcess::Start(arguments))) << "a second copy shows nothing";
     expectUndisturbed();
   }
   {
@@ -224,7 +204,7 @@ TEST_F(Host, SecondCopiesLeaveTheRunningOneAlone) {
     SaverProcess preview = SaverProcess::Start(L"/p " + host.Number());
     EXPECT_TRUE(ShowsPreview(preview, host)) << "a /p copy beside a running one still paints";
     ShowWindow(host.window, SW_HIDE);
-    EndsUnseen(preview);
+    EXPECT_TRUE(EndsUnseen(preview));
     expectUndisturbed();
   }
   EXPECT_TRUE(KeepsTicking(first)) << "the running copy still runs the clock";
@@ -239,12 +219,12 @@ TEST_F(Host, SecondCopiesLeaveTheRunningOneAlone) {
   PSECURITY_DESCRIPTOR grantsNothing = nullptr;
   ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P", SDDL_REVISION_1, &grantsNothing, nullptr));
   SECURITY_ATTRIBUTES attributes{sizeof attributes, grantsNothing, FALSE};
-  std::unique_ptr<void, decltype(&CloseHandle)> other(CreateMutexW(&attributes, FALSE, L"Mervisk"), &CloseHandle);
+  std::unique_ptr<void, decltype(&CloseHandle)> other(CreateMutexA(&attributes, FALSE, kInstanceMutex), &CloseHandle);
   LocalFree(grantsNothing);
   ASSERT_TRUE(other);
   for (const wchar_t* arguments : {L"/s", L"/c"}) {
     SCOPED_TRACE(Narrow(arguments) + " beside a mutex made with other rights");
-    EndsUnseen(SaverProcess::Start(arguments));
+    EXPECT_TRUE(EndsUnseen(SaverProcess::Start(arguments)));
     EXPECT_EQ(ScreenSaverRunningFlag(), false) << "the flag stays 0";
   }
 }

@@ -117,13 +117,8 @@ TEST_F(RunModeInput, PointerMustMoveMoreThanTwoPixelsOnBothAxes) {
     ASSERT_TRUE(moveBy(start, t + 1));
     EXPECT_TRUE(EndsNormally(saver)) << "one pixel more ends it";
   }
-  {
-    SaverProcess saver = StartSaver(start);
-    ASSERT_TRUE(moveBy(start, t));
-    EXPECT_TRUE(KeepsTicking(saver)) << within << " do not end the saver";
-    ASSERT_TRUE(moveBy(start, 2 * t));
-    EXPECT_TRUE(EndsNormally(saver)) << "small moves add up from where the pointer first was";
-  }
+  EXPECT_TRUE(EndsOnlyOnAClearMove(StartSaver(start), start, t, 2 * t))
+      << "small moves add up from where the pointer first was";
   {
     // On the minute-tens digit whether the hour has one digit or two.
     const ClockLayout layout = ClockLayout::Centred(scale);
@@ -226,8 +221,7 @@ TEST_F(RunModeInputWineOnly, PointerShowsOnlyForThePasswordPromptAndAfterTheSave
 // after even ones, FlashSecond being on by default) and by the second
 // between ticks, so a capture that comes late cannot shift the count.
 TEST_F(RunModeInput, DriftMovesThePanelOnePixelAtItsPaceOnlyWithADirection) {
-  NEEDS(density == 96, "a primary at 96 DPI (it reads the screen against the 96-DPI pictures); this one is at "
-                            << density << " DPI");
+  NEEDS_96_DPI();
   struct Case {
     const char* name;
     DWORD direction, pace;

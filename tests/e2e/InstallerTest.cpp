@@ -1,11 +1,15 @@
-// The Windows Installer package, installed and removed by Wine's msiexec as
-// an administrator deploys it (quietly): what it puts on the machine, the
-// saver it installs, its Start-menu shortcut (as the package declares it and
-// as installed), upgrading, refusing a downgrade (also as a user sees it),
-// and what installing and uninstalling leave of a user's settings. Every
-// test starts and ends with no Lumidial product installed.
+// The Windows Installer package, installed and removed by msiexec as an
+// administrator deploys it (quietly): in the test bundle on Windows
+// ("run-tests.cmd /installer") or under Wine. What it puts on the machine,
+// the saver it installs, its Start-menu shortcut (as the package declares it
+// and as installed), upgrading, refusing a downgrade (also as a user sees
+// it), and what installing and uninstalling leave of a user's settings. Each
+// scenario starts and ends with no Lumidial product installed; one the user
+// had is removed first and put back by the run from the copy of its package
+// the run keeps.
 #include "SaverTest.h"
 
+#include <gmock/gmock.h>
 #include <msi.h>
 #include <msiquery.h>
 #include <shlobj.h>
@@ -268,21 +272,19 @@ TEST_F(Installer, StartMenuShortcutInstallsTheSaverAsTheShellDoes) {
       const auto found = row.find(column);
       return found == row.end() ? std::string("(no column ") + column + ")" : found->second;
     };
-    std::string saverKey, component;
-    for (const TableRow& file : PackageTable(package, "File"))
-      if (LongName(field(file, "FileName")) == "Lumidial.scr") {
-        saverKey = field(file, "File");
-        component = field(file, "Component_");
-      }
-    ASSERT_FALSE(saverKey.empty()) << "no Lumidial.scr in the package";
-    std::string directory = "(no component " + component + ")";
-    for (const TableRow& row : PackageTable(package, "Component"))
-      if (field(row, "Component") == component) directory = field(row, "Directory_");
-    EXPECT_EQ(directory, "System64Folder") << "where the saver goes";
-    std::string allUsers = "(none)";
-    for (const TableRow& row : PackageTable(package, "Property"))
-      if (field(row, "Property") == "ALLUSERS") allUsers = field(row, "Value");
-    EXPECT_EQ(allUsers, "1") << "installed for the whole machine, every user";
+    // The row of `table` whose `keyColumn` is `key` (by its long name).
+    auto rowWhere = [&](const char* table, const char* keyColumn, const std::string& key) {
+      for (const TableRow& row : PackageTable(package, table))
+        if (LongName(field(row, keyColumn)) == key) return row;
+      return TableRow{};
+    };
+    const TableRow saver = rowWhere("File", "FileName", "Lumidial.scr");
+    const std::string saverKey = field(saver, "File");
+    ASSERT_FALSE(saver.empty()) << "no Lumidial.scr in the package";
+    EXPECT_EQ(field(rowWhere("Component", "Component", field(saver, "Component_")), "Directory_"), "System64Folder")
+        << "where the saver goes";
+    EXPECT_EQ(field(rowWhere("Property", "Property", "ALLUSERS"), "Value"), "1")
+        << "installed for the whole machine, every user";
 
     const auto shortcuts = PackageTable(package, "Shortcut");
     ASSERT_EQ(shortcuts.size(), 1u) << "one shortcut";
@@ -338,10 +340,7 @@ TEST_F(Installer, NewerPackageUpgradesInPlaceAndAnOlderOneIsRefused) {
   EXPECT_EQ(Install(package), kRefused) << "the older package is refused";
   const MsiexecRun run = Msiexec(L"/i \"" + package + L"\"", false);
   EXPECT_EQ(run.code, kRefused) << "the older package is refused";
-  std::string shown;
-  for (const auto& text : run.boxTexts) shown.append(" \"").append(Narrow(text)).append("\"");
-  EXPECT_TRUE(std::find(run.boxTexts.begin(), run.boxTexts.end(), kDowngradeMessage) != run.boxTexts.end())
-      << "the box says why; it shows" << (shown.empty() ? " nothing" : shown);
+  EXPECT_THAT(run.boxTexts, ::testing::Contains(std::wstring(kDowngradeMessage))) << "the box says why";
   EXPECT_TRUE(Installed(newerVersion, L"LUMIDIAL_RAISED_SCR")) << "the newer one stays as it was";
 
   EXPECT_EQ(Uninstall(newer), kSucceeded);

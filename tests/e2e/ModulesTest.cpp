@@ -1,16 +1,17 @@
 // Which libraries each mode of the saver loads, as another process sees
 // them (a Toolhelp module snapshot of the saver's process): the clock and
 // the preview run without the settings dialog's libraries, the common
-// controls (comctl32) and the shell (shell32); the settings dialog loads
-// the first when it opens and the second when its web address is clicked,
-// which starts the browser once.
+// controls (comctl32), the shell (shell32) and the screen readers' (oleacc);
+// the settings dialog loads the first when it opens (not yet the colour
+// dialog's, comdlg32) and the shell when its web address is clicked, which
+// starts the browser once.
 // And where from: the saver runs from a folder of its own beside DLLs named
 // like those it loads by name, as a .scr run from a downloads folder may,
 // and never loads them.
 #include "ConfigureIds.h"
 #include "SaverTest.h"
-#include "harness/HostWindow.h"
 
+#include <gmock/gmock.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -22,6 +23,7 @@ namespace e2e {
 namespace {
 
 namespace cfg = lumidial::cfg;
+using ::testing::AllOf, ::testing::Contains, ::testing::IsSupersetOf, ::testing::Not, ::testing::Value;
 
 constexpr wchar_t kCommonControls[] = L"comctl32.dll";
 constexpr wchar_t kShell[] = L"shell32.dll";
@@ -50,29 +52,14 @@ std::vector<std::wstring> ModulesOf(DWORD pid) {
   return modules;
 }
 
-bool Has(const std::vector<std::wstring>& modules, const wchar_t* name) {
-  return std::find(modules.begin(), modules.end(), name) != modules.end();
-}
-
-std::string List(const std::vector<std::wstring>& modules) {
-  std::string list;
-  for (const auto& module : modules) list.append(list.empty() ? "" : " ").append(Narrow(module));
-  return list.empty() ? "(none)" : list;
-}
-
 // The listing sees the saver's own file and the window library it always
 // loads: without them an empty or foreign listing would prove nothing.
-::testing::AssertionResult ListsTheSaver(const std::vector<std::wstring>& modules) {
-  if (Has(modules, L"lumidial.scr") && Has(modules, L"user32.dll")) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "the module listing lacks lumidial.scr or user32.dll: "
-                                       << List(modules);
-}
+auto ListsTheSaver() { return IsSupersetOf({std::wstring(L"lumidial.scr"), std::wstring(L"user32.dll")}); }
 
-// Neither of the settings dialog's libraries.
-::testing::AssertionResult LeanModules(const std::vector<std::wstring>& modules) {
-  if (auto listed = ListsTheSaver(modules); !listed) return listed;
-  if (!Has(modules, kCommonControls) && !Has(modules, kShell)) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "loaded: " << List(modules);
+// None of the settings dialog's libraries.
+auto LeanModules() {
+  return AllOf(ListsTheSaver(), Not(Contains(std::wstring(kCommonControls))), Not(Contains(std::wstring(kShell))),
+               Not(Contains(std::wstring(L"oleacc.dll"))));
 }
 
 // The shell opens a web address with its scheme's open command: for the
@@ -149,14 +136,13 @@ class ModulesWineOnly : public WineOnly<Modules> {
 };
 
 TEST_F(Modules, ClockAndPreviewLoadNeitherTheCommonControlsNorTheShell) {
-  NEEDS(density == 96, "a primary at 96 DPI (it reads the screen against the 96-DPI pictures); this one is at "
-                            << density << " DPI");
+  NEEDS_96_DPI();
   {
     SCOPED_TRACE("run mode (/s)");
     HWND clock = nullptr;
     SaverProcess saver = StartSaver({640, 100}, &clock, Saver());
     ASSERT_TRUE(KeepsTicking(saver, 3));
-    EXPECT_TRUE(LeanModules(ModulesOf(saver.pid())));
+    EXPECT_THAT(ModulesOf(saver.pid()), LeanModules());
     ASSERT_TRUE(PressKey('A', clock));
     EXPECT_TRUE(EndsNormally(saver));
   }
@@ -166,10 +152,8 @@ TEST_F(Modules, ClockAndPreviewLoadNeitherTheCommonControlsNorTheShell) {
     {
       HostWindow host({300, 300}, {152, 112});
       preview = SaverProcess::Start(L"/p " + host.Number(), Saver());
-      EXPECT_TRUE(WaitUntil([&] { return host.PreviewMismatches(Art().preview) == 0 || !preview.IsRunning(); }) &&
-                  preview.IsRunning())
-          << "the preview shows in the host's window";
-      EXPECT_TRUE(LeanModules(ModulesOf(preview.pid())));
+      EXPECT_TRUE(ShowsPreview(preview, host));
+      EXPECT_THAT(ModulesOf(preview.pid()), LeanModules());
     }  // the host's window goes, and with it the preview
     EXPECT_TRUE(EndsNormally(preview));
   }
@@ -180,15 +164,15 @@ TEST_F(ModulesWineOnly, SettingsDialogLoadsTheCommonControlsAndOnAClickOnItsAddr
   SaverProcess saver = SaverProcess::Start(L"/c", Saver());
   HWND dialog = saver.WaitForWindow(cfg::kFormClass, L"Configure Orvane Lumidial");
   ASSERT_NE(dialog, nullptr) << "no settings dialog";
-  const auto atStart = ModulesOf(saver.pid());
-  ASSERT_TRUE(ListsTheSaver(atStart));
-  EXPECT_TRUE(Has(atStart, kCommonControls)) << "the open dialog has loaded: " << List(atStart);
+  EXPECT_THAT(ModulesOf(saver.pid()), AllOf(ListsTheSaver(), Contains(std::wstring(kCommonControls)),
+                                            Not(Contains(std::wstring(L"comdlg32.dll")))))
+      << "the open dialog has loaded the common controls, not the colour dialog's library before its click";
 
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(cfg::kLabel6, STN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(dialog, cfg::kLabel6)));
   std::vector<std::wstring> afterClick;
-  EXPECT_TRUE(WaitUntil([&] { return Has(afterClick = ModulesOf(saver.pid()), kShell); }))
-      << "after a click on the web address the dialog has loaded: " << List(afterClick);
+  WaitUntil([&] { return Value(afterClick = ModulesOf(saver.pid()), Contains(std::wstring(kShell))); });
+  EXPECT_THAT(afterClick, Contains(std::wstring(kShell))) << "after a click on the web address";
   EXPECT_TRUE(TopLevelWindows(saver.pid(), L"#32770", L"Warning").empty()) << "no warning box";
   // One click, one browser: the second start, if any, follows the first.
   EXPECT_TRUE(WaitUntil([] { return Recorded(L"BrowserStarts").has_value(); })) << "no browser started";

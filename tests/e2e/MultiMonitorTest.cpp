@@ -44,7 +44,7 @@ constexpr Millis kExitTimeout = 40s;
 
 std::vector<RECT> WindowRects(const std::vector<HWND>& windows) {
   std::vector<RECT> rects;
-  for (HWND window : windows) GetWindowRect(window, &rects.emplace_back());
+  for (HWND window : windows) rects.push_back(WindowRect(window));
   return rects;
 }
 
@@ -106,8 +106,8 @@ class MultiMonitorWineOnly : public WineOnly<SaverTest> {
       const std::vector<HWND> covers = TopLevelWindows(saver.pid(), L"TCoverForm");
       problem.clear();
       if (!saver.IsRunning()) return problem = "the saver ended", true;
-      if (Described(WindowRects({clock})) != Described({primary}))
-        problem = "the clock window lies at" + Described(WindowRects({clock}));
+      if (Describe(WindowRect(clock)) != Describe(primary))
+        problem = "the clock window lies at " + Describe(WindowRect(clock));
       else if (Described(WindowRects(covers)) != Described(others))
         problem = "covering windows at" + Described(WindowRects(covers)) + ", not one on each other monitor";
       else if (!JustBelow(clock, covers))
@@ -148,13 +148,13 @@ class MultiMonitorWineOnly : public WineOnly<SaverTest> {
     ASSERT_TRUE(Covers(saver, clock, kThree));
     for (const auto& [desk, what] : desks) {
       std::map<std::string, HWND> before;  // the covering windows by where they lie
-      for (HWND cover : TopLevelWindows(saver.pid(), L"TCoverForm")) before[Described(WindowRects({cover}))] = cover;
+      for (HWND cover : TopLevelWindows(saver.pid(), L"TCoverForm")) before[Describe(WindowRect(cover))] = cover;
       ASSERT_TRUE(Layout(*desk));
       EXPECT_TRUE(Covers(saver, clock, *desk)) << what;
       EXPECT_TRUE(KeepsTicking(saver)) << "the clock goes on";
       for (HWND cover : TopLevelWindows(saver.pid(), L"TCoverForm")) {
-        const auto was = before.find(Described(WindowRects({cover})));
-        EXPECT_TRUE(was == before.end() || was->second == cover) << "a new window over" << was->first;
+        const auto was = before.find(Describe(WindowRect(cover)));
+        EXPECT_TRUE(was == before.end() || was->second == cover) << "a new window over " << was->first;
       }
     }
     EXPECT_TRUE(WaitUntil([&] { return ActiveAndFocused(clock); })) << "the clock window keeps the keyboard";

@@ -6,15 +6,17 @@
 //
 // The first writes into FOLDER clock.bmp (the whole screen in run mode at 10:08, as
 // StartPicturedClock sets it up, which the end-to-end tests compare with the
-// stored picture), dialog.bmp (the settings dialog's client area) and
+// stored picture), clock-orange.bmp (the same in orange, "ClockColour"
+// 0x0000A5FF, filling the screen, "ClockSize" 2), dialog.bmp (the settings
+// dialog's client area), appearance.bmp (its Appearance dialog's) and
 // preview.bmp (a host's 160 x 120 preview window with the preview in it).
 // The second, in a session of several monitors, writes monitors.bmp: the
 // whole desk with a clock on each monitor ("ClockOnEveryMonitor"), at 10:08.
 // Each is taken once two captures in a row agree: the window has painted.
 #include "ConfigureIds.h"
 #include "SaverTest.h"
-#include "harness/HostWindow.h"
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace e2e;
@@ -51,12 +53,15 @@ RECT ClientRect(HWND window) {
   return rect;
 }
 
+// The pictured clock's time, the colon shown.
+bool TenPastEight(const ClockReading& r) { return r.recognised && r.hour() == 10 && r.minute() == 8 && r.colonShown; }
+
 }  // namespace
 
 // Every monitor's clock reads 10:08.
 bool EveryMonitorPictured(const std::wstring& folder) {
   ScratchRegistry registry;
-  SaverProcess saver = StartPicturedClock(registry, true);
+  SaverProcess saver = StartPicturedClock(registry, {{L"ClockOnEveryMonitor", 1}});
   const RECT desk = DeskRect();
   return Save(Steady(desk,
                      [&](const Image& picture) {
@@ -64,7 +69,7 @@ bool EveryMonitorPictured(const std::wstring& folder) {
                          const RECT at{m.left - desk.left, m.top - desk.top, m.right - desk.left, m.bottom - desk.top};
                          const ClockReading r =
                              ClockReader(SaverTest::Art(), ClockLayout::CentredOn(at, scale)).Read(picture);
-                         if (!r.recognised || r.hour() != 10 || r.minute() != 8 || !r.colonShown) return false;
+                         if (!TenPastEight(r)) return false;
                        }
                        return true;
                      }),
@@ -85,18 +90,27 @@ int wmain(int argc, wchar_t** argv) {
   {
     SaverProcess saver = StartPicturedClock(registry);
     const ClockReader reader(SaverTest::Art(), ClockLayout::Centred());
-    made &= Save(Steady(PrimaryRect(),
-                        [&](const Image& screen) {
-                          const ClockReading r = reader.Read(screen);
-                          return r.recognised && r.hour() == 10 && r.minute() == 8 && r.colonShown;
-                        }),
-                 folder, L"clock");
+    made &= Save(Steady(PrimaryRect(), [&](const Image& screen) { return TenPastEight(reader.Read(screen)); }), folder,
+                 L"clock");
+  }
+  {
+    // Filled: at most 80 % of the screen's width and half its height.
+    SaverProcess saver = StartPicturedClock(registry, {{L"ClockColour", 0x0000A5FF}, {L"ClockSize", 2}});
+    const RECT screen = PrimaryRect();
+    const double fill =
+        std::min(0.8 * screen.right / lumidial::kPanelWidth, 0.5 * screen.bottom / lumidial::kPanelHeight);
+    const ClockReader reader(SaverTest::Art(), ClockLayout::Centred(fill), Rgb{255, 165, 0});
+    made &= Save(Steady(screen, [&](const Image& shown) { return TenPastEight(reader.Read(shown)); }), folder,
+                 L"clock-orange");
   }
   ScratchRegistry::Clear();
   {
     SaverProcess saver = SaverProcess::Start(L"/c");
     const HWND dialog = saver.WaitForWindow(lumidial::cfg::kFormClass);
     made &= dialog && Save(Steady(ClientRect(dialog), [](const Image&) { return true; }), folder, L"dialog");
+    PostMessageW(GetDlgItem(dialog, lumidial::cfg::kAppearance), BM_CLICK, 0, 0);
+    const HWND look = saver.WaitForWindow(lumidial::cfg::kAppearanceClass);
+    made &= look && Save(Steady(ClientRect(look), [](const Image&) { return true; }), folder, L"appearance");
   }
   {
     HostWindow host({100, 100}, {160, 120});

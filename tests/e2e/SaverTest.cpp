@@ -47,10 +47,11 @@ int OffsetForLocalHour(int localHour) {
   return (hours > 12 ? hours - 24 : hours) * 60;
 }
 
-SaverProcess StartPicturedClock(ScratchRegistry& registry, bool everyMonitor) {
+SaverProcess StartPicturedClock(ScratchRegistry& registry,
+                                std::initializer_list<std::pair<const wchar_t*, DWORD>> values) {
   ScratchRegistry::Clear();
   registry.SetDword(L"FlashSecond", 0);
-  if (everyMonitor) registry.SetDword(L"ClockOnEveryMonitor", 1);
+  for (const auto& [name, value] : values) registry.SetDword(name, value);
   WaitUntil([] { return UtcNow() / 10'000'000 % 60 < 45; }, 60s, 200ms);
   const auto [hour, minute] = HourMinuteAt(UtcNow(), 0);
   int offset = ((10 * 60 + 8) - (hour * 60 + minute) + 2 * 720) % 720;  // 0 .. 719
@@ -103,8 +104,8 @@ const Artwork& SaverTest::Art() {
   return art;
 }
 
-::testing::AssertionResult SaverTest::ShowsLocalTime(const SaverProcess& saver,
-                                                     bool twentyFourHour, int utcOffsetMinutes) {
+::testing::AssertionResult SaverTest::ShowsLocalTime(const SaverProcess& saver, bool twentyFourHour,
+                                                     int utcOffsetMinutes, bool leadingZero) {
   const ClockReader reader = Reader();
   ClockReading r;
   long long before = 0, after = 0;
@@ -134,10 +135,10 @@ const Artwork& SaverTest::Art() {
     return ::testing::AssertionFailure() << "the clock reads \"" << r.text()
                                          << "\", expected one of" << accepted.str();
   const bool oneDigit = r.hour() < 10;
-  if (oneDigit && r.digits[0])
-    return ::testing::AssertionFailure() << "leading zero shown: " << r.text();
-  if (oneDigit != (r.shift == ClockLayout::kOneDigitShift))
-    return ::testing::AssertionFailure() << "\"" << r.text() << "\" is not centred";
+  if (oneDigit && r.digits[0].has_value() != leadingZero)
+    return ::testing::AssertionFailure() << "leading zero " << (leadingZero ? "hidden: " : "shown: ") << r.text();
+  if ((oneDigit && !leadingZero) != (r.shift == ClockLayout::kOneDigitShift))
+    return ::testing::AssertionFailure() << "\"" << r.text() << "\" is not " << (leadingZero ? "in place" : "centred");
   return ::testing::AssertionSuccess();
 }
 
@@ -148,13 +149,11 @@ const Artwork& SaverTest::Art() {
   Extent shown, designed;
   if (WaitUntil([&] {
         if (!ReadClock(saver, screen, r)) return false;
-        shown = LitExtent(screen);
+        shown = LitExtent(screen, colour);
         const ClockLayout layout = ClockLayout::Centred(scale);
         designed = Extent();
         for (int picture = 0; picture < 5; ++picture) {
-          const std::optional<int> digit = r.digits[size_t(picture < 2 ? picture : picture - 1)];
-          const Image* art = picture == 2 ? (r.colonShown ? &Art().colon : nullptr)
-                                          : (digit ? &Art().digits[size_t(*digit)] : nullptr);
+          const Image* art = ArtShown(Art(), r, picture);
           if (!art) continue;
           const Extent lit = LitExtent(*art);
           const int x = lumidial::kPictureRects[size_t(picture)].left + r.shift;
@@ -213,14 +212,20 @@ std::vector<SaverTest::MonitorClock> SaverTest::DesignedClocks() {
 }
 
 ::testing::AssertionResult SaverTest::DriftsOnePixelWithinItsMargins(const SaverProcess& saver,
-                                                                     const std::vector<RECT>& monitors) {
+                                                                     const std::vector<RECT>& monitors, int direction) {
   using Clock = std::chrono::steady_clock;
   const RECT desk = DeskRect();
+  // Within a second of the last look no two ticks can have passed: a move
+  // then is one step, a pixel along each axis `direction` drifts on and
+  // none along the other.
+  const auto oneStep = [&](int dx, int dy) {
+    return std::abs(dx) == int(direction != 2) && std::abs(dy) == int(direction != 1);
+  };
   struct Track {
     std::optional<Extent> last;
     Clock::time_point lastAt;
-    int single = 0;
-    std::string steps, outside;
+    int steps = 0;
+    std::string wrong, outside;
   };
   std::vector<Track> tracks(monitors.size());
   WaitUntil(
@@ -234,33 +239,49 @@ std::vector<SaverTest::MonitorClock> SaverTest::DesignedClocks() {
                                              m.bottom - desk.top});
           if (e.empty()) continue;
           if (!WithinMargins(e, m)) t.outside = e.text();
-          // The same clock moved (not another time drawn): within a second
-          // no two ticks can have passed.
-          if (t.last && (e.left != t.last->left || e.top != t.last->top) &&
-              e.right - e.left == t.last->right - t.last->left) {
-            const int dx = e.left - t.last->left, dy = e.top - t.last->top;
-            if (now - t.lastAt < 1s || (std::abs(dx) == 1 && dy == 0)) {
-              t.steps.append(" ").append(std::to_string(dx)).append(",").append(std::to_string(dy));
-              t.single += std::abs(dx) == 1 && dy == 0;
-            }
+          // The same clock moved, not another time drawn.
+          const int dx = t.last ? e.left - t.last->left : 0, dy = t.last ? e.top - t.last->top : 0;
+          if ((dx || dy) && e.right - e.left == t.last->right - t.last->left &&
+              e.bottom - e.top == t.last->bottom - t.last->top && now - t.lastAt < 1s) {
+            if (!oneStep(dx, dy) && t.wrong.empty())
+              t.wrong = "step " + std::to_string(t.steps + 1) + " went " + std::to_string(dx) + "," +
+                        std::to_string(dy) + " from " + t.last->text();
+            ++t.steps;
           }
           t.last = e, t.lastAt = now;
         }
-        return std::all_of(tracks.begin(), tracks.end(), [](const Track& t) { return t.single >= 4; }) ||
+        return std::all_of(tracks.begin(), tracks.end(), [](const Track& t) { return t.steps >= 4; }) ||
                !saver.IsRunning();
       },
       20s, 100ms);
   if (!saver.IsRunning()) return ::testing::AssertionFailure() << "the saver ended";
   for (size_t i = 0; i < monitors.size(); ++i) {
     const Track& t = tracks[i];
-    if (t.single < 4 || t.steps.find('2') != std::string::npos || t.steps.find(",1") != std::string::npos ||
-        t.steps.find(",-1") != std::string::npos)
-      return ::testing::AssertionFailure() << Describe(monitors[i]) << ": not four single horizontal steps; seen:"
-                                           << t.steps;
+    if (!t.wrong.empty())
+      return ::testing::AssertionFailure() << Describe(monitors[i]) << ": not a single pixel along direction "
+                                           << direction << ": " << t.wrong;
+    if (t.steps < 4)
+      return ::testing::AssertionFailure() << Describe(monitors[i]) << ": " << t.steps
+                                           << " steps seen within a second of the look before, not four";
     if (!t.outside.empty())
       return ::testing::AssertionFailure() << Describe(monitors[i]) << ": the clock left its margins: lit over "
                                            << t.outside;
   }
+  return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult SaverTest::ShowsPreview(const SaverProcess& saver, const HostWindow& host) {
+  if (WaitUntil([&] { return host.PreviewMismatches(Art().preview) == 0 || !saver.IsRunning(); }) &&
+      saver.IsRunning())
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << host.PreviewMismatches(Art().preview) << " pixels unlike the preview; "
+                                       << SaveScreenshot("preview");
+}
+
+::testing::AssertionResult SaverTest::EndsUnseen(const SaverProcess& saver, Millis timeout) {
+  bool seenWindow = false;
+  if (auto ended = EndsNormally(saver, &seenWindow, timeout); !ended) return ended;
+  if (seenWindow) return ::testing::AssertionFailure() << "it showed a window";
   return ::testing::AssertionSuccess();
 }
 
@@ -272,17 +293,28 @@ bool SaverTest::ReadClock(const SaverProcess& saver, Image& screen, ClockReading
   }) && saver.IsRunning();
 }
 
-SaverTest::ColonSeen SaverTest::WatchColon(Millis watch, bool untilBoth) {
+::testing::AssertionResult SaverTest::ColonBlinks(bool blinks, Millis watch) {
   const ClockReader reader = Reader();
-  ColonSeen seen;
+  int shown = 0, hidden = 0;
   WaitUntil(
       [&] {
         ClockReading r = reader.ReadScreen();
-        if (r.recognised && r.showsTime()) ++(r.colonShown ? seen.shown : seen.hidden);
-        return untilBoth && seen.shown && seen.hidden;
+        if (r.recognised && r.showsTime()) ++(r.colonShown ? shown : hidden);
+        return blinks && shown && hidden;
       },
-      watch, 100ms);
-  return seen;
+      blinks ? watch : 3500ms, 100ms);
+  if (blinks ? shown && hidden : hidden == 0 && shown >= 10) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "the colon " << (blinks ? "blinks" : "stays shown") << ": seen shown "
+                                       << shown << " times, hidden " << hidden;
+}
+
+::testing::AssertionResult SaverTest::EndsOnlyOnAClearMove(const SaverProcess& saver, POINT start, int within,
+                                                           int beyond, Millis timeout) {
+  if (auto moved = MovePointer({start.x + within, start.y + within}); !moved) return moved;
+  if (!KeepsTicking(saver))
+    return ::testing::AssertionFailure() << within << " pixels on both axes ended the saver or stopped the clock";
+  if (auto moved = MovePointer({start.x + beyond, start.y + beyond}); !moved) return moved;
+  return EndsNormally(saver, nullptr, timeout) << " after " << beyond << " pixels on both axes";
 }
 
 bool SaverTest::KeepsTicking(const SaverProcess& saver, int ticks) {
@@ -346,16 +378,6 @@ std::optional<POINT> SaverTest::PanelOnScreen(const Image& screen) {
       return layout.panel;
   }
   return std::nullopt;
-}
-
-HWND SaverTest::WaitForPrompt(const SaverProcess& saver) {
-  HWND prompt = nullptr;
-  WaitUntil([&] {
-    const auto dialogs = TopLevelWindows(saver.pid(), L"#32770");
-    prompt = dialogs.empty() ? nullptr : dialogs.front();
-    return prompt != nullptr;
-  });
-  return prompt;
 }
 
 HWND SaverTest::CaptureOf(HWND window) { return ThreadInfo(window).hwndCapture; }

@@ -3,12 +3,14 @@
 // doubles' record cleared; reading the clock and waiting for the saver.
 #pragma once
 
+#include "harness/HostWindow.h"
 #include "harness/Input.h"
 #include "harness/Process.h"
 #include "harness/Registry.h"
 #include "harness/Screen.h"
 #include "harness/Wine.h"
 
+#include <initializer_list>
 #include <optional>
 
 namespace e2e {
@@ -18,9 +20,18 @@ inline constexpr const wchar_t* kMainClass = L"TMainForm";
 inline constexpr const wchar_t* kMainCaption = L"MainForm";
 
 // Skips a scenario that needs what this machine lacks, saying what: a
-// second monitor, a primary at 96 DPI, the installer's administrator.
+// second monitor, a primary at 96 DPI, the installer's administrator. A
+// statement of its own: an "else" after it is not taken as its own.
 #define NEEDS(have, what) \
-  if (!(have)) GTEST_SKIP() << "needs " << what
+  switch (0)              \
+  case 0:                 \
+  default:                \
+    if (have) {           \
+    } else                \
+      GTEST_SKIP() << "needs " << what
+// A scenario that reads the screen against the 96-DPI pictures.
+#define NEEDS_96_DPI() \
+  NEEDS(density == 96, "a primary at 96 DPI (it reads the screen against its 96-DPI pictures), not " << density)
 
 // How far east of UTC the machine's local time is now, in minutes.
 int LocalUtcOffset();
@@ -33,9 +44,10 @@ int OffsetForLocalHour(int localHour);
 // "./dev.sh pictures"): 10:08, 12-hour form, the colon steady, centred, on
 // the session's screen at 96 DPI. Sets the settings it needs in `registry`
 // and starts the saver in a time zone where it is 10:08 now (or 22:08), at
-// least 15 s before the minute ends. With `everyMonitor`, a clock on each
-// monitor ("ClockOnEveryMonitor" 1).
-SaverProcess StartPicturedClock(ScratchRegistry& registry, bool everyMonitor = false);
+// least 15 s before the minute ends. With `values`, those settings too
+// (such as "ClockOnEveryMonitor" 1, a clock on each monitor).
+SaverProcess StartPicturedClock(ScratchRegistry& registry,
+                                std::initializer_list<std::pair<const wchar_t*, DWORD>> values = {});
 
 class SaverTest : public ::testing::Test {
  public:
@@ -60,14 +72,15 @@ class SaverTest : public ::testing::Test {
   // two pixels at 96 DPI, twice the density over 96 elsewhere, rounded.
   int PointerThreshold() const;
   // Reads the centred clock.
-  ClockReader Reader() const { return ClockReader(Art(), ClockLayout::Centred(scale)); }
+  ClockReader Reader() const { return ClockReader(Art(), ClockLayout::Centred(scale), colour); }
 
   // Waits until the centred clock shows a time; checks that it is the local
   // time now (the minute before or after accepted) in the time zone
-  // `utcOffsetMinutes` east of UTC, in the given form, with the leading zero
-  // hidden and the clock centred for a one-digit hour.
+  // `utcOffsetMinutes` east of UTC, in the given form, for a one-digit hour
+  // with the leading zero hidden and the clock centred, or with
+  // `leadingZero` shown in place.
   ::testing::AssertionResult ShowsLocalTime(const SaverProcess& saver, bool twentyFourHour,
-                                            int utcOffsetMinutes);
+                                            int utcOffsetMinutes, bool leadingZero = false);
 
   // Waits until the lit clock lies where the design puts it, centred at the
   // scenario's scale: each picture shown with the lit extent of its 96-DPI
@@ -81,19 +94,33 @@ class SaverTest : public ::testing::Test {
   // the desk each time.
   static ::testing::AssertionResult EveryMonitorShowsTheSameTime(const SaverProcess& saver,
                                                                  const std::vector<MonitorClock>& clocks);
-  // Waits until the lit clock on each of `monitors` has taken four single
-  // horizontal steps of a pixel, within its monitor's drift margins (5 % of
-  // the width, 10 % of the height) all the while.
+  // Waits until the lit clock on each of `monitors` has been seen to take
+  // four steps, within its monitor's drift margins (5 % of the width, 10 %
+  // of the height) all the while; every step seen within a second of the
+  // look before must be one pixel along the axes of `direction` (the
+  // ClockMoveDirection set: 1 horizontal, 2 vertical, 3 both) and no other.
   static ::testing::AssertionResult DriftsOnePixelWithinItsMargins(const SaverProcess& saver,
-                                                                   const std::vector<RECT>& monitors);
+                                                                   const std::vector<RECT>& monitors,
+                                                                   int direction = 1);
+
+  // Waits until `host` shows the preview `saver` paints.
+  static ::testing::AssertionResult ShowsPreview(const SaverProcess& saver, const HostWindow& host);
+  // The saver ends by itself, normally, without showing a window.
+  static ::testing::AssertionResult EndsUnseen(const SaverProcess& saver, Millis timeout = kTimeout);
 
   // Waits for a readable clock; `screen` and `reading` then hold it.
   bool ReadClock(const SaverProcess& saver, Image& screen, ClockReading& reading) const;
 
-  // Looks at the colon for `watch` (or, with `untilBoth`, until it has been
-  // seen both shown and hidden); counts the readable looks.
-  struct ColonSeen { int shown = 0, hidden = 0; };
-  ColonSeen WatchColon(Millis watch, bool untilBoth);
+  // Watches the centred clock's colon: blinking, until it has been seen
+  // both shown and hidden (within `watch`); steady, for 3.5 s, shown on at
+  // least ten readable looks and hidden on none.
+  ::testing::AssertionResult ColonBlinks(bool blinks = true, Millis watch = kTimeout);
+
+  // From `start`, where the pointer is, a move of `within` pixels on both
+  // axes leaves the saver ticking; one to `beyond` then ends it normally
+  // within `timeout`.
+  ::testing::AssertionResult EndsOnlyOnAClearMove(const SaverProcess& saver, POINT start, int within, int beyond,
+                                                  Millis timeout = kTimeout);
 
   // Waits for `ticks` changes of the blinking colon (FlashSecond on, the
   // default): false if the saver ended first or the clock stood still.
@@ -111,7 +138,7 @@ class SaverTest : public ::testing::Test {
 
   // The password prompt of the password.cpl double (a dialog of the
   // saver's), once it shows; nothing if it never does.
-  static HWND WaitForPrompt(const SaverProcess& saver);
+  static HWND WaitForPrompt(const SaverProcess& saver) { return saver.WaitForWindow(L"#32770"); }
 
   // The window holding the mouse capture in `window`'s thread.
   static HWND CaptureOf(HWND window);
@@ -121,6 +148,8 @@ class SaverTest : public ::testing::Test {
   // UseDensity says otherwise), and the clock's scale there.
   int density = 96;
   double scale = 1.0;
+  // The colour of their clock's lit segments.
+  Rgb colour = kDesignGreen;
   // When StartSaver first saw the run-mode window: its first tick is due.
   std::chrono::steady_clock::time_point windowSeenAt;
 };

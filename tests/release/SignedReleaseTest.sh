@@ -27,27 +27,8 @@ source_dir=$work/a/src build=$work/a/build unsigned=$work/unsigned
 [[ -n "${WINEPREFIX:-}" && -n "${DISPLAY:-}" ]] ||
   fail "needs the Windows-side session's Wine prefix and display (./dev.sh test starts them)"
 
-keys=$work/keys
-rm -rf "$keys" && mkdir -p "$keys" || fail "cannot make $keys"
-cd "$keys" || fail "cannot enter $keys"
-openssl req -x509 -newkey rsa:2048 -nodes -keyout signer.key -out signer.pem -days 7 \
-  -subj "/CN=Lumidial release test" -addext extendedKeyUsage=codeSigning 2>/dev/null &&
-  openssl req -x509 -newkey rsa:2048 -nodes -keyout other.key -out other.pem -days 7 \
-    -subj "/CN=Someone else" 2>/dev/null &&
-  printf 'correct horse battery\n' >password && printf 'correct horse battery\r\nnot the password\r\n' >password-crlf &&
-  openssl pkcs12 -export -inkey signer.key -in signer.pem -out signer.p12 -passout file:password &&
-  openssl pkcs12 -export -inkey signer.key -in signer.pem -out open.p12 -passout pass: ||
-  fail "openssl could not make the throwaway keys"
-
-# package [ENV=VALUE...] -- ARGS...: the clone's ./dev.sh package, started
-# from the keys' folder (relative paths start there); sets msi to the package.
-package() {
-  local assignments=()
-  while [[ "$1" != -- ]]; do assignments+=("$1"); shift; done
-  shift
-  packaged "$work/sign.log" "$build" "${assignments[@]}" "$source_dir/dev.sh" package "$@"
-  msi=$PACKAGE
-}
+throwaway_keys "$work"
+dev=$source_dir/dev.sh
 
 # What this test writes (osslsigncode does not overwrite a file).
 rm -rf "$work/stripped.scr" "$work/stripped.msi" "$work/remade.msi" "$work/extracted" \
@@ -56,30 +37,34 @@ rm -rf "$work/stripped.scr" "$work/stripped.msi" "$work/remade.msi" "$work/extra
 # verifies FILE CERTIFICATE: osslsigncode accepts FILE's signature with
 # CERTIFICATE as the trusted root.
 verifies() { osslsigncode verify -CAfile "$2" -in "$1" >"$work/verify.log" 2>&1; }
-
+# both_verify WHAT: the package just made and its Lumidial.scr verify
+# against the signer's certificate, which osslsigncode names.
 release=$build/release
-package -- --sign open.p12
-for file in "$msi" "$release/Lumidial.scr"; do
-  verifies "$file" signer.pem || { cat "$work/verify.log"; fail "signed with a key without password: $file does not verify"; }
-done
-package LUMIDIAL_SIGN_PASSWORD='correct horse battery' -- --sign signer.p12
-for file in "$msi" "$release/Lumidial.scr"; do
-  verifies "$file" signer.pem || { cat "$work/verify.log"; fail "password from the environment: $file does not verify"; }
-done
+both_verify() {
+  local file
+  for file in "$PACKAGE" "$release/Lumidial.scr"; do
+    verifies "$file" signer.pem || { cat "$work/verify.log"; fail "$1: $file does not verify"; }
+    grep -q "Signer's certificate:" "$work/verify.log" && grep -q "Subject: /CN=Lumidial release test" "$work/verify.log" ||
+      fail "osslsigncode verify does not name the signer of $file"
+  done
+}
+
+packaged "$work/sign.log" "$build" "$dev" package --sign open.p12
+both_verify "signed with a key without password"
+packaged "$work/sign.log" "$build" LUMIDIAL_SIGN_PASSWORD='correct horse battery' "$dev" package --sign signer.p12
+both_verify "password from the environment"
 
 # The release as a user gets it, with the password in a file.
-package -- --sign signer.p12 --password-file password-crlf
-name=$(basename "$msi")
+packaged "$work/sign.log" "$build" "$dev" package --sign signer.p12 --password-file password-crlf
+msi=$PACKAGE name=$(basename "$PACKAGE")
 [[ "$msi" == "$release/$name" ]] || fail "the package is $msi, not in $release"
 [[ "$(cd "$release" && echo *)" == "$name Lumidial.scr SHA256SUMS" ]] ||
   fail "the release holds $(cd "$release" && echo *), not the package, Lumidial.scr and SHA256SUMS"
 [[ -d "$release" && ! -L "$release" && -z "$(find "$build" -maxdepth 1 -name '.release.*')" ]] ||
   fail "after three releases $release is not a plain folder, or a previous one is left beside it"
 (cd "$release" && sha256sum -c --strict SHA256SUMS) || fail "sha256sum -c SHA256SUMS fails"
+both_verify "password in a file"
 for file in "$msi" "$release/Lumidial.scr"; do
-  verifies "$file" signer.pem || { cat "$work/verify.log"; fail "$file does not verify against its certificate"; }
-  grep -q "Signer's certificate:" "$work/verify.log" && grep -q "Subject: /CN=Lumidial release test" "$work/verify.log" ||
-    fail "osslsigncode verify does not name the signer of $file"
   verifies "$file" other.pem && fail "$file verifies against a certificate that did not sign it"
 done
 echo "signed: both files verify against the signer's certificate only; SHA256SUMS checks"
@@ -104,8 +89,7 @@ packed=$(find "$work/extracted" -name Lumidial.scr)
 # compound file around them, so the bytes differ): the check docs/releases.md gives.
 osslsigncode remove-signature -in "$msi" -out "$work/stripped.msi" >/dev/null ||
   fail "osslsigncode remove-signature failed on the package"
-/usr/bin/python3 "$source_dir/installer/package.py" "@$build/installer/msi.args" \
-  --saver "$release/Lumidial.scr" --output "$work/remade.msi" || fail "package.py failed"
+package_of "$release/Lumidial.scr" "$work/remade.msi" || fail "package.py failed"
 mkdir "$work/dump-stripped" "$work/dump-remade" &&
   msidump -s -t -d "$work/dump-stripped" "$work/stripped.msi" >/dev/null &&
   msidump -s -t -d "$work/dump-remade" "$work/remade.msi" >/dev/null || fail "msidump failed"

@@ -39,11 +39,7 @@ commit_at "$source_dir" "$(($(git -C "$source_dir" log -1 --format=%ct) + 86400)
 
 # verify LOG FILE...: the clone's verify-release; its standard output in
 # LOG, and its exit status.
-verify() {
-  local log=$1
-  shift
-  env -u SOURCE_DATE_EPOCH JOBS="${JOBS:-2}" "$source_dir/dev.sh" verify-release "$@" >"$log" 2>"$log.err"
-}
+verify() { clone_dev "$build" "$source_dir/dev.sh" verify-release "${@:2}" >"$1" 2>"$1.err"; }
 # says LOG LINE...: LOG has each line.
 says() {
   local log=$1 line
@@ -77,10 +73,10 @@ echo "the unsigned and the signed release of $commit match it"
 # then that file and its package signed with the throwaway key, as whoever
 # changed them could (signing sets the PE checksum anew).
 text_offset=$(x86_64-w64-mingw32-objdump -h "$unsigned/Lumidial.scr" | awk '$2 == ".text" { print $6 }')
-package_of() { /usr/bin/python3 "$source_dir/installer/package.py" "@$build/installer/msi.args" --saver "$1" --output "$2"; }
 sign() { osslsigncode sign -pkcs12 "$work/keys/open.p12" -pass "" -h sha256 -in "$1" -out "$2" >/dev/null; }
-cp "$unsigned/Lumidial.scr" "$work/tampered/Lumidial.scr" &&
-  printf '\xcc' | dd of="$work/tampered/Lumidial.scr" bs=1 seek=$((0x$text_offset + 4096)) conv=notrunc status=none &&
+# patched COPY OFFSET BYTE: the unsigned Lumidial.scr with BYTE at OFFSET, as COPY.
+patched() { cp "$unsigned/Lumidial.scr" "$1" && printf %b "$3" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none; }
+patched "$work/tampered/Lumidial.scr" $((0x$text_offset + 4096)) '\xcc' &&
   ! cmp -s "$work/tampered/Lumidial.scr" "$unsigned/Lumidial.scr" &&
   package_of "$work/tampered/Lumidial.scr" "$work/tampered/$name" &&
   sign "$work/tampered/Lumidial.scr" "$work/tampered-signed/Lumidial.scr" &&
@@ -92,8 +88,7 @@ cp "$unsigned/Lumidial.scr" "$work/tampered/Lumidial.scr" &&
 # that Windows would look for another assembly's DLLs. A download without
 # its saver: the unsigned release's sums and package only.
 key_at=$(grep -obaF 6595b64144ccf1df "$unsigned/Lumidial.scr" | cut -d: -f1)
-cp "$unsigned/Lumidial.scr" "$work/tampered/manifest.scr" && [[ -n "$key_at" ]] &&
-  printf 7 | dd of="$work/tampered/manifest.scr" bs=1 seek="$key_at" conv=notrunc status=none &&
+[[ -n "$key_at" ]] && patched "$work/tampered/manifest.scr" "$key_at" 7 &&
   ! cmp -s "$work/tampered/manifest.scr" "$unsigned/Lumidial.scr" &&
   cp "$unsigned/SHA256SUMS" "$unsigned/$name" "$work/saverless/" ||
   fail "cannot make the changed manifest and the release without its saver"

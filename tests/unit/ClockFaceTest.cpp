@@ -22,10 +22,12 @@ TEST(ClockFace, DigitsInTwelveAndTwentyFourHourForm) {
             << hour << ":" << minute << " " << twentyFour;
 }
 
-TEST(ClockFace, MarksOnlyChangedPicturesAndHidesALeadingZero) {
+// With the leading zero chosen, a 0 in the hour's tens is shown in place as
+// any digit, in either form: 1:00 PM as 01:00, midnight as 00:00.
+TEST(ClockFace, MarksOnlyChangedPicturesAndHidesALeadingZeroUnlessChosen) {
     ClockFaceState state;
-    const auto tick = [&](int hour, int minute, bool twentyFour) {
-        return AdvanceClockFace(state, hour, minute, twentyFour, false).digitChanged;
+    const auto tick = [&](int hour, int minute, bool twentyFour, bool zero = false) {
+        return AdvanceClockFace(state, hour, minute, twentyFour, zero, false).digitChanged;
     };
     EXPECT_EQ(tick(13, 7, false), (Marks{true, true, true, true}));  // the first tick sets every picture
     EXPECT_EQ(state.tags, (Digits{0, 1, 0, 7}));
@@ -34,9 +36,14 @@ TEST(ClockFace, MarksOnlyChangedPicturesAndHidesALeadingZero) {
     EXPECT_EQ(tick(10, 0, true), (Marks{true, true, true, true}));
     EXPECT_EQ(std::pair(state.hour1Visible, state.innerLeft), std::pair(true, 0));
     EXPECT_EQ(tick(10, 1, true), (Marks{false, false, false, true}));
-    const ClockFaceChanges none = AdvanceClockFace(state, 10, 1, true, false);
+    const ClockFaceChanges none = AdvanceClockFace(state, 10, 1, true, false, false);
     EXPECT_EQ(none.digitChanged, Marks{});
     EXPECT_FALSE(none.colonToggled);
+    EXPECT_EQ(tick(13, 0, false, true), (Marks{true, true, false, true}));
+    EXPECT_EQ(std::tuple(state.tags, state.hour1Visible, state.innerLeft), std::tuple(Digits{0, 1, 0, 0}, true, 0));
+    tick(23, 59, true, true);
+    EXPECT_EQ(tick(0, 0, true, true), (Marks{true, true, true, true}));
+    EXPECT_EQ(std::tuple(state.tags, state.hour1Visible, state.innerLeft), std::tuple(Digits{0, 0, 0, 0}, true, 0));
 }
 
 // 9:59 to 10:00 on a screen where drawing the 1 fails once: the hour tens
@@ -44,14 +51,14 @@ TEST(ClockFace, MarksOnlyChangedPicturesAndHidesALeadingZero) {
 // the next tick, when nothing else changes.
 TEST(ClockFace, APictureWhoseDrawingFailedIsDrawnAtTheNextTick) {
     ClockFaceState state;
-    AdvanceClockFace(state, 9, 59, true, false, -220);
+    AdvanceClockFace(state, 9, 59, true, false, false, -220);
     bool failOnce = true;
     const DigitDrawer draw = [&](int index, int) { return index != 0 || !std::exchange(failOnce, false); };
-    EXPECT_EQ(AdvanceClockFace(state, 10, 0, true, false, -220, draw).digitChanged,
+    EXPECT_EQ(AdvanceClockFace(state, 10, 0, true, false, false, -220, draw).digitChanged,
               (Marks{false, true, true, true}));
     EXPECT_EQ(state.tags, (Digits{0, 0, 0, 0}));
     EXPECT_EQ(std::pair(state.hour1Visible, state.innerLeft), std::pair(false, -220));
-    EXPECT_EQ(AdvanceClockFace(state, 10, 0, true, false, -220, draw).digitChanged,
+    EXPECT_EQ(AdvanceClockFace(state, 10, 0, true, false, false, -220, draw).digitChanged,
               (Marks{true, false, false, false}));
     EXPECT_EQ(state.tags, (Digits{1, 0, 0, 0}));
     EXPECT_EQ(std::pair(state.hour1Visible, state.innerLeft), std::pair(true, 0));
@@ -60,10 +67,10 @@ TEST(ClockFace, APictureWhoseDrawingFailedIsDrawnAtTheNextTick) {
 TEST(ClockFace, ColonBlinksOnlyWithFlash) {
     ClockFaceState state;
     for (bool visible : {false, true, false}) {
-        EXPECT_TRUE(AdvanceClockFace(state, 8, 0, true, true).colonToggled);
+        EXPECT_TRUE(AdvanceClockFace(state, 8, 0, true, false, true).colonToggled);
         EXPECT_EQ(state.colonVisible, visible);
     }
-    EXPECT_FALSE(AdvanceClockFace(state, 8, 0, true, false).colonToggled);
+    EXPECT_FALSE(AdvanceClockFace(state, 8, 0, true, false, false).colonToggled);
     EXPECT_FALSE(state.colonVisible);
 }
 

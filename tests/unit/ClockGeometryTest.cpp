@@ -60,24 +60,29 @@ TEST(ClockGeometry, ScaledPicturesKeepAGapAndStayInThePanel) {
     EXPECT_EQ(ClockGeometryAt(0).dpi, 48);
 }
 
-// The design's scales: the density over 96 where the screen has room for
-// it; else 80 % of the screen's width over the panel's 978 pixels, or half
-// its height over 327, whichever is less; 1, the design, where not even
-// that fits and on every 96-DPI screen.
+// The design's scales: the density over 96 (1.5 times that for a large
+// clock, no limit to fill the screen) where the screen has room for it;
+// else 80 % of the screen's width over the panel's 978 pixels, or half its
+// height over 327, whichever is less; 1, the design, where not even that
+// fits and, as designed, on every 96-DPI screen.
 TEST(ClockPlacement, ScaledClockFitsItsScreenWithRoomToDrift) {
     struct Case {
         int dpi, w, h;
         double scale;
-        int panelWidth, pointer;
+        int panelWidth, pointer, size = kSizeAsDesigned;
     } const cases[] = {{192, 2560, 1600, 2.0, 1956, 4},   {120, 2560, 1600, 1.25, 1222, 3},
                        {192, 1920, 1200, 1.5706, 1536, 4}, {144, 1200, 1920, 1.0, 978, 3},
                        {144, 1280, 720, 1.0470, 1024, 3},  {144, 1366, 768, 1.1174, 1093, 3},
                        {192, 800, 600, 1.0, 978, 4},       {144, 3840, 2160, 1.5, 1467, 3},
                        {192, 2560, 720, 1.1009, 1077, 4},  {96, 800, 600, 1.0, 978, 2},
-                       {96, 1200, 1920, 1.0, 978, 2},      {96, 3840, 2160, 1.0, 978, 2}};
+                       {96, 1200, 1920, 1.0, 978, 2},      {96, 3840, 2160, 1.0, 978, 2},
+                       {96, 2560, 1600, 1.5, 1467, 2, kSizeLarge},    {192, 2560, 1600, 2.0941, 2048, 4, kSizeLarge},
+                       {96, 1280, 1024, 1.0470, 1024, 2, kSizeFill},  {96, 3840, 2160, 3.1411, 3072, 2, kSizeFill},
+                       {96, 2560, 720, 1.1009, 1077, 2, kSizeFill},   {144, 1200, 1920, 1.0, 978, 3, kSizeFill}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.w) + " x " + std::to_string(c.h) + " at " + std::to_string(c.dpi));
-        const ClockPlacement p = PlaceClock(c.dpi, c.w, c.h);
+        SCOPED_TRACE(std::to_string(c.w) + " x " + std::to_string(c.h) + " at " + std::to_string(c.dpi) + ", size " +
+                     std::to_string(c.size));
+        const ClockPlacement p = PlaceClock(c.dpi, c.w, c.h, c.size);
         EXPECT_NEAR(p.geometry.scale, c.scale, 2.5 / 978) << "to whole pixels";
         EXPECT_NEAR(p.geometry.panelWidth, c.panelWidth, 2) << "the pictures rounded to whole pixels";
         EXPECT_EQ(p.geometry.pointerThreshold, c.pointer) << "the hand's, not the clock's";

@@ -38,7 +38,8 @@ TEST(OtherMonitors, MirrorsRepeatsAndEmptyMonitorsNeedNoWindow) {
 // A clock on a monitor besides the primary: at that monitor's density where
 // it leaves room to drift (at most 80 % of the width, half the height), as
 // on the primary; on a monitor too small even for the 96-DPI clock,
-// smaller, never cut. Figures from the design: 978 x 327 at 96 DPI.
+// smaller, never cut; as large as chosen. Figures from the design: 978 x
+// 327 at 96 DPI.
 TEST(OtherMonitors, EachClockFitsItsOwnMonitorAtItsOwnDensity) {
     // 150 % beside a 100 % primary: 1.5 times, 1467 x 491, centred.
     const ClockPlacement laptop = PlaceClockOnMonitor(144, 1920, 1080);
@@ -46,6 +47,9 @@ TEST(OtherMonitors, EachClockFitsItsOwnMonitorAtItsOwnDensity) {
     EXPECT_EQ(std::pair(laptop.geometry.panelWidth, laptop.geometry.panelHeight), std::pair(1467, 491));
     EXPECT_EQ(std::pair(laptop.centre.left, laptop.centre.top), std::pair(226, 294));
     EXPECT_EQ(PlaceClockOnMonitor(96, 1920, 1080).geometry.panelWidth, 978);
+    // Large (2.25) and fill stop where 80 % of 1920 is: 1536 / 978 = 1.5706.
+    for (int size : {kSizeLarge, kSizeFill})
+        EXPECT_NEAR(PlaceClockOnMonitor(144, 1920, 1080, size).geometry.scale, 1.5706, 2.5 / 978) << size;
 
     struct Small {
         int w, h, widest;  // the panel at most 80 % of the width

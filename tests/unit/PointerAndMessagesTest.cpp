@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cwctype>
 #include <tuple>
 
+#include "DialogText.h"
 #include "Messages.h"
 #include "PointerThreshold.h"
 
@@ -35,6 +37,21 @@ TEST(Messages, FullStopAndPlaceholder) {
     EXPECT_EQ(FormatWithValue(msg::kInvalidDataType, "Speed"), "Invalid data type for 'Speed'");
     EXPECT_EQ(FormatWithValue("%s and %s", "a"), "a and %s");
     EXPECT_EQ(FormatWithValue("%s", "%s"), "%s");
+}
+
+TEST(DialogText, AccessKeysCaptionsAsDrawnAndTheTextSize) {
+    using Case = std::tuple<const wchar_t*, wchar_t, std::wstring>;  // a caption, its key (either case), as drawn
+    for (const auto& [caption, key, drawn] :
+         {Case{L"&Flash", L'F', L"Flash"}, {L"Movement &interval:", L'I', L"Movement interval:"},
+          {L"Salt && &pepper", L'P', L"Salt & pepper"}, {L"OK", 0, L"OK"}, {L"A&&B&", 0, L"A&B&"}}) {
+        EXPECT_EQ(AccessKeyOf(caption), key);
+        EXPECT_EQ(DrawnCaption(caption), drawn);
+        EXPECT_EQ(IsAccessKey(caption, key) && IsAccessKey(caption, wchar_t(std::towlower(key))), key != 0);
+    }
+    using Stored = std::optional<std::uint32_t>;  // 100 to 225 percent, else as designed
+    for (auto [stored, percent] :
+         {std::pair{Stored{}, 100}, {Stored{99}, 100}, {100u, 100}, {150u, 150}, {225u, 225}, {226u, 100}})
+        EXPECT_EQ(TextScalePercent(stored), percent) << stored.value_or(0);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@ tests, the bundle's GoogleTest files with a Wine-only skip, another skip, a
 failure and a file cut short, and the listed scenarios, one of them run
 nowhere and one twice; then the same run without the faults."""
 import os
+import pathlib
 import subprocess
 import sys
 import tempfile
@@ -24,15 +25,13 @@ FAULTS = """<testcase classname="Dialog" name="Broken" status="run" result="comp
 
 
 def run(ctest, bundle, listing, *more):
-    folder = tempfile.mkdtemp()
+    """results.py on these files; with MORE (the sessions it names), also on a bundle file cut short."""
+    folder = pathlib.Path(tempfile.mkdtemp())
+    (folder / "bundle").mkdir()
     for name, text in {"ctest.xml": ctest, "bundle/e2e.xml": f"<testsuites><testsuite>{bundle}</testsuite></testsuites>",
-                       "bundle/cut.xml": "<testsuites><testsuite>" + PASS[:40], "empty.xml": "<testsuite/>",
-                       "list.txt": listing}.items():
-        os.makedirs(os.path.dirname(os.path.join(folder, name)), exist_ok=True)
-        with open(os.path.join(folder, name), "w", encoding="utf-8") as file:
-            file.write(text)
-    if not more:
-        os.remove(os.path.join(folder, "bundle/cut.xml"))
+                       "empty.xml": "<testsuite/>", "list.txt": listing,
+                       **({"bundle/cut.xml": "<testsuites><testsuite>" + PASS[:40]} if more else {})}.items():
+        (folder / name).write_text(text, encoding="utf-8")
     done = subprocess.run([sys.executable, os.path.abspath(sys.argv[1]), "dev.sh", "--ctest", "native", "ctest.xml",
                            "--bundle", "bundle", "bundle", "--scenarios", "list.txt", *more],
                           cwd=folder, capture_output=True, text=True)

@@ -184,6 +184,33 @@ TEST_F(Settings, ClockOnEveryMonitorLoadsWithTheOthersAndIsWrittenOnlyWhenAsked)
     EXPECT_EQ(key.ReadInteger("ClockOnEveryMonitor"), 0);
 }
 
+// The clock's look: each value checked, the wrong type or out of range
+// keeping its default, and written back only where the key held it or the
+// user changed it, after the others.
+TEST_F(Settings, LookIsCheckedAndWrittenOnlyWhereItWasOrIsChanged) {
+    const auto look = [](const TSettings& s) {
+        return std::make_tuple(s.ClockColour, s.ClockSize, s.LeadingZero, s.DimAtNight, s.DimFrom, s.DimTo, s.ToWrite);
+    };
+    EXPECT_EQ(look(TSettings()), std::make_tuple(0x00FF00u, 0, false, false, 1320, 420, 0u));
+    PutDword("ClockColour", 0x0000A5FF);  // orange
+    PutDword("ClockSize", 3);
+    PutString("LeadingZero", "1");
+    PutDword("DimAtNight", 1);
+    PutDword("DimFrom", 1440);
+    PutDword("DimTo", 0);
+    TSettings loaded;
+    EXPECT_EQ(look(loaded), std::make_tuple(0x00A5FFu, 0, false, true, 1320, 0, 63u));
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
+    loaded.ClockSize = 2;
+    loaded.ToWrite = TSettings::kClockSize;
+    ASSERT_EQ(loaded.Save(), DWORD(ERROR_SUCCESS));
+    TRegistryKey key;
+    ASSERT_TRUE(key.OpenForReading(kSettingsKey));
+    EXPECT_EQ(key.ReadInteger("ClockSize"), 2);
+    for (const char* other : {"ClockColour", "LeadingZero", "DimAtNight", "DimFrom", "DimTo"})
+        EXPECT_FALSE(key.ValueExists(other)) << other << " written unasked";
+}
+
 TEST_F(Settings, ReadErrorsNameTheValue) {
     PutString("Short", "ab");
     Put("Long", REG_BINARY, kEightBytes, 8);

@@ -6,6 +6,7 @@
 #include "harness/HostWindow.h"
 #include "harness/Input.h"
 #include "harness/Registry.h"
+#include "harness/Screen.h"
 #include "harness/Wine.h"
 
 #include <gtest/gtest.h>
@@ -15,8 +16,11 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cwctype>
 #include <memory>
 #include <optional>
+#include <set>
+#include <tuple>
 #include <vector>
 
 namespace e2e {
@@ -67,7 +71,8 @@ class Dialog : public ::testing::Test {
   }
   ::testing::AssertionResult Ends() { return EndsNormally(saver); }
 
-  HWND Item(int id) const { return GetDlgItem(dialog, id); }
+  // The settings dialog's control, else the Appearance dialog's (the two have no identifier in common).
+  HWND Item(int id) const { return GetDlgItem(dialog, id) ? GetDlgItem(dialog, id) : GetDlgItem(look, id); }
   bool Checked(int id) const { return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
   bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
   int Selection(int id) const { return static_cast<int>(SendMessageW(Item(id), CB_GETCURSEL, 0, 0)); }
@@ -77,16 +82,33 @@ class Dialog : public ::testing::Test {
     SendMessageW(Item(id), WM_GETTEXT, 256, reinterpret_cast<LPARAM>(buffer));
     return buffer;
   }
+  // A control's place and size in the dialog's client area.
+  std::array<LONG, 4> Place(int id) const {
+    RECT r = WindowRect(Item(id));
+    MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&r), 2);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+  }
   void Click(int id) { PostMessageW(Item(id), BM_CLICK, 0, 0); }
   void Choose(int id, int index) {
     HWND list = Item(id);
     SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+  }
+  // The Appearance dialog opens from its button, modal: owned by the settings dialog, which is disabled
+  // until it goes by its button `close` and is then the active window again.
+  bool OpenAppearance() {
+    Click(cfg::kAppearance);
+    look = saver.WaitForWindow(cfg::kAppearanceClass, L"Appearance");
+    return look && GetWindow(look, GW_OWNER) == dialog && WaitUntil([&] { return !IsWindowEnabled(dialog); });
+  }
+  bool CloseAppearance(int close) {
+    Click(close);
+    return WaitUntil([&] { return !IsWindow(look) && IsWindowEnabled(dialog) && GetForegroundWindow() == dialog; });
   }
 
   ScratchRegistry registry;
   SaverProcess saver;
-  HWND dialog = nullptr;
+  HWND dialog = nullptr, look = nullptr;
 };
 
 class DialogWineOnly : public WineOnly<Dialog> {
@@ -107,8 +129,7 @@ TEST_F(Dialog, ShowsTheDefaultsAndOkWritesAllSixValues) {
   EXPECT_TRUE(Checked(cfg::kFlashSecond));
   EXPECT_EQ(Text(cfg::kClockMove), L"None");
   EXPECT_EQ(Text(cfg::kClockMoveInterval), L"Very Slow");
-  EXPECT_FALSE(Enabled(cfg::kClockMoveInterval)) << "no movement, so no interval to choose";
-  EXPECT_FALSE(Enabled(cfg::kClockMoveIntervalLabel));
+  EXPECT_FALSE(Enabled(cfg::kClockMoveInterval) || Enabled(cfg::kClockMoveIntervalLabel)) << "no movement, no interval";
   EXPECT_FALSE(ScratchRegistry::Exists()) << "opening the dialog writes nothing";
 
   // On several monitors, one more row below the settings: the box, the
@@ -119,17 +140,13 @@ TEST_F(Dialog, ShowsTheDefaultsAndOkWritesAllSixValues) {
   if (several) {
     const int dpi = int(GetDpiForWindow(dialog));
     auto scaled = [dpi](int value) { return LONG(MulDiv(value, dpi, 96)); };
-    EXPECT_EQ(Text(cfg::kClockOnEveryMonitor), L"Show the clock on every monitor");
+    EXPECT_EQ(Text(cfg::kClockOnEveryMonitor), L"&Show the clock on every monitor");
     EXPECT_FALSE(Checked(cfg::kClockOnEveryMonitor));
-    RECT box{}, ok{}, client{};
-    GetWindowRect(Item(cfg::kClockOnEveryMonitor), &box);
-    GetWindowRect(Item(cfg::kOk), &ok);
-    MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&box), 2);
-    MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&ok), 2);
+    RECT client{};
     GetClientRect(dialog, &client);
-    EXPECT_EQ((std::array<LONG, 4>{box.left, box.top, box.right - box.left, box.bottom - box.top}),
-              (std::array<LONG, 4>{scaled(38), scaled(216), scaled(249), scaled(17)}));
-    EXPECT_EQ(ok.top, scaled(343));
+    EXPECT_EQ(Place(cfg::kClockOnEveryMonitor), (std::array<LONG, 4>{scaled(38), scaled(216), scaled(249), scaled(17)}));
+    EXPECT_EQ(Place(cfg::kOk)[1], scaled(343));
+    EXPECT_EQ(Place(cfg::kAppearance), (std::array<LONG, 4>{scaled(8), scaled(343), scaled(87), scaled(25)}));
     EXPECT_EQ(std::make_pair(client.right, client.bottom), std::make_pair(scaled(363), scaled(381)));
     Click(cfg::kClockOnEveryMonitor);
     ASSERT_TRUE(WaitUntil([&] { return Checked(cfg::kClockOnEveryMonitor); }));
@@ -156,6 +173,8 @@ TEST_F(Dialog, StoredValuesAreShownAndSavedBack) {
   const std::wstring storedTime = InUsersFormats(2010, 1, 2, 18, 7, 8);
   registry.SetString(L"CountDownTime", storedTime);
   registry.SetDword(L"ClockOnEveryMonitor", 1);
+  for (auto [name, value] : {std::pair{L"ClockColour", 0x0000A5FF}, {L"DimAtNight", 1}, {L"DimFrom", 1290}})
+    registry.SetDword(name, value);  // an orange clock dimmed from 21:30; the rest of the look as designed
   ASSERT_TRUE(Open());
   EXPECT_TRUE(!SeveralMonitors() || Checked(cfg::kClockOnEveryMonitor));
   EXPECT_TRUE(Checked(cfg::kTwentyFourHour));
@@ -163,6 +182,26 @@ TEST_F(Dialog, StoredValuesAreShownAndSavedBack) {
   EXPECT_EQ(Text(cfg::kClockMove), L"Horizontal and Vertical");
   EXPECT_EQ(Text(cfg::kClockMoveInterval), L"Glacial");
   EXPECT_TRUE(Enabled(cfg::kClockMoveInterval));
+
+  // Appearance shows the look as stored or designed; a visit that ends with Cancel changes nothing, one
+  // that ends with OK what it changed.
+  ASSERT_TRUE(OpenAppearance());
+  EXPECT_EQ(Text(cfg::kClockSize), L"As designed");
+  EXPECT_FALSE(Checked(cfg::kLeadingZero));
+  EXPECT_TRUE(Checked(cfg::kDimAtNight) && Enabled(cfg::kDimFrom) && Enabled(cfg::kDimTo));
+  wchar_t format[80] = {}, from[80] = {};  // 21:30 in the user's short time format
+  GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SSHORTTIME, format, 80);
+  const SYSTEMTIME t{2005, 1, 0, 14, 21, 30, 0, 0};
+  GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &t, format, from, 80);
+  EXPECT_EQ(Text(cfg::kDimFrom), from);
+  Click(cfg::kResetColour);
+  ASSERT_TRUE(CloseAppearance(cfg::kAppearanceCancel));
+  ASSERT_TRUE(OpenAppearance());
+  Choose(cfg::kClockSize, 2);
+  Click(cfg::kLeadingZero);
+  Click(cfg::kDimAtNight);
+  EXPECT_TRUE(WaitUntil([&] { return !Enabled(cfg::kDimFrom) && !Enabled(cfg::kDimTo); })) << "the times follow the box";
+  ASSERT_TRUE(CloseAppearance(cfg::kAppearanceOk));
 
   {
     // A key the user may not write: OK says so over the dialog, which
@@ -191,58 +230,61 @@ TEST_F(Dialog, StoredValuesAreShownAndSavedBack) {
   EXPECT_EQ(registry.GetDword(L"ClockOnEveryMonitor"), 1u) << "kept, written back or left alone";
   // Only the time of day survives; the date is the picker's.
   EXPECT_EQ(registry.GetString(L"CountDownTime"), InUsersFormats(2005, 1, 14, 18, 7, 8));
+  // The look's values the key held, and those changed in Appearance; DimTo is neither.
+  for (auto [name, value] : {std::pair<const wchar_t*, std::optional<DWORD>>{L"ClockColour", 0x0000A5FF},
+       {L"ClockSize", 2}, {L"LeadingZero", 1}, {L"DimAtNight", 0}, {L"DimFrom", 1290}, {L"DimTo", {}}})
+    EXPECT_EQ(registry.GetDword(name), value) << Narrow(name);
 }
 
 TEST_F(Dialog, StoredDirectionOutsideTheListShowsNoSelectionAndSavesMinusOne) {
   registry.SetDword(L"ClockMoveDirection", 9);
   ASSERT_TRUE(Open());
   EXPECT_EQ(Selection(cfg::kClockMove), -1);
-  EXPECT_TRUE(Enabled(cfg::kClockMoveInterval)) << "no selection is not \"None\"";
-  EXPECT_TRUE(Enabled(cfg::kClockMoveIntervalLabel));
+  EXPECT_TRUE(Enabled(cfg::kClockMoveInterval) && Enabled(cfg::kClockMoveIntervalLabel)) << "no selection, not \"None\"";
   Click(cfg::kOk);
   ASSERT_TRUE(Ends());
   EXPECT_EQ(registry.GetDword(L"ClockMoveDirection"), 0xFFFFFFFFu);
 }
 
 // A movement enables the interval and its label; leaving without OK, even
-// after changes, writes nothing.
+// after changes here and in Appearance, writes nothing.
 TEST_F(Dialog, IntervalFollowsTheMovementAndCancelOrCloseWriteNothing) {
   for (bool closeBox : {false, true}) {
     SCOPED_TRACE(closeBox ? "close box" : "Cancel");
     ASSERT_TRUE(Open());
     Choose(cfg::kClockMove, 1);
     EXPECT_EQ(Text(cfg::kClockMove), L"Horizontal");
-    EXPECT_TRUE(Enabled(cfg::kClockMoveInterval));
-    EXPECT_TRUE(Enabled(cfg::kClockMoveIntervalLabel));
+    EXPECT_TRUE(Enabled(cfg::kClockMoveInterval) && Enabled(cfg::kClockMoveIntervalLabel));
     Choose(cfg::kClockMove, 0);
-    EXPECT_FALSE(Enabled(cfg::kClockMoveInterval));
-    EXPECT_FALSE(Enabled(cfg::kClockMoveIntervalLabel));
+    EXPECT_FALSE(Enabled(cfg::kClockMoveInterval) || Enabled(cfg::kClockMoveIntervalLabel));
 
     Click(cfg::kTwentyFourHour);
     ASSERT_TRUE(WaitUntil([&] { return Checked(cfg::kTwentyFourHour); }));
     Choose(cfg::kClockMove, 2);
-    if (closeBox)
-      PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-    else
-      Click(cfg::kCancel);
+    ASSERT_TRUE(OpenAppearance());
+    Click(cfg::kLeadingZero);
+    ASSERT_TRUE(CloseAppearance(cfg::kAppearanceOk));
+    closeBox ? PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0) : PostMessageW(Item(cfg::kCancel), BM_CLICK, 0, 0);
     ASSERT_TRUE(Ends());
     EXPECT_FALSE(ScratchRegistry::Exists());
   }
 }
 
-// The shell is loaded only when the web address is clicked: one that cannot
-// be loaded is a failed call, which the warning box reports; the dialog
-// carries on.
+// The shell is loaded only when the web address is opened, as by a click by
+// Enter or Space once Tab has reached it: one that cannot be loaded is a
+// failed call, which the warning box reports; the dialog carries on.
 TEST_F(DialogWineOnly, WebAddressWithoutTheShellWarns) {
   DllOverride disabled(L"shell32", L"");
   ASSERT_TRUE(Open());
-  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(cfg::kLabel6, STN_CLICKED),
-               reinterpret_cast<LPARAM>(Item(cfg::kLabel6)));
-  HWND box = saver.WaitForWindow(L"#32770", L"Warning");
-  ASSERT_TRUE(box) << "a box captioned \"Warning\" shows";
-  EXPECT_EQ(BoxText(box), L"Error encountered launching your web browser");
-  PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(PressKeys({VK_SHIFT, VK_TAB}, dialog));  // back to the address
+  for (WORD key : {VK_RETURN, VK_SPACE}) {
+    ASSERT_TRUE(PressKey(key, dialog));
+    HWND box = saver.WaitForWindow(L"#32770", L"Warning");
+    ASSERT_TRUE(box) << "a box captioned \"Warning\" shows";
+    EXPECT_EQ(BoxText(box), L"Error encountered launching your web browser");
+    PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+  }
   Click(cfg::kTwentyFourHour);
   EXPECT_TRUE(WaitUntil([&] { return Checked(cfg::kTwentyFourHour); })) << "the dialog still answers";
   Click(cfg::kCancel);
@@ -250,14 +292,22 @@ TEST_F(DialogWineOnly, WebAddressWithoutTheShellWarns) {
 }
 
 // Enter on the focused Cancel writes nothing; Escape and Enter on a check
-// box do nothing; Tab skips the disabled interval and the hidden controls;
-// Enter on the focused OK saves.
+// box do nothing; Tab skips the disabled interval and the hidden controls,
+// reaches the web address, which shows a focus rectangle, and shows each
+// control's tip below it; Escape leaves Appearance; the access keys; Enter
+// on the focused OK saves.
 TEST_F(Dialog, Keyboard) {
   auto press = [&](WORD key, bool shift = false) {
     EXPECT_TRUE(shift ? PressKeys({VK_SHIFT, key}, dialog) : PressKey(key, dialog));
   };
   auto focusIs = [&](int id) {
     return WaitUntil([&] { return ThreadInfo(dialog).hwndFocus == Item(id); });
+  };
+  auto tipShown = [&] { return !TopLevelWindows(saver.pid(), TOOLTIPS_CLASSW).empty(); };
+  auto tipBelow = [&](int id) {  // a tip over the control's lower left corner
+    RECT tip{}, control = WindowRect(Item(id));
+    for (HWND shown : TopLevelWindows(saver.pid(), TOOLTIPS_CLASSW)) tip = WindowRect(shown);
+    return PtInRect(&tip, POINT{control.left, control.bottom}) != FALSE;
   };
   ASSERT_TRUE(Open());
   press(VK_TAB, true);
@@ -279,19 +329,61 @@ TEST_F(Dialog, Keyboard) {
   EXPECT_TRUE(saver.IsRunning());
   EXPECT_FALSE(ScratchRegistry::Exists());
 
-  std::vector<std::pair<bool, int>> steps = {{false, cfg::kFlashSecond}, {false, cfg::kClockMove},
-                                             {false, cfg::kOk},          {false, cfg::kCancel},
-                                             {false, cfg::kTwentyFourHour}, {true, cfg::kCancel},
-                                             {true, cfg::kOk}};
+  const RECT link = WindowRect(Item(cfg::kLabel6));  // the web address, as it shows without the focus
+  const Image unfocused = GrabScreen(link);
+  auto linkUnfocused = [&] { return ExactMismatches(GrabScreen(link), 0, 0, unfocused) == 0; };
+  std::vector<std::tuple<bool, int, bool>> steps = {  // Shift, the control reached, its tip
+      {false, cfg::kFlashSecond, true}, {false, cfg::kClockMove, true}, {false, cfg::kLabel6, true},
+      {false, cfg::kAppearance, false}, {false, cfg::kOk, false}, {false, cfg::kCancel, false},
+      {false, cfg::kTwentyFourHour, true}, {true, cfg::kCancel, false}, {true, cfg::kOk, false},
+      {true, cfg::kAppearance, false}, {true, cfg::kLabel6, true}, {false, cfg::kAppearance, false}};
   // On several monitors the clock on every monitor comes between.
-  if (SeveralMonitors()) steps.insert(steps.begin() + 2, {false, cfg::kClockOnEveryMonitor});
-  for (auto [shift, id] : steps) {
+  if (SeveralMonitors()) steps.insert(steps.begin() + 2, {false, cfg::kClockOnEveryMonitor, true});
+  for (auto [shift, id, tip] : steps) {
     press(VK_TAB, shift);
     ASSERT_TRUE(focusIs(id)) << (shift ? "Shift+Tab" : "Tab") << " should reach control " << id;
+    EXPECT_TRUE(WaitUntil([&] { return tip ? tipBelow(id) : !tipShown(); })) << "the tip of control " << id;
+    EXPECT_TRUE(WaitUntil([&] { return linkUnfocused() != (id == cfg::kLabel6); }))
+        << "a focus rectangle around the web address only while it has the focus";
   }
+  // Enter on the focused Appearance… opens it; Escape leaves it like Cancel.
+  press(VK_RETURN);
+  ASSERT_TRUE(look = saver.WaitForWindow(cfg::kAppearanceClass));
+  EXPECT_TRUE(PressKey(VK_ESCAPE, look));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(look); }) && focusIs(cfg::kAppearance));
+
+  // Alt with a caption's underlined letter: a label's focuses the control it names, a box's focuses and ticks it, a
+  // button's presses it (Appearance… opens its dialog, Choose… the colours); the tip shows as for Tab.
+  auto accessKeys = [&](HWND to, std::vector<std::tuple<char, int, bool>> keys) {  // the key, the control, ticked
+    for (auto [key, id, ticks] : keys) {
+      const bool was = Checked(id);
+      EXPECT_TRUE(PressKeys({VK_MENU, WORD(key)}, to));
+      EXPECT_TRUE(focusIs(id) && WaitUntil([&] { return Checked(id) == (was != ticks); })) << "Alt+" << key;
+    }
+  };
+  accessKeys(dialog,
+             {{'D', cfg::kTwentyFourHour, true}, {'F', cfg::kFlashSecond, true}, {'C', cfg::kClockMove, false}});
+  EXPECT_TRUE(WaitUntil([&] { return tipBelow(cfg::kClockMove); }) && WaitUntil([&] { return !tipShown(); }))
+      << "the tip shows, and goes after its time";
+  press(VK_DOWN);  // a movement: the interval is there to choose
+  accessKeys(dialog, {{'I', cfg::kClockMoveInterval, false}});
+  if (SeveralMonitors()) accessKeys(dialog, {{'S', cfg::kClockOnEveryMonitor, true}});
+  EXPECT_TRUE(PressKeys({VK_MENU, 'A'}, dialog));
+  ASSERT_TRUE(look = saver.WaitForWindow(cfg::kAppearanceClass)) << "Alt+A opens no Appearance dialog";
+  accessKeys(look, {{'S', cfg::kClockSize, false}, {'L', cfg::kLeadingZero, true}, {'D', cfg::kDimAtNight, true},
+                    {'T', cfg::kDimTo, false}, {'R', cfg::kResetColour, false}});
+  EXPECT_TRUE(PressKeys({VK_MENU, 'C'}, look));
+  const HWND colours = saver.WaitForWindow(L"#32770");
+  ASSERT_TRUE(colours) << "Alt+C opens no colour dialog";
+  EXPECT_TRUE(PressKey(VK_ESCAPE, colours) && WaitUntil([&] { return !IsWindow(colours); }));
+  EXPECT_TRUE(PressKey(VK_ESCAPE, look));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(look); }) && focusIs(cfg::kAppearance));
+  press(VK_TAB);
+  ASSERT_TRUE(focusIs(cfg::kOk));
   press(VK_RETURN);
   ASSERT_TRUE(Ends());
-  EXPECT_EQ(registry.GetDword(L"TwentyFourHour"), 1u);
+  for (auto [name, value] : {std::pair{L"TwentyFourHour", 0u}, {L"FlashSecond", 0u}, {L"ClockMoveDirection", 1u}})
+    EXPECT_EQ(registry.GetDword(name), value) << Narrow(name);
 }
 
 // With "/c:HWND" the top-level window of HWND is disabled while the dialog
@@ -319,7 +411,7 @@ TEST_F(Dialog, HostIsDisabledWhileOpenAndBroughtForwardAfter) {
 // A copy that finds the single-instance mutex taken ends at once and
 // neither enables, disables nor brings forward the host.
 TEST_F(Dialog, CopyWithoutTheInstanceGuardLeavesTheHostAlone) {
-  std::unique_ptr<void, decltype(&CloseHandle)> mutex(CreateMutexA(nullptr, FALSE, "Mervisk"),
+  std::unique_ptr<void, decltype(&CloseHandle)> mutex(CreateMutexA(nullptr, FALSE, kInstanceMutex),
                                                       &CloseHandle);
   ASSERT_NE(mutex.get(), nullptr);
   for (bool hostEnabled : {true, false}) {
@@ -378,14 +470,14 @@ constexpr DesignedControl kDesign[] = {
     {cfg::kLabel2, L"Static", 68, 42, 282, 19, L"by Orvane", kTahomaBold, true, false, false},
     {cfg::kBevel1, L"Static", 8, 72, 345, 233, L"", kDialogFont, true, false, false},
     {cfg::kLabel3, L"Static", 22, 84, 61, 16, L"Settings:", kHeadingFont, true, false, false, true},
-    {cfg::kTwentyFourHour, L"Button", 38, 108, 233, 17, L"Display in 24 hour format", kDialogFont,
+    {cfg::kTwentyFourHour, L"Button", 38, 108, 233, 17, L"&Display in 24 hour format", kDialogFont,
      true, true, true},
-    {cfg::kFlashSecond, L"Button", 38, 136, 249, 17, L"Flash the time separator each second",
+    {cfg::kFlashSecond, L"Button", 38, 136, 249, 17, L"&Flash the time separator each second",
      kDialogFont, true, true, true},
-    {cfg::kLabel4, L"Static", 38, 166, 83, 13, L"Clock Movement:", kDialogFont, true, false, false, true},
+    {cfg::kLabel4, L"Static", 38, 166, 83, 13, L"&Clock Movement:", kDialogFont, true, false, false, true},
     {cfg::kClockMove, L"ComboBox", 134, 162, 145, 21, L"None|Horizontal|Vertical|Horizontal and Vertical",
      kDialogFont, true, true, true},
-    {cfg::kClockMoveIntervalLabel, L"Static", 62, 196, 91, 13, L"Movement Interval:", kDialogFont,
+    {cfg::kClockMoveIntervalLabel, L"Static", 62, 196, 91, 13, L"Movement &Interval:", kDialogFont,
      true, false, false, true},
     {cfg::kClockMoveInterval, L"ComboBox", 174, 188, 105, 21, L"Slow|Very Slow|Glacial", kDialogFont,
      true, true, true},
@@ -394,15 +486,18 @@ constexpr DesignedControl kDesign[] = {
      false},
     {cfg::kLabel5, L"Static", 22, 236, 294, 19, L"Download other free software from:", kTahomaBold,
      true, false, false, true},
-    {cfg::kLabel6, L"Static", 24, 268, 313, 19, L"https://www.orvane.example/", kLinkFont, true, false,
+    {cfg::kLabel6, L"Static", 24, 268, 313, 19, L"https://www.orvane.example/", kLinkFont, true, true,
      true},
+    {cfg::kAppearance, L"Button", 8, 315, 87, 25, L"&Appearance\u2026", kDialogFont, true, true, false},
     {cfg::kOk, L"Button", 176, 315, 82, 25, L"OK", kDialogFont, true, true, false},
     {cfg::kCancel, L"Button", 264, 315, 87, 25, L"Cancel", kDialogFont, true, true, false},
 };
 
-// Every control where the design puts it, at 96 DPI and scaled at 144; the
-// window itself stays at its designed screen position. Labels that grow do
-// so to the extent of their caption in the designed font, measured here.
+// Every control where the design puts it, at 96 DPI and scaled at 144, or
+// at 96 with the text size at 150 %, which scales as 144 does; the window
+// itself stays at its designed screen position. Labels that grow do so to
+// the extent of their caption as drawn (without the access key's '&') in
+// the designed font, measured here; no access key is used twice.
 TEST_F(DialogWineOnly, LayoutMatchesTheDesignAndScales) {
   // Wine picks the bitmap fonts by the density a process starts at, so the
   // captions are measured at the designed one (scripts/wine-env.sh sets it).
@@ -434,13 +529,14 @@ TEST_F(DialogWineOnly, LayoutMatchesTheDesignAndScales) {
     }
   }
 
-  for (int dpi : {96, 144}) {
-    SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
-    auto scaled = [dpi](int value) { return MulDiv(value, dpi, 96); };
-    const Density density(dpi);
+  for (auto [dpi, textSize] : {std::pair{96, 100}, {144, 100}, {96, 150}}) {
+    SCOPED_TRACE("at " + std::to_string(dpi) + " DPI, text at " + std::to_string(textSize) + " %");
+    const int density = dpi * textSize / 100;
+    auto scaled = [density](int value) { return MulDiv(value, density, 96); };
+    const Density screen(dpi);
+    const ScopedDword text(L"Software\\Microsoft\\Accessibility", L"TextScaleFactor", DWORD(textSize));
     ASSERT_TRUE(Open());  // finds the dialog by its caption
-    RECT window{}, client{};
-    GetWindowRect(dialog, &window);
+    RECT client{}, window = WindowRect(dialog);
     GetClientRect(dialog, &client);
     EXPECT_EQ(std::make_pair(window.left, window.top), std::make_pair(408L, 237L));
     EXPECT_EQ(std::make_pair(client.right, client.bottom), std::make_pair(LONG(scaled(363)), LONG(scaled(353))));
@@ -448,6 +544,7 @@ TEST_F(DialogWineOnly, LayoutMatchesTheDesignAndScales) {
                 (GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME))
         << "a fixed dialog border";
 
+    std::set<wchar_t> keys;
     for (const DesignedControl& c : kDesign) {
       SCOPED_TRACE("control " + std::to_string(c.id));
       HWND control = Item(c.id);
@@ -468,32 +565,31 @@ TEST_F(DialogWineOnly, LayoutMatchesTheDesignAndScales) {
       if (c.caption) {
         EXPECT_EQ(caption, c.caption);
       }
+      const size_t mark = caption.find(L'&');
+      EXPECT_TRUE(mark == caption.npos || keys.insert(wchar_t(std::towupper(caption[mark + 1]))).second) << "key reused";
+      std::erase(caption, L'&');
 
-      HGDIOBJ previous = SelectObject(dc, makeFont(c.font, dpi));
+      HGDIOBJ previous = SelectObject(dc, makeFont(c.font, density));
       SIZE text{};
       GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
       DeleteObject(SelectObject(dc, previous));
 
-      RECT r{};
-      GetWindowRect(control, &r);
-      MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&r), 2);
       int width = scaled(c.width), height = scaled(c.height);
       if (c.grows) {
         width = std::max<int>(width, text.cx);
         height = std::max<int>(height, text.cy);
       }
-      EXPECT_EQ((std::array<LONG, 4>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
-                (std::array<LONG, 4>{scaled(c.left), scaled(c.top), width, height}));
+      EXPECT_EQ(Place(c.id), (std::array<LONG, 4>{scaled(c.left), scaled(c.top), width, height}));
       EXPECT_TRUE(c.windowClass != std::wstring(L"Static") || (text.cx <= width && text.cy <= height))
           << "caption cut off";
     }
 
-    // One tool tip window for the controls with a hint.
+    // One tool tip window: a tool for each control with a hint, and one the keyboard's focus shows.
     std::vector<HWND> tips;
     for (HWND tip : TopLevelWindows(saver.pid(), TOOLTIPS_CLASSW, nullptr, true))
       if (GetWindow(tip, GW_OWNER) == dialog) tips.push_back(tip);
     ASSERT_EQ(tips.size(), 1u);
-    EXPECT_EQ(SendMessageW(tips.front(), TTM_GETTOOLCOUNT, 0, 0),
+    EXPECT_EQ(SendMessageW(tips.front(), TTM_GETTOOLCOUNT, 0, 0) - 1,
               std::count_if(std::begin(kDesign), std::end(kDesign), [](const DesignedControl& c) { return c.hint; }));
     int children = 0;
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) ++children;

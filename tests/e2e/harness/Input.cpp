@@ -65,13 +65,9 @@ HWND ClickTarget() {
 }  // namespace
 
 GUITHREADINFO ThreadInfo(HWND window) {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof info;
-  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) {
-    info = {};
-    info.cbSize = sizeof info;
-  }
-  return info;
+  GUITHREADINFO info{}, none{};
+  info.cbSize = none.cbSize = sizeof info;
+  return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info : none;
 }
 
 std::string Describe(HWND window) {

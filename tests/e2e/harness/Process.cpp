@@ -69,12 +69,13 @@ std::optional<PROCESS_INFORMATION> StartProcess(std::wstring commandLine, DWORD 
     return std::nullopt;
   }
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-  HANDLE nul = unixProgram ? CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                         &inheritable, OPEN_EXISTING, 0, nullptr)
-                           : nullptr;
+  const lumidial::UniqueHandle nul(
+      unixProgram ? CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                &inheritable, OPEN_EXISTING, 0, nullptr)
+                  : nullptr);
   if (unixProgram) {
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul.get();
     // Wine 8 starts a Unix program without filling in its process and
     // thread handles: they are whatever its own stack held, and it resumes
     // that "thread" unless told to start suspended. Closed by the caller,
@@ -87,7 +88,6 @@ std::optional<PROCESS_INFORMATION> StartProcess(std::wstring commandLine, DWORD 
   const BOOL started = CreateProcessW(
       nullptr, commandLine.data(), nullptr, nullptr, unixProgram, flags | CREATE_UNICODE_ENVIRONMENT,
       environment.empty() ? nullptr : const_cast<wchar_t*>(environment.data()), nullptr, &startup, &info);
-  if (nul) CloseHandle(nul);
   if (!started) return std::nullopt;
   if (unixProgram) info = {};
   return info;
@@ -95,47 +95,55 @@ std::optional<PROCESS_INFORMATION> StartProcess(std::wstring commandLine, DWORD 
 
 std::vector<DWORD> ProcessesNamed(const wchar_t* imageName) {
   std::vector<DWORD> pids;
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  const lumidial::UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
-  for (BOOL ok = Process32FirstW(snapshot, &entry); ok; ok = Process32NextW(snapshot, &entry)) {
+  for (BOOL ok = Process32FirstW(snapshot.get(), &entry); ok; ok = Process32NextW(snapshot.get(), &entry)) {
     const wchar_t* slash = wcsrchr(entry.szExeFile, L'\\');
     if (_wcsicmp(slash ? slash + 1 : entry.szExeFile, imageName) == 0) pids.push_back(entry.th32ProcessID);
   }
-  CloseHandle(snapshot);
   return pids;
 }
 
 void KillStraySavers() {
   for (DWORD pid : ProcessesNamed(L"Lumidial.scr")) {
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    const lumidial::UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
     if (!process) continue;
-    TerminateProcess(process, 1);
-    WaitForSingleObject(process, 15000);
-    CloseHandle(process);
+    TerminateProcess(process.get(), 1);
+    WaitForSingleObject(process.get(), 15000);
   }
 }
 
 std::optional<bool> ScreenSaverRunningFlag() {
   auto probe = StartProcess(L"\"" + PathFromEnvironment(L"LUMIDIAL_FLAG_PROBE") + L"\"");
   if (!probe) return std::nullopt;
+  const lumidial::UniqueHandle process(probe->hProcess), thread(probe->hThread);
   DWORD code = 2;
-  if (WaitForSingleObject(probe->hProcess, 15000) == WAIT_OBJECT_0) GetExitCodeProcess(probe->hProcess, &code);
-  CloseHandle(probe->hThread);
-  CloseHandle(probe->hProcess);
+  if (WaitForSingleObject(process.get(), 15000) == WAIT_OBJECT_0) GetExitCodeProcess(process.get(), &code);
   return code <= 1 ? std::optional<bool>(code == 1) : std::nullopt;
+}
+
+lumidial::UniqueHandle NewKillOnCloseJob() {
+  lumidial::UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  if (job) SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
+  return job;
+}
+
+std::string ExitCodeText(DWORD code) {
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(code));
+  return "exit code " + std::to_string(code) + " (" + hex + ")";
 }
 
 SaverProcess SaverProcess::Adopt(HANDLE process, DWORD pid, const std::string& error) {
   SaverProcess saver;
   saver.error_ = error;
   if (!process) return saver;
-  saver.job_ = CreateJobObjectW(nullptr, nullptr);
-  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-  SetInformationJobObject(saver.job_, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-  AssignProcessToJobObject(saver.job_, process);
-  saver.process_ = process;
+  saver.job_ = NewKillOnCloseJob();
+  AssignProcessToJobObject(saver.job_.get(), process);
+  saver.process_.reset(process);
   saver.pid_ = pid;
   return saver;
 }
@@ -149,17 +157,11 @@ SaverProcess SaverProcess::Start(const std::wstring& arguments, const std::wstri
   return saver;
 }
 
-void SaverProcess::Release() {
-  Terminate();
-  if (job_) CloseHandle(job_);
-  job_ = nullptr;
-}
-
 SaverProcess& SaverProcess::operator=(SaverProcess&& other) noexcept {
   if (this != &other) {
-    Release();
-    process_ = std::exchange(other.process_, nullptr);
-    job_ = std::exchange(other.job_, nullptr);
+    Terminate();  // before its job closes
+    process_ = std::move(other.process_);
+    job_ = std::move(other.job_);
     pid_ = std::exchange(other.pid_, 0);
     error_ = std::move(other.error_);
   }
@@ -169,16 +171,15 @@ SaverProcess& SaverProcess::operator=(SaverProcess&& other) noexcept {
 std::optional<DWORD> SaverProcess::WaitForExit(Millis timeout) const {
   DWORD code = 0;
   if (!process_ || !WaitUntil([&] { return !IsRunning(); }, timeout)) return std::nullopt;
-  GetExitCodeProcess(process_, &code);
+  GetExitCodeProcess(process_.get(), &code);
   return code;
 }
 
 void SaverProcess::Terminate() {
   if (!process_) return;
-  TerminateProcess(process_, 1);
-  WaitForSingleObject(process_, 15000);
-  CloseHandle(process_);
-  process_ = nullptr;
+  TerminateProcess(process_.get(), 1);
+  WaitForSingleObject(process_.get(), 15000);
+  process_.reset();
 }
 
 HWND SaverProcess::WaitForWindow(const wchar_t* windowClass, const wchar_t* caption) const {
@@ -200,11 +201,7 @@ HWND SaverProcess::WaitForWindow(const wchar_t* windowClass, const wchar_t* capt
       timeout);
   const auto code = saver.WaitForExit(0ms);
   if (!code) return ::testing::AssertionFailure() << "still running " << timeout.count() << " ms later";
-  if (*code) {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(*code));
-    return ::testing::AssertionFailure() << "ended with exit code " << hex;
-  }
+  if (*code) return ::testing::AssertionFailure() << "ended with " << ExitCodeText(*code);
   return ::testing::AssertionSuccess();
 }
 
@@ -278,7 +275,7 @@ MsiexecRun Msiexec(const std::wstring& arguments, bool quiet) {
   MsiexecRun run;
   auto process = StartProcess(L"msiexec.exe " + arguments + (quiet ? L" /qn" : L""));
   if (!process) return run;
-  CloseHandle(process->hThread);
+  const lumidial::UniqueHandle owned(process->hProcess), thread(process->hThread);
   const auto running = [&] { return WaitForSingleObject(process->hProcess, 0) == WAIT_TIMEOUT; };
   HWND box = nullptr;
   if (!quiet && WaitUntil([&] {
@@ -305,7 +302,6 @@ MsiexecRun Msiexec(const std::wstring& arguments, bool quiet) {
     GetExitCodeProcess(process->hProcess, &run.code);
   else
     TerminateProcess(process->hProcess, 1);
-  CloseHandle(process->hProcess);
   return run;
 }
 

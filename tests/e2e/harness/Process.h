@@ -4,6 +4,8 @@
 // Windows Installer's msiexec.
 #pragma once
 
+#include "ScopedWin.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -38,7 +40,7 @@ inline std::wstring SaverPath() { return PathFromEnvironment(L"LUMIDIAL_SCR"); }
 
 // True when the drivers run from the test bundle (its runner sets
 // LUMIDIAL_BUNDLE), on Windows or under Wine: no Unix program may be started
-// there, and the scenarios only Wine can stage are left out.
+// there, and the Wine-only scenarios are left out (Wine.h).
 bool InBundle();
 
 // Starts `commandLine`. A Unix program ("/usr/bin/env ...") comes with no
@@ -51,12 +53,19 @@ std::optional<PROCESS_INFORMATION> StartProcess(std::wstring commandLine, DWORD 
 // The process ids of the programs named `imageName` running now.
 std::vector<DWORD> ProcessesNamed(const wchar_t* imageName);
 
+// A job that ends every process in it when its last handle closes (the
+// savers a driver starts, the drivers the bundle's runner starts); none if
+// none could be made.
+lumidial::UniqueHandle NewKillOnCloseJob();
+// How a process ended: "exit code 3221225477 (0xC0000005)".
+std::string ExitCodeText(DWORD code);
+
 // One running saver, in a kill-on-close job so that a crashed driver leaves
 // none behind; the destructor terminates it.
 class SaverProcess {
  public:
   SaverProcess() = default;
-  ~SaverProcess() { Release(); }
+  ~SaverProcess() { Terminate(); }
   SaverProcess(SaverProcess&& other) noexcept { *this = std::move(other); }
   SaverProcess& operator=(SaverProcess&& other) noexcept;
 
@@ -68,7 +77,7 @@ class SaverProcess {
   bool started() const { return process_ != nullptr; }
   const std::string& error() const { return error_; }
   DWORD pid() const { return pid_; }
-  bool IsRunning() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+  bool IsRunning() const { return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
   // The exit code once the process has ended, waiting up to `timeout`.
   std::optional<DWORD> WaitForExit(Millis timeout = kTimeout) const;
   void Terminate();
@@ -77,8 +86,7 @@ class SaverProcess {
   HWND WaitForWindow(const wchar_t* windowClass, const wchar_t* caption = nullptr) const;
 
  private:
-  void Release();
-  HANDLE process_ = nullptr, job_ = nullptr;
+  lumidial::UniqueHandle process_, job_;
   DWORD pid_ = 0;
   std::string error_;
 };
@@ -94,8 +102,12 @@ std::vector<HWND> TopLevelWindows(DWORD pid, const wchar_t* windowClass = nullpt
                                   const wchar_t* caption = nullptr, bool includeHidden = false);
 std::wstring WindowClass(HWND window);
 std::wstring WindowText(HWND window);
+inline RECT WindowRect(HWND window) { RECT rect{}; GetWindowRect(window, &rect); return rect; }
 // What a message box says: the text of its static control.
 std::wstring BoxText(HWND box);
+
+// The named mutex by which one copy of the saver runs at a time.
+inline constexpr char kInstanceMutex[] = "Mervisk";
 
 // Ends every Lumidial.scr running (left over from an earlier scenario).
 void KillStraySavers();

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -19,7 +20,6 @@ namespace {
 
 constexpr wchar_t kSettings[] = L"Software\\Orvane\\Lumidial";
 constexpr wchar_t kMaker[] = L"Software\\Orvane";
-constexpr wchar_t kDesktop[] = L"Control Panel\\Desktop";
 constexpr const wchar_t* kDesktopValues[] = {L"SCRNSAVE.EXE",         L"ScreenSaveActive",
                                              L"ScreenSaverIsSecure",  L"ScreenSaveTimeOut",
                                              L"ScreenSaveUsePassword", L"LogPixels"};
@@ -30,10 +30,7 @@ constexpr wchar_t kKeptSettings[] = L"Software\\Lumidial Tests\\Kept state\\Sett
 constexpr wchar_t kKeptDesktop[] = L"Software\\Lumidial Tests\\Kept state\\Desktop";
 constexpr wchar_t kKeptPackages[] = L"Software\\Lumidial Tests\\Kept state\\Packages";
 
-struct KeyCloser {
-  void operator()(HKEY key) const noexcept { RegCloseKey(key); }
-};
-using Key = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+using Key = lumidial::UniqueRegKey;
 
 Key Open(const wchar_t* path, REGSAM access) {
   HKEY key = nullptr;
@@ -72,20 +69,54 @@ std::string Error(const char* what, LSTATUS status) {
   return std::string(what) + ": error " + std::to_string(status) + "\n";
 }
 
+Value Text(const std::wstring& text) {
+  const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
+  return {REG_SZ, {bytes, bytes + (text.size() + 1) * sizeof(wchar_t)}};
+}
+
 std::string Write(const wchar_t* path, const wchar_t* name, const Value& value) {
   const LSTATUS status = RegSetKeyValueW(HKEY_CURRENT_USER, path, name, value.type, value.data.data(),
                                          DWORD(value.data.size()));
   return status ? Error(("writing " + Narrow(path) + "\\" + Narrow(name)).c_str(), status) : "";
 }
 
-DWORD ReadDword(const wchar_t* path, const wchar_t* name) {
-  DWORD value = 0, size = sizeof value;
-  RegGetValueW(HKEY_CURRENT_USER, path, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
-  return value;
+constexpr SECURITY_INFORMATION kOwnerAndGroup = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION;
+constexpr SECURITY_INFORMATION kRights = kOwnerAndGroup | DACL_SECURITY_INFORMATION;
+
+// `what` of a security descriptor in the platform's notation (SDDL).
+std::wstring Sddl(PSECURITY_DESCRIPTOR descriptor, SECURITY_INFORMATION what) {
+  wchar_t* text = nullptr;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, what, &text, nullptr))
+    return L"";
+  const std::unique_ptr<wchar_t, decltype(&LocalFree)> owned(text, &LocalFree);
+  return text;
 }
 
-constexpr SECURITY_INFORMATION kRights = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
-                                         DACL_SECURITY_INFORMATION;
+std::wstring KeyRights(const wchar_t* path, SECURITY_INFORMATION what) {
+  Key key = Open(path, READ_CONTROL);
+  DWORD size = 0;
+  if (!key || RegGetKeySecurity(key.get(), what, nullptr, &size) != ERROR_INSUFFICIENT_BUFFER) return L"";
+  std::vector<BYTE> descriptor(size);
+  return RegGetKeySecurity(key.get(), what, descriptor.data(), &size) ? L"" : Sddl(descriptor.data(), what);
+}
+
+// `set()`, with SeRestorePrivilege enabled for it where the token holds it
+// (an administrator's does): with it a key may be given any owner; without
+// it, only the caller or a group of the caller's that may own objects.
+LSTATUS WithRestorePrivilege(const std::function<LSTATUS()>& set) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return set();
+  const lumidial::UniqueHandle owned(token);
+  TOKEN_PRIVILEGES enabled{1, {{{}, SE_PRIVILEGE_ENABLED}}}, previous{};
+  DWORD size = 0;
+  // `previous` lists what changed: nothing when it was on already, or is not held.
+  if (!LookupPrivilegeValueW(nullptr, SE_RESTORE_NAME, &enabled.Privileges[0].Luid) ||
+      !AdjustTokenPrivileges(token, FALSE, &enabled, sizeof previous, &previous, &size))
+    previous.PrivilegeCount = 0;
+  const LSTATUS status = set();
+  if (previous.PrivilegeCount) AdjustTokenPrivileges(token, FALSE, &previous, 0, nullptr, nullptr);
+  return status;
+}
 
 }  // namespace
 
@@ -114,34 +145,29 @@ std::optional<DWORD> ScratchRegistry::GetType(const wchar_t* name) const {
   return value ? std::optional<DWORD>(value->type) : std::nullopt;
 }
 
-std::wstring Rights(const wchar_t* path) {
-  Key key = Open(path, READ_CONTROL);
-  DWORD size = 0;
-  if (!key || RegGetKeySecurity(key.get(), kRights, nullptr, &size) != ERROR_INSUFFICIENT_BUFFER) return L"";
-  std::vector<BYTE> descriptor(size);
-  if (RegGetKeySecurity(key.get(), kRights, descriptor.data(), &size)) return L"";
-  wchar_t* text = nullptr;
-  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.data(), SDDL_REVISION_1, kRights, &text,
-                                                            nullptr))
-    return L"";
-  std::wstring sddl = text;
-  LocalFree(text);
-  return sddl;
-}
+std::wstring Rights(const wchar_t* path) { return KeyRights(path, kRights); }
 
 std::string SetRights(const wchar_t* path, const std::wstring& sddl) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
     return Error(("reading the rights " + Narrow(sddl)).c_str(), LSTATUS(GetLastError()));
-  // "O:owner G:group" lead the notation: compared as text, and given only
-  // when they differ (that takes a right the user may lack).
-  SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION;
-  const std::wstring ownerAndGroup = sddl.substr(0, sddl.find(L"D:"));
-  if (Rights(path).compare(0, ownerAndGroup.size(), ownerAndGroup) != 0)
-    what |= OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION;
-  Key key = Open(path, WRITE_DAC | (what & OWNER_SECURITY_INFORMATION ? WRITE_OWNER : 0));
-  LSTATUS status = key ? RegSetKeySecurity(key.get(), what, descriptor) : LSTATUS(ERROR_ACCESS_DENIED);
-  LocalFree(descriptor);
+  const std::unique_ptr<void, decltype(&LocalFree)> owned(descriptor, &LocalFree);
+  // An owner and group named are always given with the access list: written
+  // alone, an access list gives a key that had no security descriptor of its
+  // own (a new one, under Wine) the writer's owner and group.
+  const std::wstring ownerAndGroup = Sddl(descriptor, kOwnerAndGroup);
+  const bool owner = !ownerAndGroup.empty();
+  Key key = Open(path, WRITE_DAC | (owner ? WRITE_OWNER : 0));
+  const auto set = [&] {
+    return key ? RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION | (owner ? kOwnerAndGroup : 0), descriptor)
+               : LSTATUS(ERROR_ACCESS_DENIED);
+  };
+  const LSTATUS status = owner ? WithRestorePrivilege(set) : set();
+  key.reset();
+  // Said with the key, the owner it was to have and the one it has.
+  if (const std::wstring now = owner ? KeyRights(path, kOwnerAndGroup) : L""; now != ownerAndGroup)
+    return "HKCU\\" + Narrow(path) + ": its owner and group are " + Narrow(now) + ", not " + Narrow(ownerAndGroup) +
+           (status ? " (error " + std::to_string(status) + ")" : "") + "\n";
   return status ? Error(("giving " + Narrow(path) + " the rights " + Narrow(sddl)).c_str(), status) : "";
 }
 
@@ -242,9 +268,7 @@ std::string Keep() {
     const std::wstring rights = Rights(kSettings);
     Key from = Open(kSettings, KEY_READ), to = Create(kKeptSettings);
     if (rights.empty()) problems += "the settings key's rights cannot be read\n";
-    problems += Write(kKept, L"Settings rights", Value{REG_SZ, {reinterpret_cast<const BYTE*>(rights.c_str()),
-                                                                reinterpret_cast<const BYTE*>(rights.c_str() +
-                                                                                              rights.size() + 1)}});
+    problems += Write(kKept, L"Settings rights", Text(rights));
     if (const LSTATUS status = from && to ? RegCopyTreeW(from.get(), nullptr, to.get()) : ERROR_ACCESS_DENIED)
       problems += Error("copying the settings", status);
   }
@@ -263,9 +287,7 @@ std::string Keep() {
     std::filesystem::create_directories(PackagesFolder(), ignored);
     if (MsiGetProductInfoW(code.c_str(), INSTALLPROPERTY_LOCALPACKAGE, cached, &size) == ERROR_SUCCESS &&
         CopyFileW(cached, copy.c_str(), FALSE))
-      problems += Write(kKeptPackages, code.c_str(),
-                        Value{REG_SZ, {reinterpret_cast<const BYTE*>(copy.c_str()),
-                                       reinterpret_cast<const BYTE*>(copy.c_str() + copy.size() + 1)}});
+      problems += Write(kKeptPackages, code.c_str(), Text(copy));
   }
   return problems;
 }
@@ -273,7 +295,7 @@ std::string Keep() {
 std::string PutBack(bool forget) {
   if (!Kept()) return "";
   std::string problems;
-  const bool settingsExisted = ReadDword(kKept, L"Settings key") != 0;
+  const bool settingsExisted = GetDword(kKept, L"Settings key").value_or(0) != 0;
   if (Exists(kSettings) || settingsExisted) {
     Key key = Exists(kSettings) ? OpenToRewrite(kSettings) : Create(kSettings);
     Key kept = Open(kKeptSettings, KEY_READ);
@@ -293,7 +315,7 @@ std::string PutBack(bool forget) {
       if ((status = RegDeleteTreeW(HKEY_CURRENT_USER, kSettings))) problems += Error("removing the settings key", status);
     }
   }
-  if (!ReadDword(kKept, L"Maker's key")) RegDeleteKeyW(HKEY_CURRENT_USER, kMaker);  // only if empty of keys
+  if (!GetDword(kKept, L"Maker's key").value_or(0)) RegDeleteKeyW(HKEY_CURRENT_USER, kMaker);  // only if empty of keys
 
   for (const wchar_t* name : kDesktopValues) {
     if (const auto value = Read(kKeptDesktop, name))
@@ -303,7 +325,7 @@ std::string PutBack(bool forget) {
       problems += Error(("removing Control Panel\\Desktop\\" + Narrow(name)).c_str(), status);
   }
   BOOL previous = FALSE;
-  SystemParametersInfoW(SPI_SETSCREENSAVERRUNNING, ReadDword(kKept, L"Screen saver running"), &previous, 0);
+  SystemParametersInfoW(SPI_SETSCREENSAVERRUNNING, GetDword(kKept, L"Screen saver running").value_or(0), &previous, 0);
 
   const auto kept = KeptPackages();
   for (const auto& [code, description] : InstalledLumidials())

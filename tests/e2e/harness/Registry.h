@@ -33,6 +33,22 @@ inline void SetString(const wchar_t* key, const wchar_t* name, const std::wstrin
 std::optional<DWORD> GetDword(const wchar_t* key, const wchar_t* name);
 std::optional<std::wstring> GetString(const wchar_t* key, const wchar_t* name);
 inline void DeleteValue(const wchar_t* key, const wchar_t* name) { RegDeleteKeyValueW(HKEY_CURRENT_USER, key, name); }
+inline constexpr const wchar_t* kDesktop = L"Control Panel\\Desktop";
+
+// An HKCU DWORD value set until the end of the scope; then as it was, or absent again.
+class ScopedDword {
+ public:
+  ScopedDword(const wchar_t* key, const wchar_t* name, DWORD value) : key_(key), name_(name) {
+    SetDword(key, name, value);
+  }
+  ~ScopedDword() { original_ ? SetDword(key_, name_, *original_) : DeleteValue(key_, name_); }
+  ScopedDword(const ScopedDword&) = delete;
+  ScopedDword& operator=(const ScopedDword&) = delete;
+
+ private:
+  const wchar_t *key_, *name_;
+  const std::optional<DWORD> original_ = GetDword(key_, name_);
+};
 
 // The saver's settings key, deleted before and after each scenario (the
 // user's own is kept and put back around the whole run).
@@ -55,8 +71,9 @@ struct ScratchRegistry {
 // The owner, group and access list of an HKCU key, in the platform's own
 // notation (SDDL); empty when they cannot be read.
 std::wstring Rights(const wchar_t* key);
-// Gives an HKCU key the rights `sddl` names (its owner may always change
-// them); empty, or what went wrong.
+// Gives an HKCU key the rights `sddl` names, its owner and group too when
+// it names them; empty, or what went wrong (the owner and group it has,
+// when they are not those).
 std::string SetRights(const wchar_t* key, const std::wstring& sddl);
 
 // An HKCU key as it is now, its subkeys too, one line a fact: its rights,

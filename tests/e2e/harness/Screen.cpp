@@ -162,14 +162,11 @@ namespace {
 // Pixels of `picture` placed at (x0, y0) on `screen` that differ: beyond the
 // one tolerance, or at all; every pixel off the screen differs.
 long Mismatching(const Image& screen, int x0, int y0, const Image& picture, bool exactly) {
-  long differing = 0;
-  for (int y = 0; y < picture.height(); ++y)
-    for (int x = 0; x < picture.width(); ++x) {
-      const int sx = x0 + x, sy = y0 + y;
-      differing += sx < 0 || sy < 0 || sx >= screen.width() || sy >= screen.height() ||
-                   (exactly ? !(screen.At(sx, sy) == picture.At(x, y)) : Differs(screen.At(sx, sy), picture.At(x, y)));
-    }
-  return differing;
+  return Count(picture, [&](int x, int y, Rgb p) {
+    const int sx = x0 + x, sy = y0 + y;
+    return sx < 0 || sy < 0 || sx >= screen.width() || sy >= screen.height() ||
+           (exactly ? !(screen.At(sx, sy) == p) : Differs(screen.At(sx, sy), p));
+  });
 }
 
 }  // namespace
@@ -197,22 +194,27 @@ constexpr std::array<POINT, 2> kColonMiddles{POINT{46, 89}, {46, 238}};
 // The segments each digit lights, a as bit 0 .. g as bit 6.
 constexpr std::array<unsigned, 10> kDigitSegments{0x3F, 0x06, 0x5B, 0x4F, 0x66, 0x6D, 0x7D, 0x07, 0x7F, 0x6F};
 
-// 1 lit (pure green), 0 dark (below half brightness, no red or blue), -1
-// neither: not a clock picture, or one half drawn.
-int SegmentState(const Image& screen, int x, int y) {
+// 1 lit (each channel at most 40 above `colour`'s and 55 below), 0 dark
+// (each below half of the colour's, or at most 40), -1 neither: not a clock
+// picture, or one half drawn. In the design's green: lit from 200, dark
+// below 128, with red and blue at most 40.
+int SegmentState(const Image& screen, int x, int y, Rgb colour) {
   if (x < 0 || y < 0 || x >= screen.width() || y >= screen.height()) return -1;
-  const Rgb p = screen.At(x, y);
-  if (p.r > 40 || p.b > 40) return -1;
-  return p.g >= 200 ? 1 : (p.g < 128 ? 0 : -1);
+  bool lit = true, dark = true;
+  for (uint8_t Rgb::*c : {&Rgb::r, &Rgb::g, &Rgb::b}) {
+    const int shown = screen.At(x, y).*c, own = colour.*c;
+    lit = lit && shown <= own + 40 && shown + 55 >= own, dark = dark && (2 * shown < own || shown <= 40);
+  }
+  return lit ? 1 : dark ? 0 : -1;
 }
 
 }  // namespace
 
 ClockReading ClockReader::ReadWithShift(const Image& screen, int shift) const {
-  if (layout_.scale != 1.0) return ReadSegments(screen, shift);
   ClockReading reading;
   reading.shift = shift;
   reading.detail = "shift " + std::to_string(shift) + ":";
+  if (layout_.scale != 1.0 || !(colour_ == kDesignGreen)) return ReadSegments(screen, reading);
   double worst = 0.0;
   char detail[64];
   // Picture 2 is the colon; a hidden hour tens is not on the screen.
@@ -229,7 +231,7 @@ ClockReading ClockReader::ReadWithShift(const Image& screen, int shift) const {
     if (picture == 2)
       reading.colonShown = best.has_value();
     else
-      reading.digits[size_t(picture < 2 ? picture : picture - 1)] = best;
+      reading.digitIn(picture) = best;
     worst = std::max(worst, score);
     std::snprintf(detail, sizeof detail, " %c=%.2f%%", best ? '0' + *best : '_', score);
     reading.detail += detail;
@@ -238,17 +240,16 @@ ClockReading ClockReader::ReadWithShift(const Image& screen, int shift) const {
   return reading;
 }
 
-ClockReading ClockReader::ReadSegments(const Image& screen, int shift) const {
-  ClockReading reading;
-  reading.shift = shift;
+ClockReading ClockReader::ReadSegments(const Image& screen, ClockReading reading) const {
+  const int shift = reading.shift;
   reading.recognised = true;
-  reading.detail = "shift " + std::to_string(shift) + ":";
   for (int picture = shift ? 1 : 0; picture < 5; ++picture) {
     const RECT rect = layout_.PictureRect(picture, shift);
     unsigned lit = 0;
     bool clear = true;
     const auto look = [&](POINT middle, unsigned bit) {
-      const int state = SegmentState(screen, rect.left + layout_.Scaled(middle.x), rect.top + layout_.Scaled(middle.y));
+      const int state =
+          SegmentState(screen, rect.left + layout_.Scaled(middle.x), rect.top + layout_.Scaled(middle.y), colour_);
       clear = clear && state >= 0;
       if (state == 1) lit |= bit;
     };
@@ -263,13 +264,19 @@ ClockReading ClockReader::ReadSegments(const Image& screen, int shift) const {
     for (int d = 0; d < 10; ++d)
       if (kDigitSegments[size_t(d)] == lit) digit = d;
     clear = clear && (digit || lit == 0);
-    reading.digits[size_t(picture < 2 ? picture : picture - 1)] = digit;
+    reading.digitIn(picture) = digit;
     reading.recognised = reading.recognised && clear;
     char detail[32];
     std::snprintf(detail, sizeof detail, " %c(%02x)", digit ? '0' + *digit : (clear ? '_' : '?'), lit);
     reading.detail += detail;
   }
   return reading;
+}
+
+const Image* ArtShown(const Artwork& art, const ClockReading& reading, int picture) {
+  if (picture == 2) return reading.colonShown ? &art.colon : nullptr;
+  const std::optional<int>& digit = reading.digitIn(picture);
+  return digit ? &art.digits[size_t(*digit)] : nullptr;
 }
 
 ClockReading ClockReader::Read(const Image& screen) const {
@@ -308,13 +315,17 @@ std::string Extent::text() const {
          std::to_string(bottom);
 }
 
-Extent LitExtent(const Image& image) { return LitExtent(image, {0, 0, image.width(), image.height()}); }
+Extent LitExtent(const Image& image, Rgb colour) {
+  return LitExtent(image, {0, 0, image.width(), image.height()}, colour);
+}
 
-Extent LitExtent(const Image& image, const RECT& area) {
+Extent LitExtent(const Image& image, const RECT& area, Rgb colour) {
+  const uint8_t Rgb::*brightest =
+      colour.r >= std::max(colour.g, colour.b) ? &Rgb::r : (colour.g >= colour.b ? &Rgb::g : &Rgb::b);
   Extent extent;
   for (int y = std::max(0L, area.top); y < std::min(LONG(image.height()), area.bottom); ++y)
     for (int x = std::max(0L, area.left); x < std::min(LONG(image.width()), area.right); ++x)
-      if (image.At(x, y).g >= 128) extent.Add(x - area.left, y - area.top);
+      if (2 * (image.At(x, y).*brightest) >= colour.*brightest) extent.Add(x - area.left, y - area.top);
   return extent;
 }
 
@@ -358,13 +369,17 @@ std::string SaveScreenshot(const std::string& name) {
   return "screenshot " + Narrow(path);
 }
 
+long Count(const Image& image, const std::function<bool(int, int, Rgb)>& which, std::optional<RECT> area) {
+  const RECT r = area.value_or(RECT{0, 0, image.width(), image.height()});
+  long count = 0;
+  for (int y = r.top; y < r.bottom; ++y)
+    for (int x = r.left; x < r.right; ++x) count += which(x, y, image.At(x, y));
+  return count;
+}
+
 long Unlike(const RECT& rect, Rgb colour) {
   const Image shown = GrabScreen(rect);
-  if (shown.empty()) return -1;
-  long unlike = 0;
-  for (int y = 0; y < shown.height(); ++y)
-    for (int x = 0; x < shown.width(); ++x) unlike += !(shown.At(x, y) == colour);
-  return unlike;
+  return shown.empty() ? -1 : Count(shown, [&](int, int, Rgb p) { return !(p == colour); });
 }
 
 HostWindow::HostWindow(POINT at, SIZE size, Kind kind, bool visible) {
@@ -402,18 +417,11 @@ HostWindow::~HostWindow() {
   PumpMessages();
 }
 
-Image HostWindow::Shown() const {
-  RECT rect{};
-  GetWindowRect(window, &rect);
-  return GrabScreen(rect);
-}
+Image HostWindow::Shown() const { return GrabScreen(WindowRect(window)); }
 
 int HostWindow::Mismatches(const std::function<Rgb(int, int)>& expected) const {
   const Image shown = Shown();
-  int mismatches = shown.empty();
-  for (int y = 0; y < shown.height(); ++y)
-    for (int x = 0; x < shown.width(); ++x) mismatches += Differs(expected(x, y), shown.At(x, y));
-  return mismatches;
+  return shown.empty() + int(Count(shown, [&](int x, int y, Rgb p) { return Differs(expected(x, y), p); }));
 }
 
 bool HostWindow::ShowsOwnColour() const {

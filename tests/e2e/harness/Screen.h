@@ -10,6 +10,7 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,8 @@ struct Rgb {
   uint8_t r = 0, g = 0, b = 0;
   bool operator==(const Rgb&) const = default;
 };
+// The clock's lit segments as designed (ClockColour absent).
+inline constexpr Rgb kDesignGreen{0, 255, 0};
 
 // A 24-bit picture, top row first.
 class Image {
@@ -80,29 +83,41 @@ struct ClockReading {
   bool recognised = false;
   std::string detail;  // match scores, for failure messages
 
+  // The digit in the layout's picture `picture` (0, 1, 3 or 4; 2 is the colon).
+  std::optional<int>& digitIn(int picture) { return digits[size_t(picture < 2 ? picture : picture - 1)]; }
+  const std::optional<int>& digitIn(int picture) const { return digits[size_t(picture < 2 ? picture : picture - 1)]; }
   bool showsTime() const { return digits[1] && digits[2] && digits[3]; }
   int hour() const { return digits[0].value_or(0) * 10 + digits[1].value_or(0); }
   int minute() const { return digits[2].value_or(0) * 10 + digits[3].value_or(0); }
   std::string text() const;  // "12:05", " 3.07" (colon hidden)
 };
 
-// Recognises the clock: at 96 DPI by comparing each picture's place with
-// the artwork; on a scaled screen by the seven segments of each digit,
-// looked at in their middles (and the colon's two squares).
+// The artwork `reading` shows in the layout's picture `picture` (0..4); none
+// for a blank digit or a hidden colon.
+const Image* ArtShown(const Artwork& art, const ClockReading& reading, int picture);
+
+// Recognises the clock: at 96 DPI in the design's green by comparing each
+// picture's place with the artwork; on a scaled screen, or in another
+// `colour` (its lit segments'), by the seven segments of each digit, looked
+// at in their middles (and the colon's two squares).
 class ClockReader {
  public:
-  ClockReader(const Artwork& artwork, ClockLayout layout) : artwork_(artwork), layout_(layout) {}
+  ClockReader(const Artwork& artwork, ClockLayout layout, Rgb colour = kDesignGreen)
+      : artwork_(artwork), layout_(layout), colour_(colour) {}
   ClockReading Read(const Image& screen) const;
   ClockReading ReadScreen() const { return Read(GrabScreen()); }
 
  private:
   ClockReading ReadWithShift(const Image& screen, int shift) const;
-  ClockReading ReadSegments(const Image& screen, int shift) const;
+  // Goes on with `reading`, its shift set.
+  ClockReading ReadSegments(const Image& screen, ClockReading reading) const;
   const Artwork& artwork_;
   ClockLayout layout_;
+  Rgb colour_;
 };
 
-// Where a picture is lit, inclusive: at least half-bright green, as a
+// Where a picture is lit, inclusive: the clock's colour (the design's
+// green unless told) at least half as bright in its brightest channel, as a
 // segment covering at least part of a pixel is (the glow never is).
 struct Extent {
   int left = INT_MAX, right = INT_MIN, top = INT_MAX, bottom = INT_MIN;
@@ -112,10 +127,13 @@ struct Extent {
   bool Near(const Extent& other, int tolerance) const;
   std::string text() const;
 };
-Extent LitExtent(const Image& image);
+Extent LitExtent(const Image& image, Rgb colour = kDesignGreen);
 // Where `image` is lit within `area`, counted from the area's corner.
-Extent LitExtent(const Image& image, const RECT& area);
+Extent LitExtent(const Image& image, const RECT& area, Rgb colour = kDesignGreen);
 
+// Pixels of `image`, or of its `area`, for which `which(x, y, pixel)` holds.
+long Count(const Image& image, const std::function<bool(int x, int y, Rgb pixel)>& which,
+           std::optional<RECT> area = std::nullopt);
 // Pixels of the screen's `rect` that are not `colour`; -1 if it cannot be read.
 long Unlike(const RECT& rect, Rgb colour);
 

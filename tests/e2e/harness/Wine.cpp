@@ -73,17 +73,6 @@ SaverProcess StartInTimeZone(const std::wstring& arguments, int utcOffsetMinutes
   return RunUnix(std::string(script) + " " + geometries);
 }
 
-Density::Density(int dpi) : original_(GetDword(kDesktop, L"LogPixels")) {
-  SetDword(kDesktop, L"LogPixels", DWORD(dpi));
-}
-
-Density::~Density() {
-  if (original_)
-    SetDword(kDesktop, L"LogPixels", *original_);
-  else
-    DeleteValue(kDesktop, L"LogPixels");
-}
-
 SystemFile::SystemFile(const wchar_t* name, const wchar_t* source) {
   wchar_t directory[MAX_PATH] = {};
   GetSystemDirectoryW(directory, MAX_PATH);

@@ -1,25 +1,33 @@
 // What only Wine can stage for a scenario: a time zone given to one program
 // (TZ), the password libraries' doubles (in the system folder, or through
 // Wine's DLL overrides), densities (its LogPixels), the X server's monitors,
-// and Unix programs. A scenario that uses any of it belongs to a fixture
-// whose name ends in "WineOnly" (WineOnly below): ctest runs those under
-// Wine by that name, and the test bundle leaves them out by it.
+// and Unix programs. A scenario that uses any of it is of a fixture named
+// "...WineOnly" (IsWineOnly, the one rule of where scenarios run): ctest
+// runs only those (cmake/WindowsGTest.cmake); the bundle lists them by the
+// reason they skip with there (kWineOnlySkip), the one skip results.py allows.
 #pragma once
 
 #include "Process.h"
+#include "Registry.h"
+
+#include <string>
 
 namespace e2e {
+
+inline constexpr char kWineOnlySkip[] = "Wine only: ";
+inline bool IsWineOnly(const std::string& test) {
+  const std::string suite = test.substr(0, test.find('.'));
+  return suite.size() >= 8 && suite.compare(suite.size() - 8, 8, "WineOnly") == 0;
+}
 
 // True under Wine: what only Wine reads (its own registry keys) is written
 // there and nowhere else.
 bool UnderWine();
 
-// The base of a fixture of scenarios only Wine can stage, named
-// "<Base>WineOnly", e.g.
+// The base of a fixture of scenarios only Wine can stage, e.g.
 //   class RunModeWineOnly : public WineOnly<RunMode> {
 //    public: RunModeWineOnly() : WineOnly("time zones set through TZ") {}
 //   };
-// Run in the bundle anyway, each skips at once, saying why.
 template <class Base>
 class WineOnly : public Base {
  public:
@@ -27,7 +35,7 @@ class WineOnly : public Base {
 
  protected:
   void SetUp() override {
-    if (InBundle()) GTEST_SKIP() << "Wine only: " << why_;
+    if (InBundle()) GTEST_SKIP() << kWineOnlySkip << why_;
     Base::SetUp();
   }
 
@@ -53,15 +61,8 @@ SaverProcess StartInTimeZone(const std::wstring& arguments, int utcOffsetMinutes
 // The pixel density that programs started from now on run at (Wine reads
 // HKCU\Control Panel\Desktop "LogPixels" when a program starts), until the
 // end of the scope; then the prefix's own again.
-class Density {
- public:
-  explicit Density(int dpi);
-  ~Density();
-  Density(const Density&) = delete;
-  Density& operator=(const Density&) = delete;
-
- private:
-  std::optional<DWORD> original_;
+struct Density : ScopedDword {
+  explicit Density(int dpi) : ScopedDword(kDesktop, L"LogPixels", DWORD(dpi)) {}
 };
 
 // The file named by the environment variable `source`, copied into the
@@ -99,7 +100,6 @@ class DllOverride {
 inline constexpr const wchar_t* kDoubleKey = L"Software\\Lumidial Tests\\Doubles";
 std::optional<DWORD> Recorded(const wchar_t* name);
 
-inline constexpr const wchar_t* kDesktop = L"Control Panel\\Desktop";
 inline constexpr const wchar_t* kUsePassword = L"ScreenSaveUsePassword";
 
 // A screen-saver password in force until the end of the scope.
