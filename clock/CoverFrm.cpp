@@ -6,32 +6,40 @@
 
 #include <windowsx.h>
 
-#include <algorithm>
-
 namespace lumidial {
 
-TCoverForm::TCoverForm(HWND owner, const ScreenRect& monitor) {
+TCoverForm::TCoverForm(HWND owner, const DisplayMonitor& monitor) : monitor_(monitor) {
     WNDCLASSEXW wc{};
     wc.hCursor = nullptr;  // no pointer over the saver
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     // A tool window owned by the program's hidden window: no task-bar button
-    // and no place in Alt+Tab.
-    CreateHandle(L"TCoverForm", wc, WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, WS_POPUP,
-                 L"", monitor.left, monitor.top, monitor.right - monitor.left,
-                 monitor.bottom - monitor.top, owner);
-}
-
-void TCoverForm::Cover(const ScreenRect& monitor, HWND above) noexcept {
-    SetWindowPos(Handle(), above ? above : HWND_TOPMOST, monitor.left, monitor.top,
-                 monitor.right - monitor.left, monitor.bottom - monitor.top,
-                 SWP_NOACTIVATE | SWP_SHOWWINDOW);
-}
-
-void TCoverForm::FitClock(const DisplayMonitor& monitor, int size, const ColourTable& colours,
-                          const std::optional<ClockTime>& time) {
+    // and no place in Alt+Tab. Its black never paints over its clock.
     const ScreenRect& r = monitor.rect;
-    if (clock_ && monitor == clockMonitor_) return;
-    const ClockPlacement placement = PlaceClockOnMonitor(monitor.dpi, r.right - r.left, r.bottom - r.top, size);
+    CreateHandle(L"TCoverForm", wc, WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, WS_POPUP | WS_CLIPCHILDREN,
+                 L"", r.left, r.top, r.right - r.left, r.bottom - r.top, owner);
+}
+
+// Looked at once a tick for every cover: a few reads, and a move only when
+// something is out of place.
+void TCoverForm::KeepInPlace(HWND above) noexcept {
+    const ScreenRect& m = monitor_.rect;
+    RECT now{};
+    const bool inPlace = GetWindowRect(Handle(), &now) && now.left == m.left && now.top == m.top &&
+                         now.right == m.right && now.bottom == m.bottom && IsWindowVisible(Handle()) &&
+                         (GetWindowLongPtrW(Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) &&
+                         GetWindow(Handle(), GW_HWNDPREV) == above;
+    if (inPlace) return;
+    if (!SetWindowPos(Handle(), above, m.left, m.top, m.right - m.left, m.bottom - m.top,
+                      SWP_NOACTIVATE | SWP_SHOWWINDOW))
+        TraceFailure(L"putting a cover over its monitor", GetLastError());
+}
+
+// The device's name alone changing (a monitor listed in another's place)
+// leaves the clock as it is.
+void TCoverForm::FitClock(int size, const ColourTable& colours, const std::optional<ClockTime>& time) {
+    const ScreenRect& r = monitor_.rect;
+    if (clock_ && r == clockMonitor_.rect && monitor_.dpi == clockMonitor_.dpi) return;
+    const ClockPlacement placement = PlaceClockOnMonitor(monitor_.dpi, r.right - r.left, r.bottom - r.top, size);
     if (clock_) {
         clock_->Relayout(placement);
     } else {
@@ -40,7 +48,7 @@ void TCoverForm::FitClock(const DisplayMonitor& monitor, int size, const ColourT
         clock_.emplace(Handle(), placement, true, colours, movingLeft, movingUp, Events);
         clock_->HidePointer();
     }
-    clockMonitor_ = monitor;
+    clockMonitor_ = monitor_;
     if (time) clock_->ShowTime(*time, false);
 }
 
@@ -101,8 +109,13 @@ TMonitorCovers::DeskLayout TMonitorCovers::CurrentMonitors() const {
         [](HMONITOR monitor, HDC, LPRECT rect, LPARAM data) noexcept -> BOOL {
             try {
                 const auto& to = *reinterpret_cast<Listing*>(data);
+                MONITORINFOEXW info{};
+                info.cbSize = sizeof info;
+                // Without its name a monitor is known by its rectangle alone.
+                if (!GetMonitorInfoW(monitor, &info)) TraceFailure(L"reading a monitor's name", GetLastError());
                 to.monitors.push_back({{rect->left, rect->top, rect->right, rect->bottom},
-                                       to.density ? to.density->Of(monitor) : kDesignDpi});
+                                       to.density ? to.density->Of(monitor) : kDesignDpi,
+                                       info.szDevice});
                 return TRUE;
             } catch (...) {
                 return FALSE;
@@ -114,25 +127,34 @@ TMonitorCovers::DeskLayout TMonitorCovers::CurrentMonitors() const {
     return layout;
 }
 
-// Covers reuse their windows where they can: a window moved is less
-// disturbance than one destroyed and made anew. A clock is laid out anew
-// only on a monitor that changed. The layout counts as covered only once
-// every window and clock is in place, so a failure is retried.
-void TMonitorCovers::Cover(DeskLayout layout) {
+// Each monitor keeps its window where it can (MatchCovers): a monitor that
+// did not change keeps its window untouched, and a window moved is less
+// disturbance than one destroyed and made anew. The missing windows are
+// made first, so a failure leaves the covers as they were; the windows kept
+// stay in their order, the new ones below them.
+void TMonitorCovers::Assign(const DeskLayout& layout) {
     const std::vector<DisplayMonitor> others = OtherMonitors(layout.monitors, layout.primary);
-    covers_.resize(std::min(covers_.size(), others.size()));
-    for (size_t i = 0; i < others.size(); ++i) {
-        if (i == covers_.size()) {
-            auto cover = std::make_unique<TCoverForm>(owner_, others[i].rect);
-            cover->Events = events_;
-            covers_.push_back(std::move(cover));
-        }
-        // Below the clock window, so that a monitor overlapping the primary
-        // in part never hides the clock.
-        covers_[i]->Cover(others[i].rect, clock_);
-        if (density_) covers_[i]->FitClock(others[i], size_, colours_, shown_);
+    std::vector<DisplayMonitor> covered;
+    for (const auto& cover : covers_) covered.push_back(cover->Monitor());
+    const std::vector<std::size_t> match = MatchCovers(covered, others);
+    std::vector<std::unique_ptr<TCoverForm>> made;
+    for (std::size_t i = 0; i < others.size(); ++i) {
+        if (match[i] != kNewCover) continue;
+        made.push_back(std::make_unique<TCoverForm>(owner_, others[i]));
+        made.back()->Events = events_;
     }
-    monitors_ = std::move(layout);
+    std::vector<bool> kept(covers_.size(), false);
+    for (std::size_t i = 0; i < others.size(); ++i) {
+        if (match[i] == kNewCover) continue;
+        covers_[match[i]]->SetMonitor(others[i]);
+        kept[match[i]] = true;
+    }
+    std::vector<std::unique_ptr<TCoverForm>> next;
+    next.reserve(others.size());
+    for (std::size_t j = 0; j < covers_.size(); ++j)
+        if (kept[j]) next.push_back(std::move(covers_[j]));
+    for (auto& cover : made) next.push_back(std::move(cover));
+    covers_ = std::move(next);
 }
 
 void TMonitorCovers::ShowTime(const ClockTime& time) {
@@ -158,11 +180,25 @@ bool TMonitorCovers::SetColours(const ColourTable& colours) noexcept {
     return all;
 }
 
+// Every tick, whether or not the monitors changed: Windows or another
+// program may have moved a cover. Just below the clock window, each below
+// the one before, so that a monitor overlapping the primary in part never
+// hides the clock. The layout counts as covered only once every clock is in
+// place, so a failure is retried.
 bool TMonitorCovers::Follow() {
     DeskLayout now = CurrentMonitors();
-    if (now == monitors_) return false;
+    const bool changed = now != monitors_;
     const bool first = monitors_.monitors.empty();
-    Cover(std::move(now));
+    if (changed) Assign(now);
+    HWND above = clock_;
+    for (const auto& cover : covers_) {
+        cover->KeepInPlace(above);
+        above = cover->Handle();
+    }
+    if (!changed) return false;
+    if (density_)
+        for (const auto& cover : covers_) cover->FitClock(size_, colours_, shown_);
+    monitors_ = std::move(now);
     return !first;
 }
 

@@ -21,21 +21,26 @@ namespace lumidial {
 
 class TCoverForm final : public TWindow {
 public:
-    // Created hidden, owned by `owner`, over `monitor`.
-    TCoverForm(HWND owner, const ScreenRect& monitor);
+    // Created hidden, owned by `owner`, for `monitor`; KeepInPlace shows it.
+    TCoverForm(HWND owner, const DisplayMonitor& monitor);
     ~TCoverForm() override { DestroyHandle(); }
 
-    // Covers `monitor` and shows, just below `above` in the top-most band,
-    // without activating.
-    void Cover(const ScreenRect& monitor, HWND above) noexcept;
+    // The monitor it covers; KeepInPlace puts it over a new one.
+    const DisplayMonitor& Monitor() const noexcept { return monitor_; }
+    void SetMonitor(const DisplayMonitor& monitor) { monitor_ = monitor; }
 
-    // The clock on this monitor, fitted to it at its density and the `size`
+    // Over its monitor exactly, shown, just below `above` in the top-most
+    // band: where Windows or another program moved, resized, hid or lowered
+    // it, it is put back without activating; where it is in place, nothing
+    // is done and nothing drawn.
+    void KeepInPlace(HWND above) noexcept;
+
+    // The clock on its monitor, fitted to it at its density and the `size`
     // chosen: made the first time, in `colours`, laid out anew when the
     // monitor changed size or density, left alone when it did not. It shows
     // `time` at once where there is one. Raises when the clock cannot be
     // made or laid out; the next call tries again.
-    void FitClock(const DisplayMonitor& monitor, int size, const ColourTable& colours,
-                  const std::optional<ClockTime>& time);
+    void FitClock(int size, const ColourTable& colours, const std::optional<ClockTime>& time);
     // Its clock, if it has one.
     TClockPanel* Clock() noexcept { return clock_ ? &*clock_ : nullptr; }
     // The monitor its clock is fitted to.
@@ -46,13 +51,15 @@ public:
 private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
+    DisplayMonitor monitor_;
     std::optional<TClockPanel> clock_;
     DisplayMonitor clockMonitor_;
 };
 
 // The windows over every monitor but the primary, kept in step with the
-// monitors as they come, go, move, change size and, with clocks, density.
-// Owned by the clock window in run mode; input they get goes to `events`.
+// monitors as they come, go, move, change size and, with clocks, density,
+// and kept in place against whatever else moves them. Owned by the clock
+// window in run mode; input they get goes to `events`.
 class TMonitorCovers {
 public:
     // Owned by `owner`, each kept just below `clock`; each with a clock of
@@ -60,8 +67,9 @@ public:
     TMonitorCovers(HWND owner, HWND clock, ControlEvents events, bool clocks, int size,
                    const ColourTable& colours) noexcept;
 
-    // Looks at the monitors and covers them anew where they changed. True
-    // when they changed since the last look (not at the first). Raises when
+    // Looks at the monitors and covers them anew where they changed, and
+    // puts back every window that no longer lies in place. True when the
+    // monitors changed since the last look (not at the first). Raises when
     // a cover or its clock cannot be made; the next look tries again.
     bool Follow();
 
@@ -81,7 +89,7 @@ private:
         bool operator==(const DeskLayout&) const = default;
     };
     DeskLayout CurrentMonitors() const;
-    void Cover(DeskLayout layout);
+    void Assign(const DeskLayout& layout);
 
     HWND owner_ = nullptr;
     HWND clock_ = nullptr;
@@ -92,6 +100,8 @@ private:
     ColourTable colours_{};
     std::optional<ClockTime> shown_;
     DeskLayout monitors_;
+    // In the order they were made, which is their order below the clock
+    // window.
     std::vector<std::unique_ptr<TCoverForm>> covers_;
 };
 

@@ -82,9 +82,10 @@ void TMainForm::FollowPrimary() {
 void TMainForm::Show() { ShowWindow(Handle(), SW_SHOWMAXIMIZED); }
 
 // Called on every display change and once a tick: some platforms announce
-// a new monitor layout, others only show it. The first call, at the end of
-// the first tick, covers the other monitors: listing the monitors can take
-// a while the first time, and the clock comes first.
+// a new monitor layout, others only show it, and any program may move a
+// cover. The first call, at the end of the first tick, covers the other
+// monitors: listing the monitors can take a while the first time, and the
+// clock comes first.
 void TMainForm::FollowMonitors() noexcept {
     if (!covers_) return;
     try {
@@ -179,6 +180,7 @@ void TMainForm::FormCreate() {
 
 void TMainForm::PrepareRunMode() {
     clock_->HidePointer();
+    pointerDensity_.emplace();
     if (!ActsOnSharedState()) return;
     UINT scratch = 0;
     if (!SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, 1, &scratch, 0))
@@ -233,10 +235,20 @@ void TMainForm::FormMouseMove(HWND control, int x, int y) {
     POINT point{x, y};
     if (control != Handle()) MapWindowPoints(control, Handle(), &point, 1);
     PointerReference reference{MouseStartX, MouseStartY};
-    const bool moved = PointerMovedEnough(reference, point.x, point.y, clock_->Placement().geometry.pointerThreshold);
+    const bool moved = PointerMovedEnough(reference, point.x, point.y, PointerThresholdUnder(point));
     MouseStartX = reference.x;
     MouseStartY = reference.y;
     if (moved) Close();
+}
+
+// A hand's tremor over a dense monitor beside a less dense primary is judged
+// at the dense monitor's density: the monitor under the pointer's new
+// position, wherever the clock window's own monitor is.
+int TMainForm::PointerThresholdUnder(POINT client) const noexcept {
+    if (!pointerDensity_) return clock_->Placement().geometry.pointerThreshold;
+    POINT screen = client;
+    ClientToScreen(Handle(), &screen);
+    return PointerThresholdAt(pointerDensity_->Of(MonitorFromPoint(screen, MONITOR_DEFAULTTONEAREST)));
 }
 
 bool TMainForm::FormCloseQuery() {

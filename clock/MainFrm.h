@@ -15,6 +15,7 @@
 
 #include "ClockPanel.h"
 #include "CoverFrm.h"
+#include "Dpi.h"
 #include "Form.h"
 #include "Settings.h"
 
@@ -38,6 +39,7 @@ private:
     void FormKeyDown();
     void FormDeactivateApp() noexcept;
     void FormMouseMove(HWND control, int x, int y);
+    int PointerThresholdUnder(POINT client) const noexcept;
     bool FormCloseQuery();
     void tmrDrawTimer() noexcept;
 
@@ -58,6 +60,9 @@ private:
     bool Activated = false;
     std::int32_t MouseStartX = -1;
     std::int32_t MouseStartY = -1;
+    // Each monitor's density, which a movement over it is judged at; in run
+    // mode.
+    std::optional<TMonitorDensity> pointerDensity_;
     // The colon of every clock, inverted at each tick with FlashSecond.
     bool colonVisible_ = true;
     // Every clock's colour table at full brightness and dimmed, made once

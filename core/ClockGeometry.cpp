@@ -2,6 +2,7 @@
 
 #include "ClockArt.h"
 #include "Drift.h"
+#include "PointerThreshold.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,7 +35,7 @@ ClockGeometry GeometryAt(int dpi, double scale) {
     g.panelWidth = std::max(Scaled(kPanelWidth, g.scale), g.pictures.back().right() + 1);
     g.panelHeight = std::max(Scaled(kPanelHeight, g.scale), g.pictures[0].height);
     g.hiddenDigitShift = -(g.pictures[0].width / 2);
-    g.pointerThreshold = std::max(1, Scaled(kPointerThreshold, dpi / double(kDesignDpi)));
+    g.pointerThreshold = PointerThresholdAt(dpi);
     return g;
 }
 

@@ -28,4 +28,19 @@ std::vector<DisplayMonitor> OtherMonitors(const std::vector<DisplayMonitor>& mon
     return others;
 }
 
+// Each pass hands out only the windows no earlier pass gave away.
+std::vector<std::size_t> MatchCovers(const std::vector<DisplayMonitor>& before, const std::vector<DisplayMonitor>& now) {
+    std::vector<std::size_t> match(now.size(), kNewCover);
+    std::vector<bool> given(before.size(), false);
+    const auto pass = [&](auto same) {
+        for (std::size_t i = 0; i < now.size(); ++i)
+            for (std::size_t j = 0; j < before.size() && match[i] == kNewCover; ++j)
+                if (!given[j] && same(before[j], now[i])) match[i] = j, given[j] = true;
+    };
+    pass([](const DisplayMonitor& a, const DisplayMonitor& b) { return a.rect == b.rect; });
+    pass([](const DisplayMonitor& a, const DisplayMonitor& b) { return !a.device.empty() && a.device == b.device; });
+    pass([](const DisplayMonitor&, const DisplayMonitor&) { return true; });
+    return match;
+}
+
 }  // namespace lumidial

@@ -1,5 +1,7 @@
 #include "PointerThreshold.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace lumidial {
@@ -21,6 +23,10 @@ bool PointerMovedEnough(PointerReference& reference, int x, int y, int threshold
         return true;
     }
     return false;
+}
+
+int PointerThresholdAt(int dpi) {
+    return std::max(1, int(std::lround(kPointerThreshold * (dpi / double(kDesignDpi)))));
 }
 
 }  // namespace lumidial

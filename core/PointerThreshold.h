@@ -16,4 +16,11 @@ struct PointerReference {
 
 bool PointerMovedEnough(PointerReference& reference, int x, int y, int threshold = kPointerThreshold);
 
+// The threshold where a movement happens, on a monitor of `dpi`:
+// kPointerThreshold at 96 DPI, times the density over 96, rounded, at least
+// 1, so that a hand's tremor counts the same on a dense monitor as on any
+// other. A movement is judged at the density of the monitor under its new
+// position, not at the primary's.
+int PointerThresholdAt(int dpi);
+
 }  // namespace lumidial

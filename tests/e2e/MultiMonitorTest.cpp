@@ -1,14 +1,15 @@
 // Run mode on a desk of several monitors: an Xorg server with the dummy
 // video driver whose layout scripts/monitors.sh sets and changes while the
-// saver runs. The clock stays on the primary; every other monitor is black,
-// with the X root's own colour showing wherever nothing of ours lies.
+// saver runs. The clock window covers the primary; a window of the saver,
+// black or with a clock of its own, each other monitor, kept in place; the
+// X root's own colour shows wherever nothing of ours lies.
 #include "ConfigureIds.h"
 #include "SaverTest.h"
+#include "harness/HostWindow.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <map>
 #include <memory>
-#include <type_traits>
 
 namespace e2e {
 namespace {
@@ -21,17 +22,18 @@ struct Desk {
 };
 const Desk kThree{"1280x1024+1024+0 1024x768+0+0 800x600+2304+100",
                   {{0, 0, 1280, 1024}, {-1024, 0, 0, 768}, {1280, 100, 2080, 700}}};
-// A fourth monitor, below the primary.
-const Desk kFour{"1280x1024+1024+0 1024x768+0+0 800x600+2304+100 640x480+1500+1024",
-                 {{0, 0, 1280, 1024}, {-1024, 0, 0, 768}, {1280, 100, 2080, 700}, {476, 1024, 1116, 1504}}};
+// A fourth monitor, below the left one.
+const Desk kFour{"1280x1024+1024+0 1024x768+0+0 800x600+2304+100 640x480+0+768",
+                 {{0, 0, 1280, 1024}, {-1024, 0, 0, 768}, {1280, 100, 2080, 700}, {-1024, 768, -384, 1248}}};
 // As many monitors as kThree, the primary as it was: first the left one
 // moved down, then the right one grown as well.
 const Desk kLeftMoved{"1280x1024+1024+0 1024x768+0+256 800x600+2304+100",
                       {{0, 0, 1280, 1024}, {-1024, 256, 0, 1024}, {1280, 100, 2080, 700}}};
 const Desk kRightResized{"1280x1024+1024+0 1024x768+0+256 1024x768+2304+100",
                          {{0, 0, 1280, 1024}, {-1024, 256, 0, 1024}, {1280, 100, 2304, 868}}};
-// Two monitors gone, the primary grown.
-const Desk kWide{"1600x1024+1024+0 1024x768+0+0", {{0, 0, 1600, 1024}, {-1024, 0, 0, 768}}};
+// Of kFour the primary grown and the fourth one kept, now listed first; at
+// X 0 still, or the X server would shift the whole desk, pointer and all.
+const Desk kWide{"1600x1024+1024+0 640x480+0+768", {{0, 0, 1600, 1024}, {-1024, 768, -384, 1248}}};
 
 constexpr const char* kStaged = "monitors laid out through the X server";
 constexpr Rgb kRootColour{0x60, 0x40, 0xA0};
@@ -40,22 +42,34 @@ constexpr Rgb kBlack{};
 // seconds to go; a saver with three of them needs longer than one with one.
 constexpr Millis kExitTimeout = 40s;
 
-std::vector<RECT> Sorted(std::vector<RECT> rects) {
-  std::sort(rects.begin(), rects.end(),
-            [](const RECT& a, const RECT& b) { return std::tie(a.left, a.top) < std::tie(b.left, b.top); });
-  return rects;
-}
-
-bool Same(const std::vector<RECT>& a, const std::vector<RECT>& b) {
-  const auto sa = Sorted(a), sb = Sorted(b);
-  return std::equal(sa.begin(), sa.end(), sb.begin(), sb.end(),
-                    [](const RECT& x, const RECT& y) { return EqualRect(&x, &y) != FALSE; });
-}
-
 std::vector<RECT> WindowRects(const std::vector<HWND>& windows) {
   std::vector<RECT> rects;
-  for (HWND window : windows) GetWindowRect(window, &rects.emplace_back());
+  for (HWND window : windows) rects.push_back(WindowRect(window));
   return rects;
+}
+
+// Left to right, so that two lists of the same rectangles compare equal.
+std::string Described(std::vector<RECT> rects) {
+  std::sort(rects.begin(), rects.end(),
+            [](const RECT& a, const RECT& b) { return std::tie(a.left, a.top) < std::tie(b.left, b.top); });
+  std::string text;
+  for (const RECT& r : rects) text.append(" ").append(Describe(r));
+  return text;
+}
+
+// The windows right below `clock`, as many as `covers`, are those: top-most,
+// non-activating tool windows of the clock window's owner whose black leaves
+// their children (a clock) alone.
+bool JustBelow(HWND clock, const std::vector<HWND>& covers) {
+  constexpr LONG_PTR kExStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
+  HWND next = clock;
+  for (size_t i = 0; i < covers.size(); ++i)
+    if (next = GetWindow(next, GW_HWNDNEXT); std::find(covers.begin(), covers.end(), next) == covers.end() ||
+                                            (GetWindowLongPtrW(next, GWL_EXSTYLE) & kExStyle) != kExStyle ||
+                                            !(GetWindowLongPtrW(next, GWL_STYLE) & WS_CLIPCHILDREN) ||
+                                            GetWindow(next, GW_OWNER) != GetWindow(clock, GW_OWNER))
+      return false;
+  return true;
 }
 
 class MultiMonitorWineOnly : public WineOnly<SaverTest> {
@@ -74,72 +88,77 @@ class MultiMonitorWineOnly : public WineOnly<SaverTest> {
   // layout.
   static ::testing::AssertionResult Layout(const Desk& desk) {
     if (auto laid = LayOutMonitors(desk.geometries); !laid) return laid;
-    if (WaitUntil([&] { return Same(MonitorRects(), desk.monitors); })) return ::testing::AssertionSuccess();
-    std::string seen;
-    for (const RECT& r : MonitorRects()) seen.append(" ").append(Describe(r));
-    return ::testing::AssertionFailure() << "Wine sees the monitors" << seen << " after laying out "
+    if (WaitUntil([&] { return Described(MonitorRects()) == Described(desk.monitors); }))
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "Wine sees the monitors" << Described(MonitorRects()) << " after "
                                          << desk.geometries << " (an Xorg dummy server is needed)";
   }
 
   // Waits until run mode covers `desk` exactly: the clock window the
   // primary (as Windows places it, and on the screen: no pixel of the root
-  // colour left there), one black window each other monitor, the root
-  // colour between them; the windows keep out of the task bar and never take
-  // activation.
+  // colour left there), one black window each other monitor (JustBelow the
+  // clock window), the root colour between them.
   static ::testing::AssertionResult Covers(const SaverProcess& saver, HWND clock, const Desk& desk) {
+    const RECT& primary = desk.monitors[0];
     const std::vector<RECT> others(desk.monitors.begin() + 1, desk.monitors.end());
-    std::vector<HWND> covers;
     std::string problem;
     WaitUntil([&] {
-      covers = TopLevelWindows(saver.pid(), L"TCoverForm");
-      const RECT clockRect = WindowRect(clock);
+      const std::vector<HWND> covers = TopLevelWindows(saver.pid(), L"TCoverForm");
       problem.clear();
       if (!saver.IsRunning()) return problem = "the saver ended", true;
-      if (!EqualRect(&clockRect, &desk.monitors[0]))
-        problem = std::string("the clock window lies at ").append(Describe(clockRect));
-      else if (!Same(WindowRects(covers), others)) {
-        problem = "covering windows at";
-        for (const RECT& r : Sorted(WindowRects(covers))) problem.append(" ").append(Describe(r));
-        problem.append(", not one on each other monitor:");
-        for (const RECT& r : Sorted(others)) problem.append(" ").append(Describe(r));
-      }
-      const RECT& primary = desk.monitors[0];
-      if (problem.empty() &&
-          Unlike(primary, kRootColour) != (primary.right - primary.left) * (primary.bottom - primary.top))
+      if (Describe(WindowRect(clock)) != Describe(primary))
+        problem = "the clock window lies at " + Describe(WindowRect(clock));
+      else if (Described(WindowRects(covers)) != Described(others))
+        problem = "covering windows at" + Described(WindowRects(covers)) + ", not one on each other monitor";
+      else if (!JustBelow(clock, covers))
+        problem = "the covering windows are not the program's top-most tool windows right below the clock";
+      else if (Unlike(primary, kRootColour) != (primary.right - primary.left) * (primary.bottom - primary.top))
         problem = "the root colour shows on the primary " + Describe(primary);
       for (const RECT& monitor : others)
         if (problem.empty() && Unlike(monitor, kBlack) != 0) problem = Describe(monitor) + " is not black";
       return problem.empty();
     });
-    if (!problem.empty()) return ::testing::AssertionFailure() << problem << "; " << SaveScreenshot("covers");
-    for (HWND cover : covers) {
-      const auto ex = GetWindowLongPtrW(cover, GWL_EXSTYLE);
-      if ((ex & (WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE)) !=
-          (WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE))
-        return ::testing::AssertionFailure() << "a covering window is not a top-most, non-activating tool window";
-      if (GetWindow(cover, GW_OWNER) != GetWindow(clock, GW_OWNER))
-        return ::testing::AssertionFailure() << "a covering window is not owned by the program's hidden window";
-    }
-    return ::testing::AssertionSuccess();
+    if (problem.empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << problem << "; " << SaveScreenshot("covers");
   }
 
-  // Nothing of ours on any monitor: the root colour everywhere.
-  static ::testing::AssertionResult NothingCovers(const Desk& desk) {
+  // `input` (a key, a move) ends the saver, and nothing of ours is left:
+  // the root colour all over the desk.
+  static ::testing::AssertionResult Ends(::testing::AssertionResult input, const SaverProcess& saver) {
+    if (!input) return input;
+    if (auto ended = EndsNormally(saver, nullptr, kExitTimeout); !ended) return ended;
     long unlike = 0;
-    RECT where{};
-    if (WaitUntil([&] {
-          for (const RECT& monitor : desk.monitors)
-            if ((unlike = Unlike(monitor, kRootColour)) != 0) return where = monitor, false;
-          return true;
-        }))
+    if (WaitUntil([&] { return (unlike = Unlike(DeskRect(), kRootColour)) == 0; }))
       return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << unlike << " pixels of " << Describe(where)
+    return ::testing::AssertionFailure() << unlike << " pixels of the desk " << Describe(DeskRect())
                                          << " do not show the root colour; " << SaveScreenshot("left-over");
   }
 
   static bool ActiveAndFocused(HWND clock) {
     const GUITHREADINFO info = ThreadInfo(clock);
     return info.hwndActive == clock && info.hwndFocus == clock && GetForegroundWindow() == clock;
+  }
+
+  // Lays out `desks` in turn while the saver runs: each covered exactly
+  // (`what` says how), the clock going on, a monitor that did not change
+  // keeping its window, whatever came or went before it in the listing.
+  void FollowsLayouts(std::initializer_list<std::pair<const Desk*, const char*>> desks) {
+    HWND clock = nullptr;
+    SaverProcess saver = StartSaver({640, 100}, &clock);
+    ASSERT_TRUE(Covers(saver, clock, kThree));
+    for (const auto& [desk, what] : desks) {
+      std::map<std::string, HWND> before;  // the covering windows by where they lie
+      for (HWND cover : TopLevelWindows(saver.pid(), L"TCoverForm")) before[Describe(WindowRect(cover))] = cover;
+      ASSERT_TRUE(Layout(*desk));
+      EXPECT_TRUE(Covers(saver, clock, *desk)) << what;
+      EXPECT_TRUE(KeepsTicking(saver)) << "the clock goes on";
+      for (HWND cover : TopLevelWindows(saver.pid(), L"TCoverForm")) {
+        const auto was = before.find(Describe(WindowRect(cover)));
+        EXPECT_TRUE(was == before.end() || was->second == cover) << "a new window over " << was->first;
+      }
+    }
+    EXPECT_TRUE(WaitUntil([&] { return ActiveAndFocused(clock); })) << "the clock window keeps the keyboard";
+    EXPECT_TRUE(Ends(PressKey('A', clock), saver)) << "a key still ends the saver";
   }
 };
 
@@ -151,82 +170,64 @@ TEST_F(MultiMonitorWineOnly, EveryMonitorIsCoveredAndTheClockKeepsToThePrimary) 
   ASSERT_NE(clock, nullptr) << "no run-mode window";
   EXPECT_TRUE(Covers(saver, clock, kThree)) << "every monitor covered: one left of the primary, one right";
   EXPECT_TRUE(ShowsLocalTime(saver, false, offset)) << "the clock on the primary, centred, shows the time";
-  const RECT belowLeft{-1024, 768, 0, 1024};
-  EXPECT_EQ(Unlike(belowLeft, kRootColour), 0) << "outside every monitor the root shows";
-  ASSERT_TRUE(PressKey('A', clock));
-  EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout));
-  EXPECT_TRUE(NothingCovers(kThree)) << "the covering windows go with the clock";
+  EXPECT_EQ(Unlike({-1024, 768, 0, 1024}, kRootColour), 0) << "outside every monitor (below the left) the root shows";
+  EXPECT_TRUE(Ends(PressKey('A', clock), saver)) << "the covering windows go with the clock";
+}
+
+// Another program moving, resizing or hiding a covering window, or putting
+// a top-most window of its own right below the clock window: within about
+// a second the covers are back over their monitors, right below the clock.
+TEST_F(MultiMonitorWineOnly, CoversMovedFromOutsideArePutBack) {
+  HWND clock = nullptr;
+  SaverProcess saver = StartSaver({640, 100}, &clock);
+  ASSERT_TRUE(Covers(saver, clock, kThree));
+  const std::vector<HWND> covers = TopLevelWindows(saver.pid(), L"TCoverForm");
+  {
+    // Shown first: Wine restacks a new window once the X server has mapped it.
+    HostWindow other({100, 100}, {200, 100});
+    ASSERT_TRUE(WaitUntil([&] { return other.ShowsOwnColour(); }));
+    ASSERT_TRUE(SetWindowPos(other.window, clock, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE));
+    EXPECT_TRUE(Covers(saver, clock, kThree)) << "the covers back above another program's top-most window";
+  }
+  ASSERT_TRUE(SetWindowPos(covers[0], nullptr, 100, 100, 300, 200, SWP_NOZORDER | SWP_NOACTIVATE));
+  ShowWindow(covers[1], SW_HIDE);
+  EXPECT_TRUE(Covers(saver, clock, kThree)) << "one moved onto the primary and resized, one hidden";
+  EXPECT_TRUE(Ends(PressKey('A', clock), saver));
 }
 
 TEST_F(MultiMonitorWineOnly, PointerAndKeysCountOnEveryMonitor) {
-  {
-    SCOPED_TRACE("left of the primary, the clock holding the capture: negative positions");
-    const POINT start{-500, 300};
-    SaverProcess saver = StartSaver(start);
-    ASSERT_TRUE(MovePointer({start.x + 2, start.y + 2}));
-    EXPECT_TRUE(KeepsTicking(saver)) << "2 + 2 pixels do not end the saver";
-    ASSERT_TRUE(MovePointer({start.x + 3, start.y + 3}));
-    EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout)) << "3 + 3 pixels end it";
-  }
-  {
-    SCOPED_TRACE("right of the primary, after a left click");
-    const POINT start{1600, 400};
+  for (const auto& [where, start, click, key] :
+       {std::tuple{"left of the primary, negative positions, with the capture", POINT{-500, 300}, false, false},
+        {"right of the primary, after a left click, over the covering window", POINT{1600, 400}, true, false},
+        {"a key, with the pointer left of the primary after a click", POINT{-300, 200}, true, true}}) {
+    SCOPED_TRACE(where);
     HWND clock = nullptr;
     SaverProcess saver = StartSaver(start, &clock);
-    ASSERT_TRUE(Click(clock));
-    ASSERT_TRUE(WaitUntil([&] { return CaptureOf(clock) == nullptr; })) << "the click ends the capture";
-    ASSERT_TRUE(Click(clock));  // now on the covering window itself
-    EXPECT_TRUE(KeepsTicking(saver, 1) && ActiveAndFocused(clock))
-        << "clicking a covering window leaves the clock window active and focused";
+    if (click) {
+      ASSERT_TRUE(Click(clock));
+      ASSERT_TRUE(WaitUntil([&] { return CaptureOf(clock) == nullptr; })) << "the click ends the capture";
+      ASSERT_TRUE(Click(clock));  // now on the covering window itself
+      EXPECT_TRUE(KeepsTicking(saver, 1) && ActiveAndFocused(clock))
+          << "clicking a covering window leaves the clock window active and focused";
+    }
     ASSERT_TRUE(MovePointer({start.x + 2, start.y + 2}));
-    EXPECT_TRUE(KeepsTicking(saver)) << "2 + 2 pixels over the covering window do not end the saver";
-    EXPECT_TRUE(PointerBecomes(false)) << "no pointer shows over the covering window";
-    ASSERT_TRUE(MovePointer({start.x + 3, start.y + 3}));
-    EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout)) << "3 + 3 pixels over it do";
-  }
-  {
-    SCOPED_TRACE("a key, with the pointer left of the primary after a click");
-    HWND clock = nullptr;
-    SaverProcess saver = StartSaver({-300, 200}, &clock);
-    ASSERT_TRUE(Click(clock) && Click(clock));
-    ASSERT_TRUE(WaitUntil([&] { return CaptureOf(clock) == nullptr; }));
-    ASSERT_TRUE(PressKey('A', clock));
-    EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout)) << "a key ends the saver";
-    EXPECT_TRUE(NothingCovers(kThree)) << "nothing of ours is left on any monitor";
+    EXPECT_TRUE(KeepsTicking(saver)) << "2 + 2 pixels do not end the saver";
+    EXPECT_TRUE(PointerBecomes(false)) << "no pointer shows";
+    EXPECT_TRUE(Ends(key ? PressKey('A', clock) : MovePointer({start.x + 3, start.y + 3}), saver))
+        << (key ? "a key ends the saver" : "3 + 3 pixels end it");
   }
 }
 
 TEST_F(MultiMonitorWineOnly, MonitorsComingGoingAndResizingAreFollowed) {
-  HWND clock = nullptr;
-  SaverProcess saver = StartSaver({640, 100}, &clock);
-  ASSERT_TRUE(Covers(saver, clock, kThree));
-  ASSERT_TRUE(Layout(kFour));
-  EXPECT_TRUE(Covers(saver, clock, kFour)) << "a monitor added is covered";
-  EXPECT_TRUE(KeepsTicking(saver)) << "the clock goes on";
-  ASSERT_TRUE(Layout(kWide));
-  EXPECT_TRUE(Covers(saver, clock, kWide))
-      << "two monitors removed and the primary grown: the clock window covers all of the primary";
-  EXPECT_TRUE(WaitUntil([&] { return ActiveAndFocused(clock); })) << "the clock window keeps the keyboard";
-  ASSERT_TRUE(PressKey('A', clock));
-  EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout)) << "a key still ends the saver";
-  EXPECT_TRUE(NothingCovers(kWide));
+  FollowsLayouts({{&kFour, "a monitor added is covered"},
+                  {&kWide, "two monitors removed and the primary grown: the clock window covers all of it"}});
 }
 
 // The same number of monitors and the same primary, laid out anew: each
 // monitor's covering window follows it.
 TEST_F(MultiMonitorWineOnly, MonitorsMovedOrResizedAreCoveredAnew) {
-  HWND clock = nullptr;
-  SaverProcess saver = StartSaver({640, 100}, &clock);
-  ASSERT_TRUE(Covers(saver, clock, kThree));
-  ASSERT_TRUE(Layout(kLeftMoved));
-  EXPECT_TRUE(Covers(saver, clock, kLeftMoved)) << "the monitor moved is covered where it is now, and only there";
-  ASSERT_TRUE(Layout(kRightResized));
-  EXPECT_TRUE(Covers(saver, clock, kRightResized)) << "the monitor resized is covered to its new edges";
-  EXPECT_TRUE(KeepsTicking(saver)) << "the clock goes on on the primary";
-  EXPECT_TRUE(WaitUntil([&] { return ActiveAndFocused(clock); })) << "the clock window keeps the keyboard";
-  ASSERT_TRUE(PressKey('A', clock));
-  EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout)) << "a key still ends the saver";
-  EXPECT_TRUE(NothingCovers(kRightResized));
+  FollowsLayouts({{&kLeftMoved, "the monitor moved is covered where it is now, and only there"},
+                  {&kRightResized, "the monitor resized is covered to its new edges"}});
 }
 
 // The password prompt (the password.cpl double, held open) shows on the
@@ -251,19 +252,14 @@ TEST_F(MultiMonitorWineOnly, OtherMonitorsStayCoveredWhileThePasswordPromptRuns)
   ASSERT_TRUE(Layout(kFour));
   PostMessageW(clock, WM_DISPLAYCHANGE, 32, MAKELPARAM(1280, 1024));
   EXPECT_TRUE(Covers(saver, clock, kFour)) << "a monitor added while the prompt runs is covered";
-  auto promptHasTheKeyboard = [&] {
+  EXPECT_FALSE(WaitUntil([&] {
     const HWND focus = ThreadInfo(prompt).hwndFocus;
-    return (focus == prompt || IsChild(prompt, focus)) && GetForegroundWindow() == prompt;
-  };
-  EXPECT_FALSE(WaitUntil([&] { return !promptHasTheKeyboard(); }, 3s))
-      << "the prompt lost the keyboard; the foreground is a " << Narrow(WindowClass(GetForegroundWindow()));
+    return !(focus == prompt || IsChild(prompt, focus)) || GetForegroundWindow() != prompt;
+  }, 3s)) << "the prompt lost the keyboard; the foreground is a " << Narrow(WindowClass(GetForegroundWindow()));
 
-  std::unique_ptr<std::remove_pointer_t<HWND>, decltype(&DestroyWindow)> other(
-      CreateWindowExW(0, L"STATIC", L"Another program", WS_POPUP | WS_VISIBLE, 100, 100, 200, 100, nullptr,
-                      nullptr, nullptr, nullptr),
-      &DestroyWindow);
-  ASSERT_TRUE(SetForegroundWindow(other.get())) << "error " << GetLastError();
-  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == other.get(); }));
+  auto other = std::make_unique<HostWindow>(POINT{100, 100}, SIZE{200, 100}, HostWindow::kSettings);
+  ASSERT_TRUE(SetForegroundWindow(other->window)) << "error " << GetLastError();
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == other->window; }));
   PostMessageW(prompt, WM_CLOSE, 0, 0);  // refused
   EXPECT_TRUE(KeepsTicking(saver)) << "the saver runs on after the refusal";
   ASSERT_EQ(Recorded(L"VerifyCalls"), 1u) << "the password was asked for once";
@@ -273,9 +269,8 @@ TEST_F(MultiMonitorWineOnly, OtherMonitorsStayCoveredWhileThePasswordPromptRuns)
   SetDword(kDoubleKey, L"VerifyAnswer", 1);
   // A key would go to whichever window the system made the foreground when
   // the other program's went; the pointer moves over the clock.
-  ASSERT_TRUE(MovePointerBy(PointerThreshold() + 1, PointerThreshold() + 1));
-  EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout)) << "allowed: the saver ends";
-  EXPECT_TRUE(NothingCovers(kFour));
+  const int beyond = PointerThreshold() + 1;
+  EXPECT_TRUE(Ends(MovePointerBy(beyond, beyond), saver)) << "allowed: the saver ends";
 }
 
 // With "ClockOnEveryMonitor" set, every monitor shows a clock of its own in
@@ -301,9 +296,8 @@ TEST_F(MultiMonitorWineOnly, EveryMonitorShowsItsOwnClockWhenAsked) {
   ASSERT_TRUE(WaitUntil([&] { return CaptureOf(clock) == nullptr; })) << "the click ends the capture";
   // Inside the minute units' picture whether the hour has one digit or two.
   const ClockLayout there = ClockLayout::CentredOn(kFour.monitors[1], 0.8376);
-  ASSERT_TRUE(MovePointer({there.panel.x + there.Scaled(812), there.panel.y + there.Scaled(160)}));
-  EXPECT_TRUE(EndsNormally(saver, nullptr, kExitTimeout)) << "a move over the left monitor's clock ends the saver";
-  EXPECT_TRUE(NothingCovers(kFour));
+  EXPECT_TRUE(Ends(MovePointer({there.panel.x + there.Scaled(812), there.panel.y + there.Scaled(160)}), saver))
+      << "a move over the left monitor's clock ends the saver";
 }
 
 // Each monitor's clock drifts at the chosen pace (here a pixel a tick,
@@ -315,13 +309,12 @@ TEST_F(MultiMonitorWineOnly, EveryMonitorsClockDriftsWithinItsOwnMonitor) {
   SaverProcess saver = SaverProcess::Start(L"/s");
   ASSERT_NE(saver.WaitForWindow(kMainClass, kMainCaption), nullptr) << "no run-mode window";
   EXPECT_TRUE(DriftsOnePixelWithinItsMargins(saver, {kThree.monitors[1], kThree.monitors[2]}));
-  saver.Terminate();
 }
 
 TEST_F(MultiMonitorWineOnly, DialogAndPreviewCoverNothing) {
-  const std::vector<RECT> others(kThree.monitors.begin() + 1, kThree.monitors.end());
   auto nothingElsewhere = [&](const SaverProcess& saver) {
-    for (const RECT& monitor : others) EXPECT_EQ(Unlike(monitor, kRootColour), 0) << Describe(monitor);
+    for (size_t i = 1; i < kThree.monitors.size(); ++i)
+      EXPECT_EQ(Unlike(kThree.monitors[i], kRootColour), 0) << Describe(kThree.monitors[i]);
     EXPECT_TRUE(TopLevelWindows(saver.pid(), L"TCoverForm", nullptr, true).empty());
   };
   {
@@ -329,15 +322,12 @@ TEST_F(MultiMonitorWineOnly, DialogAndPreviewCoverNothing) {
     ASSERT_TRUE(dialog.WaitForWindow(lumidial::cfg::kFormClass)) << "no settings dialog";
     nothingElsewhere(dialog);
   }
-  HWND host = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 300, 300,
-                              160, 120, nullptr, nullptr, nullptr, nullptr);
-  ASSERT_NE(host, nullptr);
-  SaverProcess preview = SaverProcess::Start(L"/p " + std::to_wstring(reinterpret_cast<INT_PTR>(host)));
-  const RECT hostRect{300, 300, 460, 420};
-  EXPECT_TRUE(WaitUntil([&] { return Difference(GrabScreen(hostRect), 0, 0, Art().preview) < 0.5; }))
+  auto host = std::make_unique<HostWindow>(POINT{300, 300}, SIZE{160, 120});
+  SaverProcess preview = SaverProcess::Start(L"/p " + host->Number());
+  EXPECT_TRUE(WaitUntil([&] { return Difference(host->Shown(), 0, 0, Art().preview) < 0.5; }))
       << "the preview shows in the host's window";
   nothingElsewhere(preview);
-  DestroyWindow(host);
+  host.reset();
   EXPECT_TRUE(EndsNormally(preview));
 }
 

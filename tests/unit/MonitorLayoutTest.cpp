@@ -20,6 +20,10 @@ TEST(OtherMonitors, EveryMonitorButThePrimaryInListedOrderWithItsDensity) {
     EXPECT_EQ(OtherMonitors({kPrimary}, kPrimary.rect), Monitors{});
     EXPECT_EQ(OtherMonitors({right, kPrimary, left}, kPrimary.rect), (Monitors{right, left}));
     EXPECT_EQ(OtherMonitors({kPrimary, above}, kPrimary.rect), Monitors{above});
+    // After a change: the window of its rectangle, whatever came before, else of its device, else one left over.
+    const DisplayMonitor named{left.rect, 144, L"L"}, moved{{-1024, 256, 0, 1024}, 144, L"L"};
+    EXPECT_EQ(MatchCovers({right, above, named}, {above, moved, {{0, 1024, 640, 1504}}, kPrimary}),
+              (std::vector<std::size_t>{1, 2, 0, kNewCover}));
 }
 
 TEST(OtherMonitors, MirrorsRepeatsAndEmptyMonitorsNeedNoWindow) {

@@ -10,13 +10,16 @@
 namespace lumidial {
 namespace {
 
+// At 96 DPI; over a monitor of another density, times it over 96: 4 pixels at 200 %, 3 at 150 %.
 TEST(PointerMovedEnough, NeedsMoreThanTwoPixelsOnBothAxes) {
-    for (const auto& [dx, dy, counts] : {std::tuple{2, 2, false}, {-2, -2, false}, {3, 3, true},
-                                        {-3, 3, true}, {3, 2, false}, {500, 0, false}, {0, -500, false},
-                                        {-40, -40, true}}) {
+    for (const auto& [dx, dy, dpi, counts] :
+         {std::tuple{2, 2, 96, false}, {-2, -2, 96, false}, {3, 3, 96, true}, {-3, 3, 96, true}, {3, 2, 96, false},
+          {500, 0, 96, false}, {0, -500, 96, false}, {-40, -40, 96, true}, {3, 3, 192, false}, {-4, 4, 192, false},
+          {5, 5, 192, true}, {3, 3, 144, false}, {4, 4, 144, true}, {2, -2, 48, true}}) {
         PointerReference reference;
         EXPECT_FALSE(PointerMovedEnough(reference, 100, 100));  // the first report only sets it
-        EXPECT_EQ(PointerMovedEnough(reference, 100 + dx, 100 + dy), counts) << dx << "," << dy;
+        EXPECT_EQ(PointerMovedEnough(reference, 100 + dx, 100 + dy, PointerThresholdAt(dpi)), counts)
+            << dx << "," << dy << " at " << dpi;
     }
     PointerReference reference;  // small moves add up against the reference
     PointerMovedEnough(reference, 10, 10);
