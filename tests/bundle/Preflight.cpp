@@ -102,10 +102,8 @@ LRESULT CALLBACK CheckWindowProc(HWND window, UINT message, WPARAM wp, LPARAM lp
   auto* received = reinterpret_cast<Received*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   switch (message) {
     case WM_KEYDOWN:
-      if (received && wp == VK_SHIFT) received->keyDown = true;
-      return 0;
     case WM_KEYUP:
-      if (received && wp == VK_SHIFT) received->keyUp = true;
+      if (received && wp == VK_SHIFT) (message == WM_KEYDOWN ? received->keyDown : received->keyUp) = true;
       return 0;
     case WM_MOUSEMOVE:
       if (received) {

@@ -41,10 +41,6 @@ class HighDpiWineOnly : public WineOnly<SaverTest> {
     return ::testing::AssertionFailure() << "the primary screen stays " << GetSystemMetrics(SM_CXSCREEN) << " x "
                                          << GetSystemMetrics(SM_CYSCREEN);
   }
-
-  // The preview of a saver started in a host probe's window (a host that
-  // scales itself by `scale` at 144 DPI; 1 where it does not).
-  void ShowsPreviewInHost(const wchar_t* awareness, double scale);
 };
 
 // Each density in a time zone picked for a one-digit and two-digit hours;
@@ -198,37 +194,35 @@ TEST_F(HighDpiWineOnly, PointerThresholdGrowsWithTheDensity) {
 // 144 DPI (HostProbe.cpp).
 TEST_F(HighDpiWineOnly, PreviewFollowsTheHostsDensity) {
   const Density scaled(144);
-  ShowsPreviewInHost(L"", 1.5);
-  ShowsPreviewInHost(L" unaware", 1.0);
-}
-
-void HighDpiWineOnly::ShowsPreviewInHost(const wchar_t* awareness, double scale) {
-  SCOPED_TRACE(scale == 1 ? "a host that does not scale itself" : "a host aware of each monitor's density");
-  RegDeleteTreeW(HKEY_CURRENT_USER, kDoubleKey);
-  SaverProcess probe = SaverProcess::Start(L"300 300 300 220" + std::wstring(awareness), PathFromEnvironment(L"LUMIDIAL_HOST_PROBE"));
-  ASSERT_TRUE(probe.started()) << probe.error();
-  ASSERT_TRUE(WaitUntil([] { return Recorded(L"HostWindow").has_value(); })) << "the host probe shows no window";
-  HostWindow host(reinterpret_cast<HWND>(ULONG_PTR(*Recorded(L"HostWindow"))));
-  ASSERT_TRUE(WaitUntil([&] { return host.ShowsOwnColour(); }));
-  SaverProcess saver = SaverProcess::Start(L"/p " + host.Number());
-  ASSERT_TRUE(saver.started()) << saver.error();
-  const Extent lit = LitExtent(Art().preview);
-  Extent designed;
-  designed.Add(int(std::lround(lit.left * scale)), int(std::lround(lit.top * scale)));
-  designed.Add(int(std::lround((lit.right + 1) * scale)) - 1, int(std::lround((lit.bottom + 1) * scale)) - 1);
-  Extent shown;
-  long outside = 0, notOurs = 0;
-  EXPECT_TRUE(WaitUntil([&] {
-    const Image image = host.Shown();
-    shown = LitExtent(image);
-    notOurs = Count(image, [](int, int, Rgb p) { return p.r != 0 || p.b != 0; });
-    outside =
-        Count(image, [&](int x, int y, Rgb p) { return (x >= 160 * scale || y >= 120 * scale) && !(p == Rgb{}); });
-    return shown.Near(designed, 2) && outside == 0 && notOurs == 0;
-  })) << "lit over " << shown.text() << ", designed " << designed.text() << "; " << outside
-      << " pixels not black beyond the picture, " << notOurs << " not the saver's; " << SaveScreenshot("preview");
-  ShowWindow(host.window, SW_HIDE);
-  EXPECT_TRUE(EndsUnseen(saver));
+  for (const auto& [awareness, scale] : {std::pair{L"", 1.5}, {L" unaware", 1.0}}) {
+    SCOPED_TRACE(scale == 1 ? "a host that does not scale itself" : "a host aware of each monitor's density");
+    RegDeleteTreeW(HKEY_CURRENT_USER, kDoubleKey);
+    SaverProcess probe = SaverProcess::Start(L"300 300 300 220" + std::wstring(awareness),
+                                             PathFromEnvironment(L"LUMIDIAL_HOST_PROBE"));
+    ASSERT_TRUE(probe.started()) << probe.error();
+    ASSERT_TRUE(WaitUntil([] { return Recorded(L"HostWindow").has_value(); })) << "the host probe shows no window";
+    HostWindow host(reinterpret_cast<HWND>(ULONG_PTR(*Recorded(L"HostWindow"))));
+    ASSERT_TRUE(WaitUntil([&] { return host.ShowsOwnColour(); }));
+    SaverProcess saver = SaverProcess::Start(L"/p " + host.Number());
+    ASSERT_TRUE(saver.started()) << saver.error();
+    const Extent lit = LitExtent(Art().preview);
+    Extent designed;
+    designed.Add(int(std::lround(lit.left * scale)), int(std::lround(lit.top * scale)));
+    designed.Add(int(std::lround((lit.right + 1) * scale)) - 1, int(std::lround((lit.bottom + 1) * scale)) - 1);
+    Extent shown;
+    long outside = 0, notOurs = 0;
+    EXPECT_TRUE(WaitUntil([&] {
+      const Image image = host.Shown();
+      shown = LitExtent(image);
+      notOurs = Count(image, [](int, int, Rgb p) { return p.r != 0 || p.b != 0; });
+      outside =
+          Count(image, [&](int x, int y, Rgb p) { return (x >= 160 * scale || y >= 120 * scale) && !(p == Rgb{}); });
+      return shown.Near(designed, 2) && outside == 0 && notOurs == 0;
+    })) << "lit over " << shown.text() << ", designed " << designed.text() << "; " << outside
+        << " pixels not black beyond the picture, " << notOurs << " not the saver's; " << SaveScreenshot("preview");
+    ShowWindow(host.window, SW_HIDE);
+    EXPECT_TRUE(EndsUnseen(saver));
+  }
 }
 
 }  // namespace
