@@ -8,10 +8,7 @@
 // and the preview fills a scaled host's preview area.
 #include "SaverTest.h"
 
-#include <algorithm>
-#include <climits>
 #include <cmath>
-#include <sstream>
 
 namespace e2e {
 namespace {
@@ -159,7 +156,6 @@ TEST_F(HighDpiWineOnly, FittedClockDriftsOnePixelAndFollowsTheScreen) {
     EXPECT_TRUE(ColonBlinks(true, 5s));
     EXPECT_TRUE(DriftsOnePixelWithinItsMargins(saver, {PrimaryRect()}));
   }
-  saver.Terminate();
 }
 
 // With "ClockOnEveryMonitor" set, the other monitor's clock is at its own
@@ -175,7 +171,6 @@ TEST_F(HighDpiWineOnly, EveryMonitorsClockAtItsDensity) {
   SaverProcess saver = SaverProcess::Start(L"/s");
   ASSERT_NE(saver.WaitForWindow(kMainClass, kMainCaption), nullptr) << "no run-mode window";
   EXPECT_TRUE(EveryMonitorShowsTheSameTime(saver, {{{0, 0, 2560, 1600}, 1.5}, {{2560, 0, 4480, 1080}, 1.5}}));
-  saver.Terminate();
 }
 
 TEST_F(HighDpiWineOnly, PointerThresholdGrowsWithTheDensity) {

@@ -104,7 +104,7 @@ TEST_F(RunModeInput, PointerMustMoveMoreThanTwoPixelsOnBothAxes) {
     HWND window = nullptr;
     SaverProcess saver = StartSaver(start, &window);
     ASSERT_TRUE(saver.IsRunning());
-    EXPECT_EQ(CaptureOf(window), window) << "run mode captures the mouse";
+    EXPECT_EQ(ThreadInfo(window).hwndCapture, window) << "run mode captures the mouse";
     ASSERT_TRUE(moveBy(start, t));
     EXPECT_TRUE(KeepsTicking(saver)) << within << " do not end the saver";
     for (int x = 0; x < width; x += width / 10) ASSERT_TRUE(MovePointer({x, start.y}));
@@ -122,7 +122,7 @@ TEST_F(RunModeInput, PointerMustMoveMoreThanTwoPixelsOnBothAxes) {
     HWND window = nullptr;
     SaverProcess saver = StartSaver(digit, &window);
     ASSERT_TRUE(Click(window));
-    EXPECT_TRUE(WaitUntil([&] { return CaptureOf(window) == nullptr; }))
+    EXPECT_TRUE(WaitUntil([&] { return ThreadInfo(window).hwndCapture == nullptr; }))
         << "releasing the left button ends the capture";
     // The digit under the pointer now reports the moves, in its own frame.
     for (POINT d : {POINT{t, t}, POINT{-t, -t}, POINT{0, t}, POINT{t, 0}})
@@ -194,7 +194,7 @@ TEST_F(RunModeInputWineOnly, PointerShowsOnlyForThePasswordPromptAndAfterTheSave
   // of the moment would stay unless the saver hid it.
   EXPECT_TRUE(PointerBecomes(false)) << "no pointer over the clock";
   ASSERT_TRUE(PressKey('A', window));
-  const HWND prompt = WaitForPrompt(saver);
+  const HWND prompt = saver.WaitForWindow(L"#32770");  // the password.cpl double's prompt
   ASSERT_NE(prompt, nullptr) << "the password prompt never showed";
   // Windows redraws the pointer when the prompt appears under it; Wine only
   // once it moves: by one pixel, too little for the saver to end.

@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
-#include <sstream>
 
 namespace e2e {
 namespace {

@@ -205,7 +205,7 @@ TEST_F(MultiMonitorWineOnly, PointerAndKeysCountOnEveryMonitor) {
     SaverProcess saver = StartSaver(start, &clock);
     if (click) {
       ASSERT_TRUE(Click(clock));
-      ASSERT_TRUE(WaitUntil([&] { return CaptureOf(clock) == nullptr; })) << "the click ends the capture";
+      ASSERT_TRUE(WaitUntil([&] { return ThreadInfo(clock).hwndCapture == nullptr; })) << "the click ends the capture";
       ASSERT_TRUE(Click(clock));  // now on the covering window itself
       EXPECT_TRUE(KeepsTicking(saver, 1) && ActiveAndFocused(clock))
           << "clicking a covering window leaves the clock window active and focused";
@@ -242,7 +242,7 @@ TEST_F(MultiMonitorWineOnly, OtherMonitorsStayCoveredWhileThePasswordPromptRuns)
   SaverProcess saver = StartSaver({640, 300}, &clock);
   ASSERT_TRUE(Covers(saver, clock, kThree));
   ASSERT_TRUE(PressKey('A', clock));
-  const HWND prompt = WaitForPrompt(saver);
+  const HWND prompt = saver.WaitForWindow(L"#32770");  // the password.cpl double's prompt
   ASSERT_NE(prompt, nullptr) << "the password prompt never showed";
   EXPECT_TRUE(Covers(saver, clock, kThree)) << "the other monitors stay covered while the prompt runs";
 
@@ -293,7 +293,7 @@ TEST_F(MultiMonitorWineOnly, EveryMonitorShowsItsOwnClockWhenAsked) {
   EXPECT_TRUE(EveryMonitorShowsTheSameTime(saver, clocks)) << "a monitor added gets its clock";
 
   ASSERT_TRUE(Click(clock) && Click(clock));
-  ASSERT_TRUE(WaitUntil([&] { return CaptureOf(clock) == nullptr; })) << "the click ends the capture";
+  ASSERT_TRUE(WaitUntil([&] { return ThreadInfo(clock).hwndCapture == nullptr; })) << "the click ends the capture";
   // Inside the minute units' picture whether the hour has one digit or two.
   const ClockLayout there = ClockLayout::CentredOn(kFour.monitors[1], 0.8376);
   EXPECT_TRUE(Ends(MovePointer({there.panel.x + there.Scaled(812), there.panel.y + there.Scaled(160)}), saver))

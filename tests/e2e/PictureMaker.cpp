@@ -63,15 +63,13 @@ bool EveryMonitorPictured(const std::wstring& folder) {
   ScratchRegistry registry;
   SaverProcess saver = StartPicturedClock(registry, {{L"ClockOnEveryMonitor", 1}});
   const RECT desk = DeskRect();
+  const auto clocks = SaverTest::DesignedClocks();
   return Save(Steady(desk,
                      [&](const Image& picture) {
-                       for (const auto& [m, scale] : SaverTest::DesignedClocks()) {
-                         const RECT at{m.left - desk.left, m.top - desk.top, m.right - desk.left, m.bottom - desk.top};
-                         const ClockReading r =
-                             ClockReader(SaverTest::Art(), ClockLayout::CentredOn(at, scale)).Read(picture);
-                         if (!TenPastEight(r)) return false;
-                       }
-                       return true;
+                       return std::all_of(clocks.begin(), clocks.end(), [&](const SaverTest::MonitorClock& c) {
+                         const ClockLayout layout = ClockLayout::CentredOn(Within(desk, c.monitor), c.scale);
+                         return TenPastEight(ClockReader(SaverTest::Art(), layout).Read(picture));
+                       });
                      }),
               folder, L"monitors");
 }

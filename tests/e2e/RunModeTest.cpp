@@ -155,7 +155,7 @@ TEST_F(RunMode, OtherMonitorsAreCoveredBlackAndInputOverThemCounts) {
   SaverProcess saver = StartSaver(over, &clock);
   EXPECT_TRUE(everywhere(Rgb{})) << "every other monitor is black; " << SaveScreenshot("covers");
   ASSERT_TRUE(Click(clock));
-  ASSERT_TRUE(WaitUntil([&] { return CaptureOf(clock) == nullptr; })) << "the click ends the capture";
+  ASSERT_TRUE(WaitUntil([&] { return ThreadInfo(clock).hwndCapture == nullptr; })) << "the click ends the capture";
   EXPECT_TRUE(EndsOnlyOnAClearMove(saver, over, PointerThreshold(), 2 * PointerThreshold(), 40s))
       << "over a covering window";
   EXPECT_TRUE(everywhere(kDesk)) << "nothing of the saver's is left on the other monitors";

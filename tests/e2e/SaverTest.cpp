@@ -183,8 +183,7 @@ std::vector<SaverTest::MonitorClock> SaverTest::DesignedClocks() {
         std::optional<ClockReading> first;
         bool alike = !image.empty();
         for (const auto& [monitor, scale] : clocks) {
-          const RECT inPicture{monitor.left - desk.left, monitor.top - desk.top, monitor.right - desk.left,
-                               monitor.bottom - desk.top};
+          const RECT inPicture = Within(desk, monitor);
           const ClockReading r = ClockReader(Art(), ClockLayout::CentredOn(inPicture, scale)).Read(image);
           const Extent lit = LitExtent(image, inPicture);
           seen += " [" + Describe(monitor) + ": \"" + r.text() + "\" lit " + (lit.empty() ? "nowhere" : lit.text()) +
@@ -229,8 +228,7 @@ std::vector<SaverTest::MonitorClock> SaverTest::DesignedClocks() {
         for (size_t i = 0; i < monitors.size(); ++i) {
           Track& t = tracks[i];
           const RECT& m = monitors[i];
-          const Extent e = LitExtent(image, {m.left - desk.left, m.top - desk.top, m.right - desk.left,
-                                             m.bottom - desk.top});
+          const Extent e = LitExtent(image, Within(desk, m));
           if (e.empty()) continue;
           if (!WithinMargins(e, m)) t.outside = e.text();
           // The same clock moved, not another time drawn.
@@ -374,6 +372,5 @@ std::optional<POINT> SaverTest::PanelOnScreen(const Image& screen) {
   return std::nullopt;
 }
 
-HWND SaverTest::CaptureOf(HWND window) { return ThreadInfo(window).hwndCapture; }
 
 }  // namespace e2e

@@ -135,13 +135,6 @@ class SaverTest : public ::testing::Test {
   // screen shows no complete clock.
   static std::optional<POINT> PanelOnScreen(const Image& screen);
 
-  // The password prompt of the password.cpl double (a dialog of the
-  // saver's), once it shows; nothing if it never does.
-  static HWND WaitForPrompt(const SaverProcess& saver) { return saver.WaitForWindow(L"#32770"); }
-
-  // The window holding the mouse capture in `window`'s thread.
-  static HWND CaptureOf(HWND window);
-
   ScratchRegistry registry;
   // The density the savers of the scenario run at (the primary's, unless
   // UseDensity says otherwise), and the clock's scale there.

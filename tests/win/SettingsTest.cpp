@@ -182,12 +182,10 @@ TEST_F(Settings, LookIsCheckedAndWrittenOnlyWhereItWasOrIsChanged) {
         return std::make_tuple(s.ClockColour, s.ClockSize, s.LeadingZero, s.DimAtNight, s.DimFrom, s.DimTo, s.ToWrite);
     };
     EXPECT_EQ(look(TSettings()), std::make_tuple(0x00FF00u, 0, false, false, 1320, 420, 0u));
-    PutDword("ClockColour", 0x0000A5FF);  // orange
-    PutDword("ClockSize", 3);
+    for (auto [name, value] : {std::pair{"ClockColour", 0x0000A5FFu}, {"ClockSize", 3u}, {"DimAtNight", 1u},
+                               {"DimFrom", 1440u}, {"DimTo", 0u}})  // orange; out of range; on; out of range; 0:00
+        PutDword(name, value);
     PutString("LeadingZero", "1");
-    PutDword("DimAtNight", 1);
-    PutDword("DimFrom", 1440);
-    PutDword("DimTo", 0);
     TSettings loaded;
     EXPECT_EQ(look(loaded), std::make_tuple(0x00A5FFu, 0, false, true, 1320, 0, 63u));
     RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
@@ -218,13 +216,12 @@ TEST_F(Settings, ReadErrorsNameTheValue) {
 
 TEST_F(Settings, PasswordCheckAllowsClosingWithoutAUsablePasswordSetting) {
     // Absent, zero, and stored with another type all mean no password.
-    EXPECT_TRUE(VerifyPassword(nullptr));
-    PutDword("ScreenSaveUsePassword", 0, kDesktopKey);
-    EXPECT_TRUE(VerifyPassword(nullptr));
-    Put("ScreenSaveUsePassword", REG_SZ, "1", 2, kDesktopKey);
-    EXPECT_TRUE(VerifyPassword(nullptr));
-    Put("ScreenSaveUsePassword", REG_BINARY, kEightBytes, 8, kDesktopKey);
-    EXPECT_TRUE(VerifyPassword(nullptr));
+    const DWORD zero = 0;
+    for (const auto& [type, data, size] : {std::tuple<DWORD, const void*, DWORD>{REG_NONE, nullptr, 0},
+                                           {REG_DWORD, &zero, 4}, {REG_SZ, "1", 2}, {REG_BINARY, kEightBytes, 8}}) {
+        if (data) Put("ScreenSaveUsePassword", type, data, size, kDesktopKey);
+        EXPECT_TRUE(VerifyPassword(nullptr)) << "stored as type " << type;
+    }
     // Set, but with no verifier library in the system directory (one that
     // is there is set aside meanwhile): closing is allowed too.
     char system[MAX_PATH] = {};

@@ -15,9 +15,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdint>
 #include <cwctype>
-#include <memory>
 #include <optional>
 #include <set>
 #include <tuple>
@@ -39,15 +37,18 @@ struct ReadOnlySettingsKey {
   const std::wstring rights = Rights(ScratchRegistry::kKeyPath);
 };
 
-// A date and time of the design as the user's own formats write it: the
-// short date, and the long time unless `dateOnly`, by the platform.
+enum class Part { DateAndTime, Date, ShortTime };
+// A date and time of the design as the user's own formats write it, by the
+// platform: the short date and the long time, or only one of the date and
+// the time in its short format.
 std::wstring InUsersFormats(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second,
-                            bool dateOnly = false) {
+                            Part part = Part::DateAndTime) {
   const SYSTEMTIME t{year, month, 0, day, hour, minute, second, 0};
-  wchar_t date[128] = {}, time[128] = {};
+  wchar_t date[128] = {}, time[128] = {}, shortTime[80] = {};
   GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &t, nullptr, date, 128, nullptr);
-  GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &t, nullptr, time, 128);
-  return dateOnly ? date : std::wstring(date) + L" " + time;
+  GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SSHORTTIME, shortTime, 80);
+  GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &t, part == Part::ShortTime ? shortTime : nullptr, time, 128);
+  return part == Part::Date ? date : part == Part::ShortTime ? time : std::wstring(date) + L" " + time;
 }
 
 class Dialog : public ::testing::Test {
@@ -87,6 +88,11 @@ class Dialog : public ::testing::Test {
     RECT r = WindowRect(Item(id));
     MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&r), 2);
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+  }
+  std::pair<LONG, LONG> ClientSize() const {
+    RECT r{};
+    GetClientRect(dialog, &r);
+    return {r.right, r.bottom};
   }
   void Click(int id) { PostMessageW(Item(id), BM_CLICK, 0, 0); }
   void Choose(int id, int index) {
@@ -142,12 +148,10 @@ TEST_F(Dialog, ShowsTheDefaultsAndOkWritesAllSixValues) {
     auto scaled = [dpi](int value) { return LONG(MulDiv(value, dpi, 96)); };
     EXPECT_EQ(Text(cfg::kClockOnEveryMonitor), L"&Show the clock on every monitor");
     EXPECT_FALSE(Checked(cfg::kClockOnEveryMonitor));
-    RECT client{};
-    GetClientRect(dialog, &client);
     EXPECT_EQ(Place(cfg::kClockOnEveryMonitor), (std::array<LONG, 4>{scaled(38), scaled(216), scaled(249), scaled(17)}));
     EXPECT_EQ(Place(cfg::kOk)[1], scaled(343));
     EXPECT_EQ(Place(cfg::kAppearance), (std::array<LONG, 4>{scaled(8), scaled(343), scaled(87), scaled(25)}));
-    EXPECT_EQ(std::make_pair(client.right, client.bottom), std::make_pair(scaled(363), scaled(381)));
+    EXPECT_EQ(ClientSize(), std::make_pair(scaled(363), scaled(381)));
     Click(cfg::kClockOnEveryMonitor);
     ASSERT_TRUE(WaitUntil([&] { return Checked(cfg::kClockOnEveryMonitor); }));
   }
@@ -164,7 +168,7 @@ TEST_F(Dialog, ShowsTheDefaultsAndOkWritesAllSixValues) {
   // The time picker's own date, 14 January 2005, in the user's short date
   // format; no stored time of day, so no time.
   EXPECT_EQ(registry.GetType(L"CountDownTime"), std::optional<DWORD>(REG_SZ));
-  EXPECT_EQ(registry.GetString(L"CountDownTime"), InUsersFormats(2005, 1, 14, 0, 0, 0, true));
+  EXPECT_EQ(registry.GetString(L"CountDownTime"), InUsersFormats(2005, 1, 14, 0, 0, 0, Part::Date));
 }
 
 TEST_F(Dialog, StoredValuesAreShownAndSavedBack) {
@@ -189,11 +193,7 @@ TEST_F(Dialog, StoredValuesAreShownAndSavedBack) {
   EXPECT_EQ(Text(cfg::kClockSize), L"As designed");
   EXPECT_FALSE(Checked(cfg::kLeadingZero));
   EXPECT_TRUE(Checked(cfg::kDimAtNight) && Enabled(cfg::kDimFrom) && Enabled(cfg::kDimTo));
-  wchar_t format[80] = {}, from[80] = {};  // 21:30 in the user's short time format
-  GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SSHORTTIME, format, 80);
-  const SYSTEMTIME t{2005, 1, 0, 14, 21, 30, 0, 0};
-  GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &t, format, from, 80);
-  EXPECT_EQ(Text(cfg::kDimFrom), from);
+  EXPECT_EQ(Text(cfg::kDimFrom), InUsersFormats(2005, 1, 14, 21, 30, 0, Part::ShortTime));
   Click(cfg::kResetColour);
   ASSERT_TRUE(CloseAppearance(cfg::kAppearanceCancel));
   ASSERT_TRUE(OpenAppearance());
@@ -411,8 +411,7 @@ TEST_F(Dialog, HostIsDisabledWhileOpenAndBroughtForwardAfter) {
 // A copy that finds the single-instance mutex taken ends at once and
 // neither enables, disables nor brings forward the host.
 TEST_F(Dialog, CopyWithoutTheInstanceGuardLeavesTheHostAlone) {
-  std::unique_ptr<void, decltype(&CloseHandle)> mutex(CreateMutexA(nullptr, FALSE, kInstanceMutex),
-                                                      &CloseHandle);
+  const lumidial::UniqueHandle mutex(CreateMutexA(nullptr, FALSE, kInstanceMutex));
   ASSERT_NE(mutex.get(), nullptr);
   for (bool hostEnabled : {true, false}) {
     SCOPED_TRACE(hostEnabled ? "host enabled" : "host disabled");
@@ -534,12 +533,11 @@ TEST_F(DialogWineOnly, LayoutMatchesTheDesignAndScales) {
     const int density = dpi * textSize / 100;
     auto scaled = [density](int value) { return MulDiv(value, density, 96); };
     const Density screen(dpi);
-    const ScopedDword text(L"Software\\Microsoft\\Accessibility", L"TextScaleFactor", DWORD(textSize));
+    const ScopedValue text(L"Software\\Microsoft\\Accessibility", L"TextScaleFactor", DWORD(textSize));
     ASSERT_TRUE(Open());  // finds the dialog by its caption
-    RECT client{}, window = WindowRect(dialog);
-    GetClientRect(dialog, &client);
+    const RECT window = WindowRect(dialog);
     EXPECT_EQ(std::make_pair(window.left, window.top), std::make_pair(408L, 237L));
-    EXPECT_EQ(std::make_pair(client.right, client.bottom), std::make_pair(LONG(scaled(363)), LONG(scaled(353))));
+    EXPECT_EQ(ClientSize(), std::make_pair(LONG(scaled(363)), LONG(scaled(353))));
     EXPECT_TRUE(!(GetWindowLongPtrW(dialog, GWL_STYLE) & WS_THICKFRAME) &&
                 (GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME))
         << "a fixed dialog border";

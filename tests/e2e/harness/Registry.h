@@ -55,7 +55,6 @@ class ScopedValue {
   const wchar_t *key_, *name_;
   std::optional<std::pair<DWORD, std::vector<BYTE>>> original_;  // its type and data
 };
-using ScopedDword = ScopedValue;  // a DWORD's, by the name the dialog's scenarios use
 
 // The saver's settings key, deleted before and after each scenario (the
 // user's own is kept and put back around the whole run).

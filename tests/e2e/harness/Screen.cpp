@@ -171,10 +171,6 @@ long ExactMismatches(const Image& screen, int x0, int y0, const Image& picture) 
   return Mismatching(screen, x0, y0, picture, true);
 }
 
-double DifferenceFromBlack(const Image& screen, const RECT& rect) {
-  return Difference(screen, rect.left, rect.top, Image(rect.right - rect.left, rect.bottom - rect.top));
-}
-
 namespace {
 
 // The middles of the segments a..g in a digit's tile, and of the colon's
@@ -212,7 +208,7 @@ ClockReading ClockReader::ReadWithShift(const Image& screen, int shift) const {
   for (int picture = shift ? 1 : 0; picture < 5; ++picture) {
     const RECT rect = layout_.PictureRect(picture, shift);
     std::optional<int> best;
-    double score = DifferenceFromBlack(screen, rect);
+    double score = Difference(screen, rect.left, rect.top, Image(rect.right - rect.left, rect.bottom - rect.top));
     for (int d = 0; d < 10 && score > 0.0; ++d) {
       const Image& art = picture == 2 ? artwork_.colon : artwork_.digits[size_t(d)];
       const double s = Difference(screen, rect.left, rect.top, art);
@@ -335,6 +331,11 @@ std::vector<RECT> MonitorRects() {
 RECT DeskRect() {
   const int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
   return {x, y, x + GetSystemMetrics(SM_CXVIRTUALSCREEN), y + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
+RECT Within(const RECT& area, RECT r) {
+  OffsetRect(&r, -area.left, -area.top);
+  return r;
 }
 
 RECT PrimaryRect() { return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }

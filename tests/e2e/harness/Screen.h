@@ -144,6 +144,8 @@ std::vector<RECT> MonitorRects();
 RECT DeskRect();
 // The primary monitor, from its corner at 0,0.
 RECT PrimaryRect();
+// `r` in a picture of the screen's `area`, counted from its corner.
+RECT Within(const RECT& area, RECT r);
 // "left,top-right,bottom".
 std::string Describe(const RECT& r);
 int MonitorDensity(const RECT& monitor);
@@ -153,9 +155,8 @@ int MonitorDensity(const RECT& monitor);
 std::string SaveScreenshot(const std::string& name);
 
 // Share (percent) of the pixels of `picture` placed at (x, y) on `screen`
-// that differ clearly; no picture: against black in `rect` of that size.
+// that differ clearly (a black Image of a size: from black there).
 double Difference(const Image& screen, int x, int y, const Image& picture);
-double DifferenceFromBlack(const Image& screen, const RECT& rect);
 // Pixels of `picture` placed at (x, y) on `screen` that differ at all.
 long ExactMismatches(const Image& screen, int x, int y, const Image& picture);
 
