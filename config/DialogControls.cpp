@@ -3,6 +3,7 @@
 #include "Accessibility.h"
 #include "Application.h"
 #include "DateTimeText.h"
+#include "DialogLink.h"
 #include "DialogText.h"
 #include "Messages.h"
 #include "Trace.h"
@@ -113,98 +114,6 @@ RECT WindowRect(HWND window) noexcept {
     return rect;
 }
 
-// ---- The link -------------------------------------------------------------
-
-// The static control's own window procedure, which the link's calls.
-constexpr wchar_t kStaticProc[] = L"Lumidial.StaticProc";
-
-// Around the link's text, as the static control places it (top line).
-RECT FocusRectangle(HWND link, HDC dc) noexcept {
-    RECT client{};
-    GetClientRect(link, &client);
-    wchar_t text[256] = {};
-    GetWindowTextW(link, text, 256);
-    SIZE size{};
-    {
-        ScopedSelect select(dc, reinterpret_cast<HFONT>(SendMessageW(link, WM_GETFONT, 0, 0)));
-        GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &size);
-    }
-    const LONG_PTR align = GetWindowLongPtrW(link, GWL_STYLE) & SS_TYPEMASK;
-    LONG left = 0;
-    if (align == SS_CENTER) left = (client.right - size.cx) / 2;
-    if (align == SS_RIGHT) left = client.right - size.cx;
-    return RECT{std::max(0L, left - 1), 0, std::min(client.right, left + size.cx + 1),
-                std::min(client.bottom, size.cy + 1)};
-}
-
-// The static control paints the link into the paint's DC; the focus
-// rectangle goes over it, within the same clipping.
-void PaintFocused(HWND link, WNDPROC staticProc) noexcept {
-    const ScopedPaint paint(link);
-    CallWindowProcW(staticProc, link, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(paint.dc()), PRF_CLIENT);
-    const RECT around = FocusRectangle(link, paint.dc());
-    DrawFocusRect(paint.dc(), &around);
-}
-
-// The link's window procedure, around the static control's: a focus
-// rectangle while it has the focus and focus rectangles are shown. Without
-// the focus it paints as any label does.
-LRESULT CALLBACK LinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    const auto staticProc = reinterpret_cast<WNDPROC>(GetPropW(link, kStaticProc));
-    if (!staticProc) return DefWindowProcW(link, message, wParam, lParam);
-    switch (message) {
-    case WM_PAINT:
-        if (GetFocus() == link && !(SendMessageW(link, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)) {
-            PaintFocused(link, staticProc);
-            return 0;
-        }
-        break;
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-    case WM_UPDATEUISTATE:
-        InvalidateRect(link, nullptr, TRUE);
-        break;
-    case WM_NCDESTROY:
-        SetWindowLongPtrW(link, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(staticProc));
-        RemovePropW(link, kStaticProc);
-        break;
-    default:
-        break;
-    }
-    return CallWindowProcW(staticProc, link, message, wParam, lParam);
-}
-
-void MakeLink(HWND link) noexcept {
-    const LONG_PTR staticProc = GetWindowLongPtrW(link, GWLP_WNDPROC);
-    if (!SetPropW(link, kStaticProc, reinterpret_cast<HANDLE>(staticProc))) {
-        TraceFailure(L"keeping the link's window procedure; it shows no focus rectangle", GetLastError());
-        return;
-    }
-    SetWindowLongPtrW(link, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LinkProc));
-}
-
-// ---- The keyboard's tool tip ----------------------------------------------
-
-// The tool the keyboard's tips show in: one of the dialog's tool tips
-// window, by a number no window handle has (the hover tips' tools are
-// their controls' handles); also its timer.
-constexpr UINT_PTR kKeyboardTip = 1;
-
-TTTOOLINFOW KeyboardTool(HWND form) noexcept {
-    TTTOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
-    tool.hwnd = form;
-    tool.uId = kKeyboardTip;
-    return tool;
-}
-
-// The tips window is owned by the dialog, whose tool the tip is.
-void CALLBACK TipTimeIsUp(HWND tips, UINT, UINT_PTR timer, DWORD) noexcept {
-    KillTimer(tips, timer);
-    TTTOOLINFOW tool = KeyboardTool(GetWindow(tips, GW_OWNER));
-    SendMessageW(tips, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
-}
-
 }  // namespace
 
 SYSTEMTIME ToSystemTime(double value) noexcept {
@@ -224,7 +133,7 @@ TDialogControls::TDialogControls(HWND form, const cfg::DialogLayout& layout, boo
     : form_(form), layout_(layout), severalMonitors_(severalMonitors), textScale_(TextScale()),
       highContrast_(HighContrast()) {
     CreateControls();
-    CreateToolTips();
+    tips_.emplace(form_, layout_);
     // Access keys are underlined once the keyboard is used, unless the user
     // wants them always; focus rectangles show as they did.
     if (!KeyboardCuesAlways()) SendMessageW(form_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEACCEL), 0);
@@ -247,10 +156,10 @@ bool TDialogControls::TranslateKey(const MSG& message) noexcept {
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
-        HideKeyboardTip();
+        tips_->Hide();
         return false;
     case WM_SYSKEYDOWN:
-        HideKeyboardTip();
+        tips_->Hide();
         if (message.wParam == VK_MENU) ShowKeyboardCues();
         return false;
     case WM_SYSCHAR:
@@ -260,7 +169,7 @@ bool TDialogControls::TranslateKey(const MSG& message) noexcept {
     default:
         return false;
     }
-    HideKeyboardTip();
+    tips_->Hide();
     switch (message.wParam) {
     case VK_TAB:
         if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return false;
@@ -358,7 +267,7 @@ void TDialogControls::RestoreFocus() noexcept {
 }
 
 void TDialogControls::RememberFocus() noexcept {
-    HideKeyboardTip();
+    tips_->Hide();
     HWND focus = GetFocus();
     if (focus && IsChild(form_, focus)) lastFocus_ = focus;
 }
@@ -393,55 +302,12 @@ void TDialogControls::CreateControls() {
     }
 }
 
-// Tips are a help, not a must: without the control the dialog works on.
-void TDialogControls::CreateToolTips() {
-    toolTips_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                                    WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, form_, nullptr,
-                                    Application->Instance(), nullptr));
-    if (!toolTips_) {
-        TraceFailure(L"making a dialog's tool tips", GetLastError());
-        return;
-    }
-    for (const cfg::ControlLayout& control : layout_.controls) {
-        HWND window = GetDlgItem(form_, control.id);
-        if (!control.hint || !window) continue;
-        TTTOOLINFOW tool{};
-        tool.cbSize = sizeof tool;
-        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-        tool.hwnd = form_;
-        tool.uId = reinterpret_cast<UINT_PTR>(window);
-        tool.lpszText = const_cast<wchar_t*>(control.hint);  // copied by the control
-        SendMessageW(toolTips_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-    }
-    // Placed and shown by the dialog, not by the pointer.
-    TTTOOLINFOW keyboard = KeyboardTool(form_);
-    keyboard.uFlags = TTF_TRACK | TTF_ABSOLUTE;
-    keyboard.lpszText = const_cast<wchar_t*>(L"");
-    SendMessageW(toolTips_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&keyboard));
-}
-
 void TDialogControls::ShowKeyboardTip(HWND control) noexcept {
-    HideKeyboardTip();
     const cfg::ControlLayout* layout = LayoutOf(control);
-    if (!toolTips_ || !layout || !layout->hint) return;
-    TTTOOLINFOW tool = KeyboardTool(form_);
-    tool.lpszText = const_cast<wchar_t*>(layout->hint);
-    SendMessageW(toolTips_.get(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
-    const RECT below = WindowRect(control);
-    SendMessageW(toolTips_.get(), TTM_TRACKPOSITION, 0, MAKELPARAM(below.left, below.bottom));
-    SendMessageW(toolTips_.get(), TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
-    // As long as a tip shown by the pointer stays.
-    const auto shown = SendMessageW(toolTips_.get(), TTM_GETDELAYTIME, TTDT_AUTOPOP, 0);
-    if (!SetTimer(toolTips_.get(), kKeyboardTip, static_cast<UINT>(shown), &TipTimeIsUp))
-        TraceFailure(L"timing the keyboard's tool tip", GetLastError());
-}
-
-void TDialogControls::HideKeyboardTip() noexcept {
-    if (!toolTips_) return;
-    KillTimer(toolTips_.get(), kKeyboardTip);
-    TTTOOLINFOW tool = KeyboardTool(form_);
-    SendMessageW(toolTips_.get(), TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+    if (layout && layout->hint)
+        tips_->ShowBelow(control, layout->hint);
+    else
+        tips_->Hide();
 }
 
 // New fonts go to the controls before the old ones are deleted.

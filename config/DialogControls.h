@@ -4,9 +4,9 @@
 // moves to a monitor of another density or the text size changes), and the
 // keyboard moves between them that the dialogs implement themselves: Tab
 // and Shift+Tab in tab order, Enter on a focused button or link (Space too
-// on a link), Alt with an access key. A control the keyboard focuses shows
-// its tool tip below it until a key or a click, or the tip's usual time,
-// passes; screen readers get each tip as the control's description and the
+// on a link; the link itself is DialogLink.h's), Alt with an access key. A
+// control the keyboard focuses shows its tool tip below it (DialogTips.h)
+// until a key or a click, or the tip's usual time, passes; screen readers get each tip as the control's description and the
 // link's role (ScreenReaderNotes.h). Access keys are underlined once Alt is
 // pressed, or always where the user asks for it. In a high-contrast theme
 // the link takes the system's colour for links; every other colour is the
@@ -16,9 +16,11 @@
 #include <windows.h>
 
 #include <array>
+#include <optional>
 
 #include "ClockDesign.h"
 #include "DialogLayout.h"
+#include "DialogTips.h"
 #include "ScopedWin.h"
 #include "ScreenReaderNotes.h"
 
@@ -85,11 +87,9 @@ public:
 
 private:
     void CreateControls();
-    void CreateToolTips();
     // The tip of the control the keyboard focused, below it; hidden by the
     // next key or click, a change of activation or the tip's usual time.
     void ShowKeyboardTip(HWND control) noexcept;
-    void HideKeyboardTip() noexcept;
     // Access keys and focus rectangles shown, as the keyboard is in use.
     void ShowKeyboardCues() noexcept;
     void PlaceControls() noexcept;
@@ -103,8 +103,7 @@ private:
     HWND form_ = nullptr;
     const cfg::DialogLayout& layout_;
     bool severalMonitors_ = false;
-    // Owned by the dialog but top-level: destroyed before it.
-    UniqueWindow toolTips_;
+    std::optional<TDialogTips> tips_;
     // One font per role of DialogLayout.h, made for the current density.
     std::array<UniqueFont, static_cast<std::size_t>(cfg::FontRole::Count)> fonts_;
     int dpi_ = kDesignDpi;
