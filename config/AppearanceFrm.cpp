@@ -216,9 +216,7 @@ void TAppearanceForm::DrawItem(const DRAWITEMSTRUCT& item) noexcept {
 }
 
 void TAppearanceForm::DpiChanged(int dpi, const RECT& suggested) noexcept {
-    SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    controls_->ApplyDpi(dpi);
+    controls_->DpiChanged(dpi, suggested);
     MakeSample(controls_->Density());
 }
 
@@ -286,10 +284,6 @@ void TAppearanceForm::PlaceOverOwner(HWND owner) noexcept {
 }
 
 // ---- Control state ---------------------------------------------------------
-
-bool TAppearanceForm::Checked(HWND checkBox) noexcept {
-    return SendMessageW(checkBox, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
 
 // Setting a check box from code counts as the user's click, as in the
 // settings dialog: its click handler runs.

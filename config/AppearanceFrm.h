@@ -65,7 +65,6 @@ private:
     void PlaceOverOwner(HWND owner) noexcept;
 
     // Control state.
-    static bool Checked(HWND checkBox) noexcept;
     void SetChecked(HWND checkBox, bool checked);
     static void SetPickerMinutes(HWND picker, int minutes) noexcept;
     static int PickerMinutes(HWND picker, int otherwise) noexcept;

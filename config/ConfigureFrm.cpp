@@ -261,17 +261,10 @@ bool TConfigureForm::ControlCursor(HWND control, int hitTest) noexcept {
 }
 
 void TConfigureForm::DpiChanged(int dpi, const RECT& suggested) noexcept {
-    SetWindowPos(Handle(), nullptr, suggested.left, suggested.top,
-                 suggested.right - suggested.left, suggested.bottom - suggested.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    controls_->ApplyDpi(dpi);
+    controls_->DpiChanged(dpi, suggested);
 }
 
 // ---- Control state ---------------------------------------------------------
-
-bool TConfigureForm::Checked(HWND checkBox) noexcept {
-    return SendMessageW(checkBox, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
 
 // Setting a check box from code counts as the user's click: its click
 // handler runs, as it would for a click that changes the state.

@@ -62,7 +62,6 @@ private:
     void FindControls() noexcept;
 
     // Control state.
-    static bool Checked(HWND checkBox) noexcept;
     void SetChecked(HWND checkBox, bool checked);
     double PickerDateTime() const noexcept;
     void SetPickerTimeOfDay(double value) noexcept;

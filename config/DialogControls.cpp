@@ -129,6 +129,8 @@ SYSTEMTIME ToSystemTime(double value) noexcept {
     return time;
 }
 
+bool Checked(HWND checkBox) noexcept { return SendMessageW(checkBox, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
 TDialogControls::TDialogControls(HWND form, const cfg::DialogLayout& layout, bool severalMonitors)
     : form_(form), layout_(layout), severalMonitors_(severalMonitors), textScale_(TextScale()),
       highContrast_(HighContrast()) {
@@ -385,6 +387,12 @@ RECT TDialogControls::Designed(const cfg::ControlLayout& control) const noexcept
     if (control.severalMonitors == cfg::OnSeveralMonitors::MovesDown) OffsetRect(&r, 0, layout_.severalMonitorsRow);
     if (control.severalMonitors == cfg::OnSeveralMonitors::GrowsDown) r.bottom += layout_.severalMonitorsRow;
     return r;
+}
+
+void TDialogControls::DpiChanged(int dpi, const RECT& suggested) noexcept {
+    SetWindowPos(form_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    ApplyDpi(dpi);
 }
 
 int TDialogControls::Density() const noexcept { return MulDiv(dpi_, textScale_, kTextScaleNone); }

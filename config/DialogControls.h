@@ -6,8 +6,9 @@
 // and Shift+Tab in tab order, Enter on a focused button or link (Space too
 // on a link; the link itself is DialogLink.h's), Alt with an access key. A
 // control the keyboard focuses shows its tool tip below it (DialogTips.h)
-// until a key or a click, or the tip's usual time, passes; screen readers get each tip as the control's description and the
-// link's role (ScreenReaderNotes.h). Access keys are underlined once Alt is
+// until a key or a click, or the tip's usual time, passes; screen readers
+// get each tip as the control's description and the link's role
+// (ScreenReaderNotes.h). Access keys are underlined once Alt is
 // pressed, or always where the user asks for it. In a high-contrast theme
 // the link takes the system's colour for links; every other colour is the
 // system's already.
@@ -28,6 +29,7 @@ namespace lumidial {
 
 // The civil date and time of a date-time (days since 30 December 1899).
 SYSTEMTIME ToSystemTime(double value) noexcept;
+bool Checked(HWND checkBox) noexcept;
 
 class TDialogControls {
 public:
@@ -42,6 +44,8 @@ public:
     // Fonts, places and sizes for `dpi` times the text size, and the client
     // area with them.
     void ApplyDpi(int dpi) noexcept;
+    // WM_DPICHANGED: the dialog where Windows suggests, laid out for `dpi`.
+    void DpiChanged(int dpi, const RECT& suggested) noexcept;
     // The density the controls are laid out for: the monitor's times the
     // user's text size.
     int Density() const noexcept;
